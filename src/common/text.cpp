@@ -1,0 +1,65 @@
+#include "common/text.h"
+
+#include <climits>
+#include <cstring>
+
+namespace velm::common {
+
+namespace {
+
+unsigned char fold(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// The white space atol skips in the "C" locale.
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+std::size_t copy_cut(char* out, std::size_t size, const char* text) {
+    if (size == 0) return 0;
+    std::size_t length = 0;
+    while (length + 1 < size && text[length] != '\0') {
+        out[length] = text[length];
+        ++length;
+    }
+    out[length] = '\0';
+    return length;
+}
+
+bool equal_ignoring_case(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char x = fold(static_cast<unsigned char>(*a));
+        unsigned char y = fold(static_cast<unsigned char>(*b));
+        if (x != y) return false;
+        if (x == '\0') return true;
+    }
+}
+
+bool equal_ignoring_case(const char* a, std::size_t length, const char* b) {
+    for (std::size_t i = 0; i < length; ++i, ++b) {
+        if (*b == '\0') return false;
+        if (fold(static_cast<unsigned char>(a[i])) != fold(static_cast<unsigned char>(*b)))
+            return false;
+    }
+    return *b == '\0';
+}
+
+int leading_int(const char* text) {
+    while (is_space(*text)) ++text;
+    bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    // Accumulate towards the sign's side so that INT_MIN itself is reachable.
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        int digit = *text - '0';
+        value = negative ? value * 10 - digit : value * 10 + digit;
+        if (value > INT_MAX) return INT_MAX;
+        if (value < INT_MIN) return INT_MIN;
+    }
+    return static_cast<int>(value);
+}
+
+}  // namespace velm::common

@@ -1,0 +1,53 @@
+// The log entry points: each fixes a level and whether its line is always
+// timestamped, and hands the rest to the writer.
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+
+#include "log/log_state.h"
+#include "velm_basetool.h"
+
+using velm::log::logState;
+
+#define VELM_FORWARD(level, timestamp)          \
+    va_list args;                               \
+    va_start(args, format);                     \
+    vVELM_LOG((level), (timestamp), format, args); \
+    va_end(args)
+
+extern "C" {
+
+void VELM_TRACE(const char* format, ...) { VELM_FORWARD(1, 0); }
+void VELM_DEBUG(const char* format, ...) { VELM_FORWARD(2, 0); }
+void VELM_WARNING(const char* format, ...) { VELM_FORWARD(3, 0); }
+void VELM_ERROR(const char* format, ...) { VELM_FORWARD(4, 1); }
+void VELM_CRERROR(const char* format, ...) { VELM_FORWARD(5, 1); }
+void VELM_PRINTLOG(const char* format, ...) { VELM_FORWARD(6, 0); }
+void VELM_PRINT_VERINFO(const char* format, ...) { VELM_FORWARD(7, 0); }
+void VELM_LOG(int level, unsigned char timestamp, const char* format, ...) {
+    VELM_FORWARD(level, timestamp);
+}
+
+void VELM_PRINT_AND_LOG(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    if (logState.logLevelStdOut > 1) {
+        // Printed as it is: no indentation, no timestamp, and the log is not
+        // initialised by it.
+        if (format) std::vfprintf(stdout, format, args);
+    } else {
+        vVELM_LOG(6, 0, format, args);
+    }
+    va_end(args);
+}
+
+void VELM_IncTraceSpaces(void) {
+    // Unbounded in practice, but a counter must not overflow.
+    if (logState.traceSpaces < INT_MAX) ++logState.traceSpaces;
+}
+
+void VELM_DecTraceSpaces(void) {
+    if (logState.traceSpaces > 0) --logState.traceSpaces;
+}
+
+}  // extern "C"

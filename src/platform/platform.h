@@ -1,0 +1,61 @@
+// The one place that knows the operating system. posix.cpp and windows.cpp
+// implement these functions; CMake compiles exactly one of them. The rest of
+// the library includes only this header for anything system-specific.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+namespace velm::platform {
+
+// The separator in paths the library builds ('\\' on Windows, '/' elsewhere).
+char path_separator();
+
+// The calling process's id.
+int process_id();
+
+// The value of an environment variable, or null when it is not set (an empty
+// value counts as set).
+const char* get_env(const char* name);
+
+// The current calendar time, seconds since 1970-01-01 00:00:00 UTC.
+std::int64_t now();
+
+// Broken-down UTC (resp. local) time of t; false when t cannot be converted.
+bool utc_time(std::int64_t t, std::tm& out);
+bool local_time(std::int64_t t, std::tm& out);
+
+// The log directory used when VE_TMP_DIR, TEMP and TMP are all unset, written
+// into out (cut to size - 1 characters).
+void fallback_log_directory(char* out, std::size_t size);
+
+// The configuration directory used when none of its variables is set.
+const char* fallback_config_directory();
+
+// Creates or empties the session log file for writing. The file is never
+// inherited by child processes and, where the system can tell, a symbolic
+// link at path is refused. Null on failure.
+std::FILE* open_session_file(const char* path);
+
+// Opens a file for reading as bytes (no line-end or end-of-file translation),
+// so that both platforms read the same bytes. Null on failure, and for a
+// directory.
+std::FILE* open_for_reading(const char* path);
+
+// What a status query finds at a path.
+enum class FileKind { missing, regular, directory, other };
+FileKind file_kind(const char* path);
+
+// The file calls behind the file utilities; true on success.
+bool copy_file(const char* source, const char* target, bool failIfExists);
+bool create_directory(const char* path);
+bool delete_file(const char* path);
+
+// The access tests: 0 when path exists (resp. may be read, may be written),
+// else -1.
+enum class Access { exists, read, write };
+int access(const char* path, Access mode);
+
+}  // namespace velm::platform

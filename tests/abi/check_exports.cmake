@@ -1,0 +1,43 @@
+# Compares the names a built library exports with the expected list.
+# -DDUMP_TOOL, -DDUMP_ARGS: nm -D --defined-only (ELF) or objdump -p (PE)
+# -DLIBRARY: the library; -DEXPECTED: one mangled name per line, where @I64@
+# stands for the mangling of std::int64_t (long on Linux, long long on Windows).
+execute_process(COMMAND ${DUMP_TOOL} ${DUMP_ARGS} ${LIBRARY}
+                OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${DUMP_TOOL} failed on ${LIBRARY}")
+endif()
+
+set(actual)
+string(REPLACE "\n" ";" lines "${dump}")
+foreach(line IN LISTS lines)
+  if(WINDOWS)
+    if(line MATCHES "^[ \t]*\\[ *[0-9]+\\] ([^ \t]+)$")
+      list(APPEND actual ${CMAKE_MATCH_1})
+    endif()
+  elseif(line MATCHES "^[0-9a-f]+ [TWDBRVi] ([^ ]+)$")
+    list(APPEND actual ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+
+file(STRINGS ${EXPECTED} expected REGEX "^[^#]")
+if(WINDOWS)
+  list(TRANSFORM expected REPLACE "@I64@" "x")
+else()
+  list(TRANSFORM expected REPLACE "@I64@" "l")
+endif()
+
+list(SORT actual)
+list(REMOVE_DUPLICATES actual)
+list(SORT expected)
+set(missing ${expected})
+list(REMOVE_ITEM missing ${actual})
+set(extra ${actual})
+list(REMOVE_ITEM extra ${expected})
+list(LENGTH actual count)
+if(missing OR extra)
+  string(REPLACE ";" "\n  " missing "${missing}")
+  string(REPLACE ";" "\n  " extra "${extra}")
+  message(FATAL_ERROR "exported names differ\nmissing:\n  ${missing}\nunexpected:\n  ${extra}")
+endif()
+message(STATUS "${count} exported names, as expected")

@@ -1,0 +1,19 @@
+/* A host that includes the interface and calls through it. */
+#include "velm_basetool.h"
+
+static void log_through(int level, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vVELM_LOG(level, 0, format, args);
+    va_end(args);
+}
+
+int main(void) {
+    char buffer[1024];
+    VELM_SetApplName("host");
+    VELM_ERROR("%s %d\n", "value", 1);
+    VELM_LOG(4, 1, "%ld\n", 2L);
+    log_through(4, "%s", "x");
+    VELM_GetIniString("Main", "Key", buffer, "default");
+    return VELM_Get_Integer_Value_From_String(buffer, 0) == 0 ? 0 : 1;
+}

@@ -1,0 +1,69 @@
+// Helpers shared by the tests: scratch folders, environment, files, standard
+// output, and a child process without root's rights.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velm_test {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& path() const { return path_; }
+    // path() joined with name by the platform's separator.
+    std::string file(const std::string& name) const;
+    // Writes bytes into file(name) and returns that path.
+    std::string write(const std::string& name, const std::string& bytes) const;
+private:
+    std::string path_;
+};
+
+int current_pid();
+
+// Names the instances of a parameterised test by their row: "row0", "row1"...
+struct RowNumber {
+    template <class Info>
+    std::string operator()(const Info& info) const { return "row" + std::to_string(info.index); }
+};
+inline constexpr RowNumber row_number{};
+
+void set_env(const char* name, const char* value);
+void unset_env(const char* name);
+
+// The whole file as bytes; empty when it cannot be read.
+std::string read_file(const std::string& path);
+// The file's lines without their "\n".
+std::vector<std::string> read_lines(const std::string& path);
+bool file_exists(const std::string& path);
+
+// Captures what the process writes to standard output meanwhile. Carriage
+// returns that a text-mode console adds before "\n" are taken out.
+class StdoutCapture {
+public:
+    StdoutCapture();
+    std::string finish();
+private:
+    bool done_ = false;
+};
+
+// Whether line begins with "YYYY/MM/DD-hh:mm:ss UTC - " at offset at.
+bool has_timestamp_at(const std::string& line, std::size_t at = 0);
+// line with a leading timestamp (after its indentation) removed.
+std::string without_timestamp(const std::string& line);
+
+// The lines of the session log file after its five header lines.
+std::vector<std::string> session_lines();
+
+// Runs body in a child process that has dropped root's rights to an
+// unprivileged user, and returns its exit status (or -1 when the platform
+// cannot do that, in which case the caller skips).
+int run_unprivileged(const std::function<int()>& body);
+bool can_drop_privileges();
+
+}  // namespace velm_test
