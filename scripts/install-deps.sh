@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build and the tests need and
+# the machine does not have yet. Needs root (as CI runs).
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+
+for pkg in cmake g++ make googletest libgtest-dev libbenchmark-dev \
+           g++-mingw-w64-x86-64-posix wine wine64 \
+           clang libclang-rt-14-dev valgrind \
+           libspdlog-dev libinih-dev python3-matplotlib; do
+  have_pkg "$pkg" || need+=("$pkg")
+done
+
+if ((${#need[@]})); then
+  echo "installing: ${need[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+have_cmd x86_64-w64-mingw32-g++-posix
+have_cmd cmake
