@@ -1,0 +1,9 @@
+#include <velm_basetool.h>
+#include <velm_datum.h>
+#include <velm_paramline.h>
+#include <velm_string.h>
+
+int main() {
+    VELM_SetLogLevel(4);
+    return VELM_GetLogLevel() == 4 ? 0 : 1;
+}
