@@ -1,5 +1,6 @@
 // The writer: initialisation from the environment, the session log file and
 // its header, line format, capacity, the failed opening.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ TEST_F(LogTest, DroppedFirstMessageInitialisesButCreatesNoFile) {
 }
 
 TEST_F(LogTest, FirstErrorCreatesFileWithHeaderAndEchoesOnlyTheError) {
+    // A file left by an earlier process with the same id is emptied.
+    dir.write("veserver_VELM_" + std::to_string(pid()) + ".log", "old\nlines\n");
     StdoutCapture out;
     VELM_ERROR("disk %s full\n", "C:");
     std::string printed = out.finish();
@@ -240,6 +243,22 @@ TEST_F(LogTest, FailedOpeningFallsBackToStandardOutput) {
     EXPECT_EQ(without_timestamp(lines[0]), "Can't open " + kHeaderProduct + "-Session-LogFile " + path);
     EXPECT_EQ(without_timestamp(lines[1]), "first");
     EXPECT_EQ(lines[2], "trace");
+}
+
+TEST_F(LogTest, WithoutDirectoryVariablesThePlatformTempIsUsed) {
+    velm_test::unset_env("VE_TMP_DIR");
+#if defined(_WIN32)
+    velm_test::set_env("SystemRoot", dir.path().c_str());
+    std::string expected = dir.file("temp") + "\\veserver_VELM_" + std::to_string(pid()) + ".log";
+    std::filesystem::create_directory(dir.file("temp"));
+#else
+    velm_test::set_env("TMPDIR", dir.path().c_str());
+    std::string expected = expected_log("veserver_VELM_");
+#endif
+    VELM_ERROR("x\n");
+    ASSERT_NE(VELM_GetLogFilePath(), nullptr);
+    EXPECT_EQ(std::string(VELM_GetLogFilePath()), expected);
+    EXPECT_TRUE(velm_test::file_exists(expected));
 }
 
 TEST_F(LogTest, OverlongLogPathIsNeverOpened) {
