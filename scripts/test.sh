@@ -11,7 +11,7 @@ jobs=$(nproc)
 banner() { printf '\n==== %s ====\n' "$*"; }
 
 banner "Linux build and tests"
-cmake -S "$root" -B "$build/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$build/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELM_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build/linux" -j"$jobs"
 (cd "$build/linux" && ctest -j"$jobs" --output-on-failure)
 

@@ -1,0 +1,115 @@
+// A dropped message and an accepted one: the library's log against the least
+// work the same effect needs and against spdlog.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "bench_support.h"
+#include "velm_basetool.h"
+
+#ifdef VELM_BENCH_HAVE_SPDLOG
+#include <spdlog/logger.h>
+#include <spdlog/sinks/basic_file_sink.h>
+#endif
+
+namespace velm_bench {
+
+namespace {
+
+constexpr char kPayload[] = "order 4711 accepted for customer Quillan-Mor";
+
+// The level the limit compares against; it lives in memory, as the log's
+// levels do, and the benchmark keeps the compiler from folding it away.
+int limitLevel = 4;
+
+void dropped_library(benchmark::State& state) {
+    int n = 0;
+    for (auto _ : state) VELM_DEBUG("dropped message %d: %s\n", ++n, kPayload);
+}
+
+void dropped_limit(benchmark::State& state) {
+    int n = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(limitLevel);
+        if (limitLevel <= 2) std::printf("dropped message %d: %s\n", ++n, kPayload);
+    }
+}
+
+// The accepted line as the library writes it: timestamp, then the message.
+void accepted_library(benchmark::State& state) {
+    int n = 0;
+    VELM_ERROR("accepted message %d: %s\n", n, kPayload);  // the file is created here
+    for (auto _ : state) VELM_ERROR("accepted message %d: %s\n", ++n, kPayload);
+}
+
+// The same line formatted into a stack buffer and handed to the kernel in
+// one write(2): what a line that must be on disk cannot do without.
+void accepted_limit(benchmark::State& state) {
+    std::string path = scratch_dir() + "/limit.log";
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        state.SkipWithError("cannot open the limit's log file");
+        return;
+    }
+    int n = 0;
+    for (auto _ : state) {
+        std::time_t now = std::time(nullptr);
+        std::tm utc;
+        gmtime_r(&now, &utc);
+        char line[1100];
+        int length = std::snprintf(line, sizeof line,
+                                   "%04d/%02d/%02d-%02d:%02d:%02d UTC - accepted message %d: %s\n",
+                                   utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
+                                   utc.tm_min, utc.tm_sec, ++n, kPayload);
+        if (write(fd, line, static_cast<std::size_t>(length)) != length) {
+            state.SkipWithError("write failed");
+            break;
+        }
+    }
+    close(fd);
+}
+
+#ifdef VELM_BENCH_HAVE_SPDLOG
+// One logger per row, without locks (the library takes none either), writing
+// spdlog's default line: timestamp, logger name, level, message.
+std::unique_ptr<spdlog::logger> file_logger(const char* name) {
+    auto sink =
+        std::make_shared<spdlog::sinks::basic_file_sink_st>(scratch_dir() + "/" + name + ".log", true);
+    return std::make_unique<spdlog::logger>(name, sink);
+}
+
+void dropped_spdlog(benchmark::State& state) {
+    static std::unique_ptr<spdlog::logger> logger = file_logger("spdlog_dropped");
+    logger->set_level(spdlog::level::info);
+    int n = 0;
+    for (auto _ : state) logger->debug("dropped message {}: {}", ++n, kPayload);
+}
+
+void accepted_spdlog(benchmark::State& state) {
+    static std::unique_ptr<spdlog::logger> logger = file_logger("spdlog_accepted");
+    logger->flush_on(spdlog::level::trace);
+    int n = 0;
+    for (auto _ : state) logger->error("accepted message {}: {}", ++n, kPayload);
+}
+#endif
+
+}  // namespace
+
+void register_log_benchmarks() {
+    add("1.dropped", "library", dropped_library);
+    add("1.dropped", "limit", dropped_limit);
+#ifdef VELM_BENCH_HAVE_SPDLOG
+    add("1.dropped", "spdlog", dropped_spdlog);
+#endif
+    add("2.accepted", "library", accepted_library);
+    add("2.accepted", "limit", accepted_limit);
+#ifdef VELM_BENCH_HAVE_SPDLOG
+    add("2.accepted", "spdlog", accepted_spdlog);
+#endif
+}
+
+}  // namespace velm_bench

@@ -1,0 +1,290 @@
+#!/usr/bin/env python3
+"""Turns one run of velm_bench (its JSON output) into the results table, the
+bar chart of the ratios, and the results section of BENCHMARKS.md.
+
+Every time is the median over the repetitions of the CPU time of one
+operation: with other processes on the machine, CPU time leaves out the
+moments the benchmark was not running. Ratios are library / limit and
+library / best peer: 1 is parity, above 1 the library is slower.
+"""
+import argparse
+import json
+import os
+import platform
+import re
+import subprocess
+import sys
+from collections import OrderedDict
+
+TIME_UNITS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+PEER_NAMES = {
+    "spdlog": "spdlog",
+    "inih_parse": "inih, parse per lookup",
+    "inih_map": "INIReader, parsed once",
+}
+
+BEGIN = "<!-- results:begin -->"
+END = "<!-- results:end -->"
+
+
+def row_label(row):
+    """The table's description of a row id such as 3.ini200.middle."""
+    m = re.fullmatch(r"3\.ini(\d+)\.(\w+)", row)
+    if m:
+        return "3 cached INI lookup, %s lines, key at the %s" % (m.group(1), m.group(2))
+    m = re.fullmatch(r"4\.get_param_string\.(\d+)", row)
+    if m:
+        return "4 GetParamString, last of %s fields" % m.group(1)
+    m = re.fullmatch(r"4\.get_count\.(\d+)", row)
+    if m:
+        return "4 GetCount, %s fields" % m.group(1)
+    return {
+        "1.dropped": "1 dropped message (VELM_DEBUG, levels 4)",
+        "2.accepted": "2 accepted message (VELM_ERROR), file flushed",
+        "5.utf8_to_iso": "5 VELM_convert_UTF8_to_ISO in place, 1 MiB",
+        "6.step_year": "6 CVELM_Datum step, through 2023",
+        "6.step_from_year_100": "6 CVELM_Datum step from the year 100",
+    }.get(row, row)
+
+
+class Result:
+    def __init__(self, ns, bytes_per_second=None):
+        self.ns = ns                      # CPU time of one operation
+        self.bps = bytes_per_second       # throughput, where the case has one
+
+
+def load(path):
+    """{row: {variant: Result}} in the order of the run, plus the context."""
+    with open(path) as f:
+        data = json.load(f)
+    benchmarks = data["benchmarks"]
+    aggregated = any(b.get("run_type") == "aggregate" for b in benchmarks)
+    rows = OrderedDict()
+    for b in benchmarks:
+        if aggregated and b.get("aggregate_name") != "median":
+            continue
+        if b.get("error_occurred"):
+            print("error in %s: %s" % (b["name"], b.get("error_message")), file=sys.stderr)
+            continue
+        name = b.get("run_name", b["name"])
+        row, _, variant = name.rpartition("/")
+        ns = b["cpu_time"] * TIME_UNITS[b.get("time_unit", "ns")] / b.get("ops", 1.0)
+        rows.setdefault(row, OrderedDict())[variant] = Result(ns, b.get("bytes_per_second"))
+    return rows, data.get("context", {})
+
+
+def fmt_time(ns):
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("µs", 1e3)):
+        if ns >= scale:
+            return "%.3g %s" % (ns / scale, unit)
+    return "%.3g ns" % ns
+
+
+def fmt_value(r):
+    if r.bps:
+        return "%.3g GB/s" % (r.bps / 1e9)
+    return fmt_time(r.ns)
+
+
+def fmt_ratio(x):
+    return "—" if x is None else ("%.3g×" % x)
+
+
+def cost(r):
+    """What a ratio compares: time, or for a throughput the inverse."""
+    return 1.0 / r.bps if r.bps else r.ns
+
+
+def ratios(variants):
+    lib = variants.get("library")
+    limit = variants.get("limit")
+    peers = {k: v for k, v in variants.items() if k not in ("library", "limit")}
+    to_limit = cost(lib) / cost(limit) if lib and limit else None
+    best = min(peers.values(), key=cost) if peers else None
+    to_peer = cost(lib) / cost(best) if lib and best else None
+    return to_limit, to_peer
+
+
+def verdict(ok):
+    return "met" if ok else "**missed**"
+
+
+def target(row, variants):
+    """The target of a row and whether this run meets it, or None."""
+    lib = variants.get("library")
+    if not lib:
+        return None
+    if row == "1.dropped":
+        parts = ["< 2 ns: %s" % verdict(lib.ns < 2.0)]
+        if "spdlog" in variants:
+            parts.append("≤ 2× spdlog: %s" % verdict(lib.ns <= 2.0 * variants["spdlog"].ns))
+        return "; ".join(parts)
+    if row == "2.accepted":
+        parts = []
+        if "limit" in variants:
+            parts.append("≤ 1.3× limit: %s" % verdict(lib.ns <= 1.3 * variants["limit"].ns))
+        if "spdlog" in variants:
+            parts.append("≤ spdlog: %s" % verdict(lib.ns <= variants["spdlog"].ns))
+        return "; ".join(parts)
+    if row.startswith("3.ini200."):
+        parts = []
+        if "inih_parse" in variants:
+            speedup = variants["inih_parse"].ns / lib.ns
+            parts.append("≥ 100× faster than parsing (%.0f×): %s" % (speedup, verdict(speedup >= 100)))
+        if "inih_map" in variants:
+            parts.append("≤ 10× map: %s" % verdict(lib.ns <= 10 * variants["inih_map"].ns))
+        return "; ".join(parts)
+    if row == "5.utf8_to_iso" and "limit" in variants:
+        return "≥ ⅓ of memcpy: %s" % verdict(lib.bps * 3 >= variants["limit"].bps)
+    if row == "6.step_from_year_100":
+        return "< 1 µs: %s" % verdict(lib.ns < 1000)
+    return None
+
+
+def table(rows):
+    out = ["| Case | Library | Limit | Peers | Ratio to limit | Ratio to best peer | Target |",
+           "|---|--:|--:|---|--:|--:|---|"]
+    for row, variants in rows.items():
+        lib = variants.get("library")
+        limit = variants.get("limit")
+        peers = ["%s: %s" % (PEER_NAMES.get(k, k), fmt_value(v))
+                 for k, v in variants.items() if k not in ("library", "limit")]
+        to_limit, to_peer = ratios(variants)
+        out.append("| %s | %s | %s | %s | %s | %s | %s |" % (
+            row_label(row), fmt_value(lib) if lib else "—", fmt_value(limit) if limit else "—",
+            "; ".join(peers) or "—", fmt_ratio(to_limit), fmt_ratio(to_peer),
+            target(row, variants) or ""))
+    return "\n".join(out)
+
+
+def chart(rows, path):
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    labels, to_limit, to_peer = [], [], []
+    for row, variants in rows.items():
+        a, b = ratios(variants)
+        labels.append(row_label(row))
+        to_limit.append(a)
+        to_peer.append(b)
+    n = len(labels)
+    fig, ax = plt.subplots(figsize=(11, 0.42 * n + 1.6))
+    y = list(range(n))
+    h = 0.38
+    ax.barh([i - h / 2 for i in y], [v or 0 for v in to_limit], h, label="library / limit",
+            color="#4c72b0")
+    ax.barh([i + h / 2 for i in y], [v or 0 for v in to_peer], h, label="library / best peer",
+            color="#dd8452")
+    for i, (a, b) in enumerate(zip(to_limit, to_peer)):
+        for v, dy in ((a, -h / 2), (b, h / 2)):
+            if v:
+                ax.text(v * 1.08, i + dy, "%.3g×" % v, va="center", fontsize=7)
+    ax.axvline(1.0, color="black", linewidth=0.8)
+    ax.set_xscale("log")
+    ax.set_yticks(y)
+    ax.set_yticklabels(labels, fontsize=8)
+    ax.invert_yaxis()
+    ax.set_xlabel("ratio of costs (log scale; 1 = parity, right of 1 = library slower)")
+    ax.set_title("libvelm_basetool against its limits and its peers")
+    ax.legend(loc="lower right", fontsize=8)
+    ax.grid(axis="x", which="both", linewidth=0.3)
+    fig.tight_layout()
+    fig.savefig(path, dpi=110)
+    plt.close(fig)
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown"
+
+
+def compiler(build_dir):
+    try:
+        with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
+            for line in f:
+                if line.startswith("CMAKE_CXX_COMPILER:"):
+                    cxx = line.split("=", 1)[1].strip()
+                    return subprocess.run([cxx, "--version"], capture_output=True,
+                                          text=True).stdout.splitlines()[0]
+    except (OSError, IndexError):
+        pass
+    return "unknown"
+
+
+def machine(context, build_dir):
+    load = context.get("load_avg")
+    load_text = ", ".join("%.2f" % x for x in load) if load else "unknown"
+    return "\n".join([
+        "- Machine: %d cores (`nproc`), %s, %s" % (os.cpu_count(), cpu_model(), platform.system()),
+        "- Compiler: %s, Release build" % compiler(build_dir),
+        "- Run: %s; load average at the start %s (other engineers were building on the same "
+        "cores)" % (context.get("date", "unknown"), load_text),
+    ])
+
+
+def link_from(document, target_path):
+    """target_path as a link in document: relative to the document's folder."""
+    return os.path.relpath(os.path.abspath(target_path), os.path.dirname(os.path.abspath(document)))
+
+
+def results_section(rows, context, args, document):
+    return "\n".join([
+        machine(context, args.build_dir),
+        "- Settings: `--benchmark_min_time=%s`, %s repetitions, median of the CPU time per "
+        "operation" % (args.min_time, args.repetitions),
+        "",
+        table(rows),
+        "",
+        "![Ratios to the limit and to the best peer](%s)" % link_from(document, args.chart),
+    ])
+
+
+def update_doc(path, section):
+    """Replaces the text between the results markers of BENCHMARKS.md."""
+    try:
+        with open(path) as f:
+            text = f.read()
+    except OSError:
+        print("%s not found: not updated" % path, file=sys.stderr)
+        return
+    start, end = text.find(BEGIN), text.find(END)
+    if start < 0 or end < start:
+        print("%s has no results markers: not updated" % path, file=sys.stderr)
+        return
+    text = text[:start + len(BEGIN)] + "\n" + section + "\n" + text[end:]
+    with open(path, "w") as f:
+        f.write(text)
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__)
+    p.add_argument("json")
+    p.add_argument("--results", required=True, help="the Markdown table to write")
+    p.add_argument("--chart", required=True, help="the PNG to write")
+    p.add_argument("--doc", required=True, help="BENCHMARKS.md, whose results section is replaced")
+    p.add_argument("--build-dir", default=".")
+    p.add_argument("--min-time", default="?")
+    p.add_argument("--repetitions", default="?")
+    args = p.parse_args()
+
+    rows, context = load(args.json)
+    chart(rows, args.chart)
+    with open(args.results, "w") as f:
+        f.write("# Benchmark results\n\nWritten by `bench/run.sh`; see BENCHMARKS.md for what "
+                "each case measures.\n\n")
+        f.write(results_section(rows, context, args, args.results))
+        f.write("\n")
+    update_doc(args.doc, results_section(rows, context, args, args.doc))
+    print(table(rows))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release), runs them all in one process, and writes
+# bench/results.md, bench/results.png and the results section of BENCHMARKS.md.
+# Installs what it misses from Debian's packages (needs root, as CI runs).
+#
+#   VELM_BENCH_MIN_TIME     seconds per benchmark and repetition (0.1)
+#   VELM_BENCH_REPETITIONS  repetitions, of which the median counts (5)
+#   VELM_BENCH_FILTER       a regular expression of benchmark names (all)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VELM_BENCH_BUILD_DIR:-$root/build/bench}
+min_time=${VELM_BENCH_MIN_TIME:-0.1}
+repetitions=${VELM_BENCH_REPETITIONS:-5}
+filter=${VELM_BENCH_FILTER:-.}
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+for pkg in cmake g++ make pkg-config libbenchmark-dev libspdlog-dev libinih-dev python3-matplotlib; do
+  have_pkg "$pkg" || need+=("$pkg")
+done
+if ((${#need[@]})); then
+  echo "installing: ${need[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+# Debian's matplotlib belongs to Debian's Python, whatever else is on PATH.
+python=/usr/bin/python3
+[[ -x $python ]] || python=python3
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELM_BUILD_BENCHMARKS=ON \
+      -DVELM_BUILD_TESTS=OFF -DVELM_BUILD_TOOLS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target velm_bench
+
+# The binary sends its own standard output (the log's echo) to /dev/null and
+# shows its progress on standard error.
+"$build/bin/velm_bench" \
+  --benchmark_filter="$filter" \
+  --benchmark_min_time="$min_time" \
+  --benchmark_repetitions="$repetitions" \
+  --benchmark_report_aggregates_only=true \
+  --benchmark_out="$build/results.json" --benchmark_out_format=json
+
+"$python" "$root/bench/report.py" "$build/results.json" \
+  --results "$root/bench/results.md" --chart "$root/bench/results.png" \
+  --doc "$root/BENCHMARKS.md" --build-dir "$build" \
+  --min-time "$min_time" --repetitions "$repetitions"
