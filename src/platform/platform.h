@@ -48,9 +48,16 @@ std::FILE* open_for_reading(const char* path);
 enum class FileKind { missing, regular, directory, other };
 FileKind file_kind(const char* path);
 
-// The file calls behind the file utilities; true on success.
+// The file calls behind the file utilities, on paths that are not null; true
+// on success.
+// copy_file copies the whole file or fails, and then leaves no partial
+// target; it fails for a source that is not a regular file, for a directory
+// or the source itself as target, and with failIfExists for any existing
+// target.
 bool copy_file(const char* source, const char* target, bool failIfExists);
+// Fails when anything exists at path or its parent is missing.
 bool create_directory(const char* path);
+// Never removes a directory.
 bool delete_file(const char* path);
 
 // The access tests: 0 when path exists (resp. may be read, may be written),

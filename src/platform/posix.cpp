@@ -55,6 +55,12 @@ bool copy_contents(int from, int to) {
     }
 }
 
+// Clears O_NONBLOCK again, so that writes to a pipe or device wait as usual.
+bool make_blocking(int fd) {
+    int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
 }  // namespace
 
 char path_separator() { return '/'; }
@@ -114,31 +120,35 @@ FileKind file_kind(const char* path) {
 }
 
 bool copy_file(const char* source, const char* target, bool failIfExists) {
-    int from = open_cloexec(source, O_RDONLY);
+    // O_NONBLOCK: opening a FIFO must not wait for a peer that never comes.
+    // Regular files ignore the flag.
+    int from = open_cloexec(source, O_RDONLY | O_NONBLOCK);
     if (from < 0) return false;
     struct stat src;
     if (::fstat(from, &src) != 0 || !S_ISREG(src.st_mode)) {
         close_fd(from);
         return false;
     }
-    struct stat dst;
-    if (::stat(target, &dst) == 0) {
-        // Copying a file onto itself would empty it before reading it.
-        bool same = dst.st_dev == src.st_dev && dst.st_ino == src.st_ino;
-        if (failIfExists || same || S_ISDIR(dst.st_mode)) {
-            close_fd(from);
-            return false;
-        }
-    }
-    int flags = O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : O_TRUNC);
+    // Not truncated at opening: the target may turn out to be the source
+    // itself, which must keep its contents. A directory fails with EISDIR.
+    int flags = O_WRONLY | O_CREAT | O_NONBLOCK | (failIfExists ? O_EXCL : 0);
     int to = open_cloexec(target, flags, src.st_mode & 0777);
     if (to < 0) {
         close_fd(from);
         return false;
     }
-    bool copied = copy_contents(from, to);
+    struct stat dst;
+    bool copied = false;
+    bool emptied = false;
+    if (::fstat(to, &dst) == 0 && !(dst.st_dev == src.st_dev && dst.st_ino == src.st_ino)) {
+        bool regular = S_ISREG(dst.st_mode);
+        emptied = regular && ::ftruncate(to, 0) == 0;
+        copied = (emptied || !regular) && make_blocking(to) && copy_contents(from, to);
+    }
     close_fd(from);
     if (::close(to) != 0) copied = false;  // a full disk may show only here
+    // Like CopyFileA, leave no partial copy that could pass for the file.
+    if (!copied && emptied) ::unlink(target);
     return copied;
 }
 

@@ -1,0 +1,93 @@
+// The file utilities: one platform call per wrapper, and the read check that
+// logs why a file cannot be read.
+#include <cstdio>
+
+#include "log/trace_bracket.h"
+#include "platform/platform.h"
+#include "velm_basetool.h"
+
+namespace velm::files {
+
+namespace {
+
+// The one result of every failed read check; callers compare against it.
+constexpr int kCheckFailed = 919301;
+
+// The wrappers' result for a platform call's success.
+int result_of(bool succeeded) { return succeeded ? 0 : -1; }
+
+// The access tests answer "no" to a missing path argument like to a missing
+// file.
+int test_access(const char* path, platform::Access mode) {
+    return path ? platform::access(path, mode) : -1;
+}
+
+// Whether the regular file at path opens for reading; nothing is read.
+bool opens_for_reading(const char* path) {
+    std::FILE* file = platform::open_for_reading(path);
+    if (!file) return false;
+    std::fclose(file);
+    return true;
+}
+
+// Classifies path, logs the one reason it cannot be read, if any, and gives
+// the check's result. A null path is reported as a path that does not exist,
+// with a printable stand-in for it.
+int check_readable(const char* path) {
+    platform::FileKind kind = path ? platform::file_kind(path) : platform::FileKind::missing;
+    const char* shown = path ? path : "(null)";
+    switch (kind) {
+    case platform::FileKind::missing:
+        VELM_ERROR("ERROR: File %s does not exists.\n", shown);
+        return kCheckFailed;
+    case platform::FileKind::regular:
+        if (opens_for_reading(path)) return 0;
+        VELM_ERROR("ERROR: File %s unable to open for read access\n", shown);
+        return kCheckFailed;
+    case platform::FileKind::directory:
+        VELM_ERROR("ERROR: %s is no file but a directory\n", shown);
+        return kCheckFailed;
+    case platform::FileKind::other:
+        break;
+    }
+    VELM_ERROR("ERROR: %s is no regular file\n", shown);
+    return kCheckFailed;
+}
+
+}  // namespace
+
+}  // namespace velm::files
+
+using namespace velm::files;
+using velm::platform::Access;
+
+extern "C" {
+
+int VELM_Copy_File(const char* source, const char* target, int failIfExists) {
+    if (!source || !target) return -1;
+    return result_of(velm::platform::copy_file(source, target, failIfExists != 0));
+}
+
+int VELM_Create_Directory(const char* path) {
+    return path ? result_of(velm::platform::create_directory(path)) : -1;
+}
+
+int VELM_Delete_File(const char* path) {
+    return path ? result_of(velm::platform::delete_file(path)) : -1;
+}
+
+int VELM_Do_File_Exist(const char* path) { return test_access(path, Access::exists); }
+
+int VELM_Has_File_Read_Access(const char* path) { return test_access(path, Access::read); }
+
+int VELM_Has_File_Write_Access(const char* path) { return test_access(path, Access::write); }
+
+int VELM_CheckFileRead(const char* path) {
+    // The bracket names the check as the library always has in its traces.
+    velm::log::trace_enter("CheckFileRead", "velmtool", 684);
+    int result = check_readable(path);
+    velm::log::trace_leave("CheckFileRead", "velmtool", 718);
+    return result;
+}
+
+}  // extern "C"
