@@ -111,7 +111,7 @@ int run_ini(const Arguments& args) {
 
 int run_ini_dump(const Arguments& args) {
     if (!dump_ini_file(args[0].c_str(), stdout)) {
-        std::fprintf(stderr, "velmtool ini-dump: cannot open %s\n", args[0].c_str());
+        std::fprintf(stderr, "velmtool ini-dump: cannot read %s\n", args[0].c_str());
         return 1;
     }
     return 0;

@@ -157,9 +157,11 @@ bool dump_ini_file(const char* path, std::FILE* out) {
         }
         std::memset(piece, 0, sizeof piece);
     }
+    // A directory opens on some systems and then fails at the first read.
+    bool readable = !std::ferror(file);
     std::fclose(file);
-    walk.print_summary();
-    return true;
+    if (readable) walk.print_summary();
+    return readable;
 }
 
 }  // namespace velmtool

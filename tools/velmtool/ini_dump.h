@@ -7,7 +7,7 @@
 namespace velmtool {
 
 // Reads the file at path as the library does and prints one line per piece
-// read into out. Returns false when the file cannot be opened.
+// read into out, then a summary. Returns false when the file cannot be read.
 bool dump_ini_file(const char* path, std::FILE* out);
 
 }  // namespace velmtool

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <string>
 
 #include "arguments.h"
 #include "commands.h"
@@ -84,16 +85,23 @@ const Command kCommands[] = {
      "Exit status: 0, or 1 when the message was below the levels (no file).\n"},
 };
 
+// "name arguments", without a trailing blank for a command without any.
+std::string command_line(const Command& command) {
+    std::string line = command.name;
+    if (command.synopsis[0] != '\0') line += std::string(" ") + command.synopsis;
+    return line;
+}
+
 void print_usage(std::FILE* out) {
     std::fprintf(out, "usage: velmtool COMMAND [ARGUMENTS]   (velmtool COMMAND --help)\n"
                       "       velmtool --version | --help\n\ncommands:\n");
     for (const Command& command : kCommands) {
-        std::fprintf(out, "  %-9s %s\n", command.name, command.synopsis);
+        std::fprintf(out, "  %s\n", command_line(command).c_str());
     }
 }
 
 void print_help(const Command& command) {
-    std::printf("usage: velmtool %s %s\n\n%s", command.name, command.synopsis, command.help);
+    std::printf("usage: velmtool %s\n\n%s", command_line(command).c_str(), command.help);
 }
 
 bool is_help(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
