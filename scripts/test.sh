@@ -25,3 +25,39 @@ cmake -S "$root" -B "$build/windows" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build/windows" -j"$jobs"
 (cd "$build/windows" && ctest -j"$jobs" --output-on-failure)
 wineserver -k 2>/dev/null || true
+
+banner "Linux tests with AddressSanitizer and UndefinedBehaviorSanitizer"
+# The installed-package check builds a host without the sanitizers, which
+# cannot load a sanitized library; it ran in the plain Linux build above.
+cmake -S "$root" -B "$build/asan" -DCMAKE_BUILD_TYPE=Debug \
+      -DVELM_SANITIZE=address,undefined >/dev/null
+cmake --build "$build/asan" -j"$jobs"
+(cd "$build/asan" &&
+ ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+ UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+ ctest -j"$jobs" --output-on-failure -E '^install_')
+
+banner "Linux tests under valgrind memcheck"
+# Every test of the Linux build runs under memcheck; any error, and any
+# definite or indirect leak, fails it. The caches and the log state live until
+# the process ends by design and are reported as still reachable only. The
+# checks of the header and of the installed package run no library code.
+memcheck_options="--error-exitcode=97 --leak-check=full --show-leak-kinds=definite,indirect"
+memcheck_options+=" --errors-for-leak-kinds=definite,indirect --num-callers=30"
+memcheck_options+=" --suppressions=$root/tests/hardening/valgrind.supp"
+(cd "$build/linux" && rm -rf Testing &&
+ ctest -T memcheck -j"$jobs" -E '^(abi_|install_)' \
+       --overwrite MemoryCheckCommand="$(command -v valgrind)" \
+       --overwrite MemoryCheckCommandOptions="$memcheck_options" >memcheck.out 2>&1) ||
+  { tail -n 40 "$build/linux/memcheck.out"
+    grep -l -E 'ERROR SUMMARY: [1-9]|(definitely|indirectly) lost: [1-9]' \
+         "$build/linux"/Testing/Temporary/MemoryChecker.*.log | xargs -r cat
+    exit 1; }
+grep -E 'tests passed' "$build/linux/memcheck.out" || true
+
+banner "Fuzz targets (clang, libFuzzer): seed replay and bounded runs"
+cmake -S "$root" -B "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+      -DVELM_BUILD_FUZZERS=ON -DVELM_BUILD_TESTS=OFF -DVELM_BUILD_TOOLS=OFF >/dev/null
+cmake --build "$build/fuzz" -j"$jobs"
+"$root/tests/fuzz/run_fuzzers.sh" "$build/fuzz" "${VELM_FUZZ_SECONDS:-20}"

@@ -1,0 +1,67 @@
+// Shared by the fuzz targets: a private scratch folder, a quiet standard
+// output, caller buffers that AddressSanitizer guards byte for byte, and a
+// check that turns a broken promise into a finding.
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
+
+namespace velm_fuzz {
+
+// A folder of this process's own, removed when the process ends normally.
+inline const char* scratch_dir() {
+    static char name[] = "/tmp/velm_fuzz_XXXXXX";
+    static const bool made = [] {
+        if (!mkdtemp(name)) std::abort();
+        std::atexit([] { std::filesystem::remove_all(name); });
+        return true;
+    }();
+    (void)made;
+    return name;
+}
+
+// The library echoes log lines on standard output; millions of runs would
+// flood the terminal.
+inline void quiet_stdout() {
+    if (!std::freopen("/dev/null", "w", stdout)) std::abort();
+}
+
+// A heap buffer of exactly size bytes filled with fill: one byte past it is
+// already outside the allocation.
+inline std::vector<char> exact_buffer(std::size_t size, char fill = '\x5a') {
+    return std::vector<char>(size, fill);
+}
+
+// text and its terminator in exactly strlen + 1 bytes.
+inline std::vector<char> exact_copy(const std::string& text) {
+    std::vector<char> copy(text.size() + 1);
+    std::memcpy(copy.data(), text.c_str(), text.size() + 1);
+    return copy;
+}
+
+// A text of at most max_length bytes without NUL, so that the library sees
+// the whole of it.
+inline std::string text(FuzzedDataProvider& in, std::size_t max_length = 2048) {
+    std::string s = in.ConsumeRandomLengthString(max_length);
+    s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
+    return s;
+}
+
+}  // namespace velm_fuzz
+
+// A promise of the interface that the input broke: report it as a crash.
+#define FUZZ_CHECK(condition)                                                     \
+    do {                                                                          \
+        if (!(condition)) {                                                       \
+            std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                         \
+        }                                                                         \
+    } while (0)
