@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
     std::vector<const char*> texts;
     for (const std::string& line : lines) texts.push_back(line.c_str());
     VELM_CreateProfileFromPref("Main", static_cast<int>(texts.size()), texts.data(), "example", 0);
-    std::printf("   %d lines of %s handed in; the library's trace and debug lines\n"
-                "   are below the usual level 4, so nothing is logged: session log file %s\n",
+    std::printf("   %d lines of %s handed in; the library's trace and debug lines go to\n"
+                "   the log, which drops them at the usual level 4: session log file %s\n",
                 static_cast<int>(texts.size()), settingsPath, log_file_or_none());
 
     step(3, "VELM_GetIniInt and VELM_GetIniString on section Main");
