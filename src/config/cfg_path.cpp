@@ -1,0 +1,53 @@
+// The configuration directory, worked out from the environment at the first
+// call and then kept for the life of the process.
+#include <cstdio>
+#include <initializer_list>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "velm_basetool.h"
+
+namespace velm::config {
+
+namespace {
+
+struct CfgPathState {
+    char path[261] = "";   // the configuration directory; empty until the first call
+    int  done      = 0;    // 1 from the start of the first call on
+};
+
+CfgPathState cfgPathState;
+
+// The first of the fallback variables that is set, else the platform's own.
+const char* fallback_directory() {
+    for (const char* name : {"VE_TMP_DIR", "TEMP", "TMP"}) {
+        if (const char* dir = platform::get_env(name)) return dir;
+    }
+    return platform::fallback_config_directory();
+}
+
+// Values that do not fit are cut to the 260 characters of the buffer.
+void work_out_path(char* path, std::size_t size) {
+    if (const char* config = platform::get_env("VELM_CONFIG")) {
+        common::copy_cut(path, size, config);
+    } else if (const char* local = platform::get_env("VELM_LOCAL")) {
+        std::snprintf(path, size, "%s%cconfig", local, platform::path_separator());
+    } else {
+        common::copy_cut(path, size, fallback_directory());
+        // Not a log line: the log may not be set up by the time a host asks.
+        std::printf("Warning VELM_LOCAL or VELM_CONFIG not set. Set to:%s\n", path);
+    }
+}
+
+}  // namespace
+
+}  // namespace velm::config
+
+extern "C" const char* VELM_GetCfgPath(void) {
+    using velm::config::cfgPathState;
+    if (!cfgPathState.done) {
+        cfgPathState.done = 1;
+        velm::config::work_out_path(cfgPathState.path, sizeof cfgPathState.path);
+    }
+    return cfgPathState.path;
+}

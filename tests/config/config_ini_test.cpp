@@ -1,0 +1,114 @@
+// The INI reader: line, section and key rules, defaults and sizes, the file
+// cache and the environment that allows reading at all.
+#include <climits>
+#include <filesystem>
+
+#include "config/config_fixture.h"
+
+using velm_test::set_env;
+
+namespace {
+
+const std::string k100(100, 'k');
+
+// What a lookup with the default "d" leaves, as "text|result".
+std::string get(const std::string& file, const char* section, const std::string& key) {
+    char returned[1100];
+    int result = VELM_GetPrivateProfileString(section, key.c_str(), "d", returned,
+                                              sizeof returned, file.c_str());
+    return std::string(returned) + "|" + std::to_string(result);
+}
+
+struct Lookup {
+    const char* section;
+    std::string key, text;  // text: "d" where nothing is found
+};
+
+}  // namespace
+
+TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
+    set_env("VELM_CONFIG", dir.path().c_str());
+    std::string file = dir.write("a.ini",
+        "top=1\n[Main]\nMode=fast\nMode = spaced\na=b=c\nab=\nx=\n#x=1\n  #x=1\ntab=v\t\n"
+        "trail=v \r \r\nLevel=1\nlevel=2\n" + k100 + "=cut\n[Hdr] #c\nin=1\n [Lead]\nin=2\n"
+        "[Blank]  \r\nin=3\n[Long]\n" + k100 + "k=full\n[S]\nk=1\n[T]\n[S]\nk2=2\n"
+        "[Pieces]\nbig=" + std::string(1019, 'v') + "tail=end\n");
+    const Lookup table[] = {
+        {"Main", "MODE", "fast"}, {"mAIN", "Mode ", " spaced"}, {"Main", "a", "b=c"},
+        {"Main", "ab", ""}, {"Main", "x", "d"}, {"Main", "#x", "d"}, {"Main", "  #x", "1"},
+        {"Main", "tab", "v\t"}, {"Main", "trail", "v"}, {"Main", "level", "1"},
+        {"Main", k100 + "zz", "cut"}, {"Long", k100 + "k", "d"}, {"Main", "top", "d"},
+        {"Hdr", "in", "d"}, {"Lead", "in", "d"}, {"Blank", "in", "3"}, {"S", "k", "1"},
+        {"S", "k2", "d"}, {"Pieces", "big", std::string(1019, 'v')}, {"Pieces", "tail", "end"}};
+    for (const Lookup& row : table) {
+        EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size()))
+            << row.section << "." << row.key;
+    }
+    EXPECT_EQ(log_lines().back(), "Cache " + file + " 28 values");
+}
+
+TEST_F(ConfigTest, ReturnedStaysWithinSize) {
+    set_env("VELM_CONFIG", dir.path().c_str());
+    std::string file = dir.write("s.ini", "[M]\nv=abcdef\n");
+    const struct { const char *key, *defaultValue; unsigned size; int result; const char* bytes; }
+        table[] = {{"v", "zz", 4, 3, "abc\0GGGGGGGG"}, {"v", "zz", 0, 0, "GGGGGGGGGGGG"},
+                   {"no", "ab", 6, 2, "ab\0\0\0\0GGGGGG"}, {"no", "abcdef", 6, 0, "\0GGGGGGGGGGG"},
+                   {"no", nullptr, 6, 0, "\0GGGGGGGGGGG"}};
+    for (const auto& row : table) {
+        char returned[12] = {'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G'};
+        EXPECT_EQ(VELM_GetPrivateProfileString("m", row.key, row.defaultValue, returned,
+                                               row.size, file.c_str()), row.result);
+        EXPECT_EQ(std::string(returned, 12), std::string(row.bytes, 12)) << row.key << row.size;
+    }
+}
+
+TEST_F(ConfigTest, FileIsReadOnceUnlessCachingIsOffAndRetriedUntilUsable) {
+    std::string kept = dir.write("kept.ini", "[M]\nv=old\n"), fresh = dir.file("fresh.ini");
+    EXPECT_EQ(get(kept, "M", "v"), "d|0");  // no configuration variable: not even looked for
+    set_env("VELM_LIBUSER_EXITS_INI", "1");
+    EXPECT_EQ(get(kept, "M", "v"), "old|3");
+    for (const std::string& unusable : {fresh, fresh, dir.path()})
+        EXPECT_EQ(get(unusable, "M", "v"), "d|0");
+    dir.write("kept.ini", "[M]\nv=new\n");
+    set_env("VELM_DISABLE_PROPFILE_CACHE", "1");
+    dir.write("fresh.ini", "[M]\nv=old\n");
+    EXPECT_EQ(get(fresh, "M", "v"), "old|3");
+    dir.write("fresh.ini", "[M]\nv=new\n");
+    EXPECT_EQ(get(fresh, "M", "v"), "new|3");
+    velm_test::unset_env("VELM_LIBUSER_EXITS_INI");
+    EXPECT_EQ(get(kept, "M", "v") + get(fresh, "M", "v"), "old|3d|0");
+    const std::string no_ini = "No ini file used (config path is not defined).";
+    std::vector<std::string> expected = {
+        no_ini, "  Add line:[M]", "  Add line:v=old", "Cache " + kept + " 2 values",
+        fresh + " does not exist", fresh + " does not exist", dir.path() + " could not be opened",
+        "  Add line:[M]", "  Add line:v=old", "Cache " + fresh + " 2 values",
+        "  Add line:[M]", "  Add line:v=new", "Cache " + fresh + " 2 values", no_ini};
+    EXPECT_EQ(log_lines(), expected);
+}
+
+TEST_F(ConfigTest, IntegerLookupAndNullArgumentsAnswerTheDefault) {
+    set_env("VELM_CONFIG", dir.path().c_str());
+    std::string file = dir.write("i.ini", "[M]\na=12abc\nb=abc\nc= 7\n");
+    const char* f = file.c_str();
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "a", 5, f), 12);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "b", 5, f) + VELM_GetPrivateProfileInt("M", "c", 5, f), 7);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "d", INT_MIN, f), INT_MIN);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("N", "a", -5, f), -5);
+    char returned[8];
+    EXPECT_EQ(VELM_GetPrivateProfileString(nullptr, "a", "dd", returned, 8, f) +
+              VELM_GetPrivateProfileString("M", nullptr, "dd", returned, 8, f) +
+              VELM_GetPrivateProfileString("M", "a", "dd", returned, 8, nullptr), 6);
+    EXPECT_EQ(VELM_GetPrivateProfileString("M", "a", "dd", nullptr, 8, f), 0);
+    EXPECT_EQ(log_lines().size(), 5u);  // the one reading of the file, nothing else
+}
+
+TEST_F(ConfigTest, LongFileNamesAreKeptWhole) {
+    if (std::filesystem::path::preferred_separator == '\\')
+        GTEST_SKIP() << "the Windows file calls the library uses stop at 260 characters";
+    set_env("VELM_CONFIG", dir.path().c_str());
+    std::string padding;  // two names of over 300 characters that differ only at their end
+    for (int i = 0; i < 150; ++i) padding += "./";
+    std::string a = dir.write(padding + "a.ini", "[M]\nv=a\n");
+    std::string b = dir.write(padding + "b.ini", "[M]\nv=b\n");
+    EXPECT_EQ(get(a, "M", "v") + get(b, "M", "v"), "a|1b|1");
+}
