@@ -25,9 +25,12 @@ public:
     CVELM_Datum& operator++();
     /* As the prefix step; returns the date from before the step. */
     const CVELM_Datum operator++(int);
-    /* Writes the moment in local time through strftime(format) into out (at
-       least 260 bytes); the empty text when it does not fit or cannot be
-       converted. */
+    /* Writes the moment in local time into out (at least 260 bytes) with the
+       strftime conversions of C99 as the "C" locale writes them, the same
+       bytes on every platform; %z and %Z both give the offset from UTC as
+       "+hhmm", an unknown conversion is copied as it stands. Writes the empty
+       text when the result does not fit into 260 bytes or the moment lies
+       outside 1970-01-01 00:00:00 to 3001-01-01 07:59:59 UTC. */
     void Format(const char* format, char* const out) const;
     /* Seconds since 1970-01-01 00:00:00 UTC. */
     static std::int64_t GetTickCount();
@@ -38,8 +41,8 @@ public:
     bool Schaltjahr() const;
     /* Takes the moment from the clock and derives the date. */
     void aktuell();
-    /* Derives the local date from the stored moment; a moment local time
-       cannot convert leaves the date unchanged. */
+    /* Derives the local date from the stored moment; a moment outside the
+       range Format converts leaves the date unchanged. */
     void set();
     /* Stores the date unchecked; a year below 100 becomes 1900 + year. */
     void setzeDatum(int day, int month, int year);

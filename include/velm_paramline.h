@@ -17,14 +17,15 @@ public:
     /* The number of fields before the first empty one. */
     int  GetCount() const;
     /* Copies the field into out (at least 1025 bytes); returns its length,
-       0 for an empty or absent field. */
+       0 for an empty or absent field (and, writing nothing, for a null out). */
     int  GetParamString(int index, char* const out) const;
     /* The field's first character, 's' for an empty or absent field. */
     char GetParamChar(int index) const;
     /* The field's leading decimal integer (as atol), 0 without digits,
        saturated at INT_MIN / INT_MAX. */
     int  GetParamInt(int index) const;
-    /* 1 when the field equals text exactly, else 0. */
+    /* 1 when the field equals text exactly (a null text counts as the empty
+       text), else 0. */
     int  TestParamString(int index, const char* text) const;
 private:
     char m_Line[1025];

@@ -1,0 +1,72 @@
+// Field rules of the parameter line, its getters, the length limit with its
+// warning in the session log, and assignment. One process per case, for the log.
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "log/log_fixture.h"
+#include "velm_paramline.h"
+
+namespace {
+
+class ParamLineLog : public LogTest {};
+
+struct FieldCase { const char* line; char delimiter; int index; const char* field; int count; };
+
+}  // namespace
+
+TEST(ParamLineFields, EveryDelimiterSeparatesAndCountStopsAtTheFirstEmptyField) {
+    const FieldCase kRows[] = {
+        {"a;b;c", ';', 2, "c", 3}, {"a;b;c", ';', 3, "", 3}, {"a;;c", ';', 1, "", 1}, {"a;;c", ';', 2, "c", 1},
+        {"a;b;", ';', 2, "", 2}, {"a;b;", ';', 3, "", 2}, {";a", ';', 0, "", 0}, {";a", ';', 1, "a", 0},
+        {"", ';', 0, "", 0}, {nullptr, ';', 0, "", 0}, {" 1 ; 2 ", ';', 1, " 2 ", 2}, {"x;y", ';', -1, "x", 2},
+        {"x;y", ';', INT_MIN, "x", 2}, {"x;y", ';', INT_MAX, "", 2}, {"a;b", '\0', 0, "a;b", 1},
+        {"a;b", '\0', 1, "", 1}, {"a;b", '\0', 9, "", 1}, {"\"a;b\"", ';', 1, "b\"", 2},
+    };
+    for (const FieldCase& row : kRows) {
+        const CVELM_ParamLine line(row.line, row.delimiter);
+        const std::string field = row.field, at = (row.line ? row.line : "(null)") + (" #" + std::to_string(row.index));
+        char out[1100];
+        std::memset(out, 'G', sizeof out);
+        EXPECT_EQ(line.GetParamString(row.index, out), static_cast<int>(field.size())) << at;
+        EXPECT_EQ(std::string(out) + std::string(out + field.size() + 1, 9), field + "GGGGGGGGG") << at;
+        EXPECT_EQ(line.GetParamChar(row.index), field.empty() ? 's' : field[0]) << at;
+        EXPECT_EQ(line.TestParamString(row.index, row.field), 1) << at;
+        EXPECT_EQ(line.TestParamString(row.index, (field + "x").c_str()), 0) << at;
+        EXPECT_EQ(line.GetCount(), row.count) << at;
+    }
+}
+
+TEST(ParamLineFields, IntegersAreReadAsAtolReadsThemAndSaturate) {
+    const CVELM_ParamLine line("12abc; 42;-7;abc;;+5;2147483647;2147483648;-2147483648;-99999999999", ';');
+    const int kValues[] = {12, 42, -7, 0, 0, 5, INT_MAX, INT_MAX, INT_MIN, INT_MIN, 0};
+    for (int i = 0; i < 11; ++i) EXPECT_EQ(line.GetParamInt(i), kValues[i]) << "field " << i;
+    // The number ends with the field, also where the delimiter could continue it.
+    EXPECT_EQ(CVELM_ParamLine("1253", '5').GetParamInt(0), 12);
+    EXPECT_EQ(CVELM_ParamLine("\t 42", ' ').GetParamInt(0), 0);
+}
+
+TEST(ParamLineFields, ComparisonIsExactAndAssignmentCopiesLineAndDelimiter) {
+    CVELM_ParamLine line("ABC;ab", ';');
+    EXPECT_EQ(line.TestParamString(0, "abc"), 0);
+    EXPECT_EQ(line.TestParamString(1, "abc"), 0);
+    EXPECT_EQ(line.TestParamString(5, nullptr), 1);
+    EXPECT_EQ(line.GetParamString(0, nullptr), 0);
+    line = CVELM_ParamLine("x,y", ',');
+    EXPECT_EQ(line.GetCount(), 2);
+    EXPECT_EQ(line.GetParamChar(1), 'y');
+}
+
+TEST_F(ParamLineLog, LineIsCutAfter1024CharactersWithOneWarning) {
+    VELM_SetLogLevel(1);
+    const std::string whole = std::string(1023, 'a') + "Z", longer = whole + ";b" + std::string(3000, 'c');
+    char out[1025];
+    EXPECT_EQ(CVELM_ParamLine(whole.c_str(), ';').GetParamString(0, out), 1024);
+    EXPECT_EQ(out, whole);
+    EXPECT_EQ(VELM_GetLogFilePath(), nullptr);
+    const CVELM_ParamLine line(longer.c_str(), ';');
+    EXPECT_EQ(line.GetParamString(0, out), 1024);
+    EXPECT_EQ(out, whole);
+    EXPECT_EQ(line.GetCount(), 1);
+    EXPECT_EQ(velm_test::session_lines(), std::vector<std::string>{"ParamLine to long"});
+}
