@@ -4,7 +4,6 @@
 #include <cstdarg>
 
 #include "fuzz_support.h"
-#include "log/log_state.h"
 #include "velm_basetool.h"
 
 namespace {
@@ -21,20 +20,10 @@ void log_through_writer(int level, unsigned char timestamp, const char* format, 
     va_end(args);
 }
 
-// The session log file would grow without end over millions of runs.
-void keep_session_file_small() {
-    std::FILE* file = velm::log::logState.logFile;
-    if (file && std::ftell(file) > (1 << 20)) {
-        std::rewind(file);
-        if (ftruncate(fileno(file), 0) != 0) std::abort();
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    setenv("VE_TMP_DIR", velm_fuzz::scratch_dir(), 1);
-    velm_fuzz::quiet_stdout();
+    velm_fuzz::quiet_log();
     return 0;
 }
 
@@ -81,6 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const char* path = VELM_GetLogFilePath();
         FUZZ_CHECK(!path || std::strlen(path) <= 1024);
     }
-    keep_session_file_small();
+    velm_fuzz::keep_session_file_small();
     return 0;
 }

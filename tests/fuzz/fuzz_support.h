@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
+
+#include "log/log_state.h"
 
 namespace velm_fuzz {
 
@@ -28,21 +30,37 @@ inline const char* scratch_dir() {
     return name;
 }
 
-// The library echoes log lines on standard output; millions of runs would
-// flood the terminal.
-inline void quiet_stdout() {
+// Points the session log file into the scratch folder and silences standard
+// output, where the library echoes log lines: millions of runs would flood
+// the terminal.
+inline void quiet_log() {
+    setenv("VE_TMP_DIR", scratch_dir(), 1);
     if (!std::freopen("/dev/null", "w", stdout)) std::abort();
 }
 
-// A heap buffer of exactly size bytes filled with fill: one byte past it is
-// already outside the allocation.
-inline std::vector<char> exact_buffer(std::size_t size, char fill = '\x5a') {
-    return std::vector<char>(size, fill);
+// The session log file would grow without end over millions of runs.
+inline void keep_session_file_small() {
+    std::FILE* file = velm::log::logState.logFile;
+    if (file && std::ftell(file) > (1 << 20)) {
+        std::rewind(file);
+        if (ftruncate(fileno(file), 0) != 0) std::abort();
+    }
 }
 
+// A heap buffer of exactly size bytes filled with fill: one byte past it is
+// already outside the allocation (size 0 gives a valid pointer to no byte).
+struct ExactBuffer {
+    ExactBuffer(std::size_t n, char fill = '\x5a') : size(n), bytes(new char[n]) {
+        std::memset(bytes.get(), fill, n);
+    }
+    char* data() const { return bytes.get(); }
+    std::size_t size;
+    std::unique_ptr<char[]> bytes;
+};
+
 // text and its terminator in exactly strlen + 1 bytes.
-inline std::vector<char> exact_copy(const std::string& text) {
-    std::vector<char> copy(text.size() + 1);
+inline ExactBuffer exact_copy(const std::string& text) {
+    ExactBuffer copy(text.size() + 1);
     std::memcpy(copy.data(), text.c_str(), text.size() + 1);
     return copy;
 }

@@ -1,0 +1,121 @@
+// Input the library cannot use: null formats and names, binary bytes, paths
+// that are too long or empty, a directory or an unreadable file where a file
+// is expected, and a session log file that cannot be created. Each case runs
+// in a process of its own, since the log opens its file once per process.
+#include <filesystem>
+
+#include "config/config_fixture.h"
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using velm_test::StdoutCapture;
+
+namespace {
+
+// The lines printed on standard output, without their timestamps.
+std::vector<std::string> printed_lines(const std::string& printed) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = printed.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(velm_test::without_timestamp(printed.substr(start, end - start)));
+    return lines;
+}
+
+}  // namespace
+
+TEST_F(LogTest, NullFormatsAndNamesWriteNothingAndBinaryBytesPassUnchanged) {
+    const char* none = nullptr;
+    VELM_SetLogLevel(1);
+    StdoutCapture out;
+    VELM_TRACE(none), VELM_DEBUG(none), VELM_WARNING(none), VELM_ERROR(none), VELM_CRERROR(none);
+    VELM_PRINTLOG(none), VELM_PRINT_AND_LOG(none), VELM_PRINT_VERINFO(none), VELM_LOG(9, 1, none);
+    VELM_SetApplName(none), VELM_SetCustName(none), VELM_SetProdName(none);
+    EXPECT_EQ(VELM_GetLogFilePath(), nullptr);  // nothing was logged, so no file either
+    const std::string binary = "\x01\x7f\x80\xff\t\r|";
+    VELM_PRINTLOG("%s", "");
+    VELM_PRINTLOG("%s\n", binary.c_str());
+    EXPECT_EQ(out.finish(), binary + "\n");
+    EXPECT_EQ(VELM_GetLogFilePath(), expected_log("veserver_"));  // names reset without configuration
+    EXPECT_EQ(velm_test::session_lines(), std::vector<std::string>{binary});
+}
+
+class LogFileCannotBeCreated : public LogTest, public testing::WithParamInterface<int> {};
+
+// A file where the log directory should be, a directory where the log file
+// should be, and a log directory the process may not write to.
+TEST_P(LogFileCannotBeCreated, ReportsOnStandardOutputAndTouchesNothing) {
+    std::string plain = dir.write("plain", "x"), path = expected_log("veserver_VELM_");
+    if (GetParam() == 0) velm_test::set_env("VE_TMP_DIR", plain.c_str());
+    if (GetParam() == 1) fs::create_directory(path);
+    if (GetParam() == 2 && !velm_test::can_drop_privileges())
+        GTEST_SKIP() << "Wine has no unprivileged user to drop to";
+    auto attempt = [&] {
+        StdoutCapture out;
+        VELM_ERROR("message\n");
+        std::vector<std::string> lines = printed_lines(out.finish());
+        std::string tried = VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "";
+        return lines == std::vector<std::string>{"Can't open VE Quillan-Mor Kest-Session-LogFile " + tried,
+                                                 "message"} &&
+               VELM_GetLogLevelStdOut() == 1;
+    };
+    if (GetParam() == 2) {
+        EXPECT_EQ(velm_test::run_unprivileged([&] { return attempt() ? 0 : 1; }), 0);
+    } else {
+        EXPECT_TRUE(attempt());
+    }
+    EXPECT_EQ(velm_test::read_file(plain), "x");
+    EXPECT_EQ(fs::is_directory(path), GetParam() == 1);
+    EXPECT_EQ(fs::is_regular_file(path), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LogFileCannotBeCreated, testing::Values(0, 1, 2), velm_test::row_number);
+
+TEST_F(LogTest, EmptyAndOverlongPathsFailAndTheReportIsCut) {
+    const std::string longPath = dir.path() + "/" + std::string(5000, 'p'), other = dir.write("f", "x");
+    for (const std::string& path : {std::string(), longPath}) {
+        const char* p = path.c_str();
+        EXPECT_EQ(VELM_Do_File_Exist(p) + VELM_Has_File_Read_Access(p) + VELM_Has_File_Write_Access(p), -3);
+        EXPECT_EQ(VELM_Copy_File(other.c_str(), p, 0) + VELM_Copy_File(p, other.c_str(), 0), -2);
+        EXPECT_EQ(VELM_Create_Directory(p) + VELM_Delete_File(p), -2);
+        EXPECT_EQ(VELM_CheckFileRead(p), 919301);
+    }
+    EXPECT_EQ(velm_test::read_file(other), "x");
+    std::vector<std::string> lines = velm_test::session_lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(velm_test::without_timestamp(lines[0]), "  ERROR: File  does not exists.");
+    // The report of the long path is cut at the message capacity, line end included.
+    EXPECT_EQ(velm_test::without_timestamp(lines[1]), "  " + ("ERROR: File " + longPath).substr(0, 1056));
+}
+
+TEST_F(ConfigTest, UnreadableIniFileAnswersTheDefault) {
+    if (!velm_test::can_drop_privileges()) GTEST_SKIP() << "Wine has no unprivileged user to drop to";
+    velm_test::set_env("VELM_CONFIG", dir.path().c_str());
+    const std::string file = dir.write("secret.ini", "[M]\nv=1\n");
+    fs::permissions(file, fs::perms::none);
+    fs::permissions(dir.path(), fs::perms::all);  // for the child's session log
+    EXPECT_EQ(velm_test::run_unprivileged([&] {
+        char returned[4] = {'G', 'G', 'G', 'G'};
+        int result = VELM_GetPrivateProfileString("M", "v", "d", returned, 3, file.c_str());
+        bool logged = log_lines() == std::vector<std::string>{file + " could not be opened"};
+        return result == 0 && std::string(returned, 4) == std::string("d\0\0G", 4) && logged ? 0 : 1;
+    }), 0);
+}
+
+TEST_F(ConfigTest, BinaryBytesAreTextUpToANulAndSectionsOfAnyLengthAreFound) {
+    velm_test::set_env("VELM_CONFIG", dir.path().c_str());
+    const std::string s300(300, 's'), name400 = std::string(400, 'c');
+    std::string file = dir.write("b.ini", "[M]\nnul=a\0b\nhigh=\xff\x80\nctl=\x01\x1b\n"s +
+                                              "[\xc4]\nk=upper\n[\xe4]\nk=lower\n[" + s300 + "]\nk=long\nend=no line end");
+    const struct { std::string section; const char* key; std::string value; } rows[] = {
+        {"M", "nul", "a"}, {"M", "b", "-"}, {"m", "HIGH", "\xff\x80"}, {"M", "ctl", "\x01\x1b"},
+        {"\xe4", "k", "lower"}, {s300, "k", "long"}, {s300, "end", "no line end"}};
+    for (const auto& row : rows) {
+        char returned[16];
+        VELM_GetPrivateProfileString(row.section.c_str(), row.key, "-", returned, sizeof returned, file.c_str());
+        EXPECT_EQ(returned, row.value) << row.key;
+    }
+    const char* const values[] = {"k=v\x80"};
+    VELM_CreateProfileFromPref(s300.c_str(), 1, values, name400.c_str(), 0);
+    char returned[1024];
+    VELM_GetIniString(s300.c_str(), "k", returned, "-");
+    EXPECT_STREQ(returned, "v\x80");
+}
