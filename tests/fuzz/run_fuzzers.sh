@@ -17,13 +17,18 @@ passed=0
 for target in "$bin"/fuzz_*; do
   name=${target##*/fuzz_}
   seeds=$here/corpus/$name
-  echo "-- $name: replaying $(ls "$seeds" | wc -l) seeds"
-  "$target" -timeout=10 "$seeds"/* >"$work/$name.replay" 2>&1 ||
-    { tail -n 60 "$work/$name.replay"; exit 1; }
+  mkdir -p "$work/$name"
+  corpora=("$work/$name")
+  inputs=("$seeds"/*)
+  if [[ -e ${inputs[0]} ]]; then
+    echo "-- $name: replaying ${#inputs[@]} seeds"
+    "$target" -timeout=10 "${inputs[@]}" >"$work/$name.replay" 2>&1 ||
+      { tail -n 60 "$work/$name.replay"; exit 1; }
+    corpora+=("$seeds")
+  fi
   echo "-- $name: fuzzing for $seconds s"
-  mkdir "$work/$name"
   "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-            -artifact_prefix="$findings/$name-" "$work/$name" "$seeds" >"$work/$name.log" 2>&1 ||
+            -artifact_prefix="$findings/$name-" "${corpora[@]}" >"$work/$name.log" 2>&1 ||
     { tail -n 60 "$work/$name.log"; exit 1; }
   grep -E '^Done' "$work/$name.log" | tail -n 1
   passed=$((passed + 1))
