@@ -119,3 +119,21 @@ TEST_F(ConfigTest, BinaryBytesAreTextUpToANulAndSectionsOfAnyLengthAreFound) {
     VELM_GetIniString(s300.c_str(), "k", returned, "-");
     EXPECT_STREQ(returned, "v\x80");
 }
+
+TEST_F(ConfigTest, NullArgumentsOfThePreferenceCacheAnswerTheDefault) {
+    const char* const values[] = {"k=v"};
+    VELM_CreateProfileFromPref(nullptr, 1, values, "P", 0);  // no section: nothing converted
+    VELM_CreateProfileFromPref("S", -1, values, nullptr, 0);
+    char returned[1024];
+    EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "k", "d", returned, 8, nullptr) +
+              VELM_GetPrivatePreferenceString("S", nullptr, "d", returned, 8, nullptr), 2);
+    EXPECT_EQ(VELM_GetPrivatePreferenceString("S", "k", "d", nullptr, 8, "x"), 0);
+    VELM_GetProfileString(nullptr, nullptr, returned, "dd", nullptr);
+    EXPECT_STREQ(returned, "dd");
+    VELM_GetProfileString("S", "k", nullptr, "dd", "x");
+    EXPECT_EQ(VELM_GetIniInt(nullptr, "k", 5), 5);
+    const std::vector<std::string> expected = {
+        "  Add section line:[S]", "Converted 1 values", "Preference cache  with 1 lines",
+        "GetProfile: .=dd", "GetProfile: S.k=", "GetProfileInt: .k=5"};
+    EXPECT_EQ(log_lines(), expected);
+}
