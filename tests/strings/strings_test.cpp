@@ -1,0 +1,172 @@
+// The string utilities. For the editors every byte of the buffer up to the
+// old terminator is checked, and the guard bytes after it must stay untouched.
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "velm_basetool.h"
+#include "velm_string.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+using Edit = std::function<int(char*)>;
+const std::string kGuard = "\x7F\x7F\x7F";
+
+std::string guarded(const std::string& text) { return text + '\0' + kGuard; }
+
+Edit trim(int lead, int trail) {
+    return [=](char* s) { VELM_Bereinige_String(s, lead, trail); return 0; };
+}
+Edit drop(char c) { return [=](char* s) { return VELM_Delete_Chars_From_String(s, c); }; }
+Edit subst(char c, char by) {
+    return [=](char* s) { return VELM_Replace_Char_In_String(s, c, by); };
+}
+const Edit kill_extra = [](char* s) { VELM_KillExtraChars(s); return 0; };
+const Edit fold = [](char* s) { VELM_convert_UTF8_to_ISO(s, s); return 0; };
+
+// The folding rule, one byte at a time.
+std::string fold_bytewise(const std::string& in) {
+    std::string out;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        unsigned char a = in[i], b = in.c_str()[i + 1];
+        bool folds = (a & 0xC0) == 0xC0 && (b & 0x80);
+        out += folds ? static_cast<char>(((a & 3) << 6) | (b & 0x3F)) : in[i];
+        i += folds;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
+    struct Row { std::string in; Edit edit; int result; std::string bytes; } rows[] = {
+        {" \tab \t", trim(1, 1), 0, "ab\0\0\0\t\0"s}, {" a b ", trim(1, 1), 0, "a b\0\0\0"s},
+        {"   ", trim(1, 0), 0, "\0  \0"s}, {"   ", trim(0, 1), 0, "\0\0\0\0"s},
+        {" a ", trim(0, 0), 0, " a \0"s}, {"a \n", trim(0, 1), 0, "a \n\0"s},
+        {"\r a", trim(1, 1), 0, "\r a\0"s}, {"", trim(1, 1), 0, "\0"s},
+        {"a-b--c", drop('-'), 3, "abc\0-c\0"s}, {"---", drop('-'), 3, "\0--\0"s},
+        {"abc", drop('\0'), 0, "abc\0"s}, {"\xE4x\xE4", drop('\xE4'), 2, "x\0\xE4\0"s},
+        {"a.b.c", subst('.', '\0'), 2, "a\0b\0c\0"s}, {"abc", subst('\0', 'x'), 0, "abc\0"s},
+        {"\xE4\xE4z", subst('\xE4', 'a'), 2, "aaz\0"s},
+        {"C:\\dir name\\f.x", kill_extra, 0, "C__dir_name_f_x\0"s},
+        {" \"-./:<>?\\|*\t_\xE4", kill_extra, 0, "___________*\t_\xE4\0"s},
+        {"\xC3\xA4", fold, 0, "\xE4\0\0"s}, {"\xE2\x82\xAC", fold, 0, "\x82\xAC\0\0"s},
+        {"ab\xC3", fold, 0, "ab\xC3\0"s}, {"\xA4\xC3z", fold, 0, "\xA4\xC3z\0"s},
+        {"\xC3\xC3\xA4", fold, 0, "\xC3\xA4\0\0"s}, {"\xC5\x93", fold, 0, "S\0\0"s},
+        {"\xC3\xA4xy\xC3\xA4klmnopqrstuvwxyz", fold, 0, "\xE4xy\xE4klmnopqrstuvwxyz\0z\0"s}};
+    for (const Row& row : rows) {
+        std::string buffer = guarded(row.in);
+        EXPECT_EQ(row.edit(&buffer[0]), row.result) << row.in;
+        EXPECT_EQ(buffer, row.bytes + kGuard) << row.in;
+    }
+}
+
+TEST(StringEditing, ReplaceStringReplacesTheFirstMatchAndCutsTheSource) {
+    struct Row { std::string source, search, by; int result; std::string out, cut; } rows[] = {
+        {"one two two", "two", "2", 0, "one 2 two\0"s, "one \0wo two\0"s},
+        {"abc", "a", "XYZ", 0, "XYZbc\0"s, "\0bc\0"s}, {"aab", "ab", "", 0, "a\0"s, "a\0b\0"s},
+        {"abc", "x", "y", -1, "", "abc\0"s}, {"abc", "", "y", -1, "", "abc\0"s}};
+    for (const Row& row : rows) {
+        std::string source = guarded(row.source), out(12, '#');
+        EXPECT_EQ(VELM_Replace_String_In_String(&source[0], row.search.c_str(), row.by.c_str(),
+                                                &out[0]),
+                  row.result);
+        EXPECT_EQ(out, row.out + std::string(12 - row.out.size(), '#')) << row.source;
+        EXPECT_EQ(source, row.cut + kGuard) << row.source;
+    }
+}
+
+TEST(StringEditing, NullStringsAreHarmless) {
+    char out[4] = "xyz";
+    for (const Edit& edit : {trim(1, 1), drop('a'), subst('a', 'b'), kill_extra, fold})
+        EXPECT_EQ(edit(nullptr), 0);
+    VELM_convert_UTF8_to_ISO(nullptr, out);
+    VELM_convert_UTF8_to_ISO("a", nullptr);
+    EXPECT_EQ(VELM_Replace_String_In_String(nullptr, "a", "b", out), -1);
+    EXPECT_EQ(VELM_Replace_String_In_String(out, "x", nullptr, out + 2), -1);
+    EXPECT_EQ(std::string(out), "xyz");
+}
+
+TEST(Utf8Folding, LongMixedBuffersFoldAsTheBytewiseRuleInPlaceAndApart) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        for (unsigned kind; text.size() < 3000;)  // ASCII runs, lead bytes, continuation bytes
+            text += (kind = random() % 8) < 4
+                        ? std::string(random() % 40, 'a')
+                        : std::string(1, (kind < 7 ? 0xC0 : 0x80) | random() % 64);
+        text.resize(text.size() - random() % 17);
+        std::string expected = fold_bytewise(text) + '\0', buffer = guarded(text), want = buffer;
+        std::string out(text.size() + 1, '#');
+        fold(&buffer[0]);
+        VELM_convert_UTF8_to_ISO(text.c_str(), &out[0]);
+        ASSERT_EQ(buffer, want.replace(0, expected.size(), expected)) << "round " << round;
+        ASSERT_EQ(out, expected + std::string(text.size() + 1 - expected.size(), '#'));
+    }
+}
+
+TEST(Utf8Folding, APairFoldsAtEveryOffsetOfABlock) {
+    for (std::size_t at = 0; at < 140; ++at) {
+        std::string text = std::string(at, 'a') + "\xC3\xA4" + std::string(140 - at, 'b');
+        std::string expected = std::string(at, 'a') + "\xE4" + std::string(140 - at, 'b') + '\0';
+        std::string buffer = guarded(text), want = buffer, out(text.size() + 1, '#');
+        fold(&buffer[0]);
+        VELM_convert_UTF8_to_ISO(text.c_str(), &out[0]);
+        EXPECT_EQ(buffer, want.replace(0, expected.size(), expected)) << at;
+        EXPECT_EQ(out, expected + '#') << at;
+    }
+}
+
+TEST(CaseConversion, AllConvertersChangeOnlyAsciiLettersInTheDefaultLocale) {
+    const std::string high = "\x80\xC4\xE4\xFF\0\x7F"s;
+    const std::string lower = "hello, world 42 " + high, upper = "HELLO, WORLD 42 " + high;
+    struct Row { void (*convert)(char*); const std::string& out; } rows[] = {
+        {VELM_Translate_String_To_Lower, lower}, {VELM_StringToLower, lower},
+        {CVELM_String::string_to_lower, lower}, {VELM_Translate_String_To_Upper, upper},
+        {VELM_StringToUpper, upper}, {CVELM_String::string_to_upper, upper}};
+    for (const Row& row : rows) {
+        std::string text = "Hello, World 42 " + high, empty = "\0\x7F"s;
+        row.convert(&text[0]);
+        row.convert(&empty[0]);
+        row.convert(nullptr);
+        EXPECT_EQ(text + empty, row.out + "\0\x7F"s);
+    }
+}
+
+TEST(NumberParsing, IntegerAcceptsDigitsAndSignsThenReadsTheLeadingNumber) {
+    struct Row { const char* text; int result, value = 0; } rows[] = {
+        {"42", 0, 42}, {"-7", 0, -7}, {"+3", 0, 3}, {"12-3", 0, 12}, {"2147483647", 0, INT_MAX},
+        {"-2147483648", 0, INT_MIN}, {"3.5", -1}, {"0x10", -1}, {"1e5", -1}, {"", -1}, {" 1", -1},
+        {"1 ", -1}, {"+", -1}, {"-", -1}, {"+-3", -1}, {"-+3", -1}, {"2147483648", -1},
+        {"-2147483649", -1}, {"99999999999999999999", -1}, {"1\xB2", -1}, {nullptr, -1}};
+    for (const Row& row : rows) {
+        int value = 77;
+        EXPECT_EQ(VELM_Get_Integer_Value_From_String(row.text, &value), row.result);
+        EXPECT_EQ(value, row.result == 0 ? row.value : 77) << (row.text ? row.text : "null");
+    }
+    EXPECT_EQ(VELM_Get_Integer_Value_From_String("1", nullptr), -1);
+}
+
+TEST(NumberParsing, DoubleAlsoAcceptsTheFullStopAndRefusesWhatADoubleCannotHold) {
+    const std::string big = "1" + std::string(309, '0'), tiny = "0." + std::string(400, '0') + "1";
+    struct Row { std::string text; int result; double value = 0; } rows[] = {
+        {"3.25", 0, 3.25}, {".5", 0, 0.5}, {"5.", 0, 5.0}, {"1.5.2", 0, 1.5}, {"+.5", 0, 0.5},
+        {"-0.1", 0, -0.1}, {"12-3", 0, 12.0}, {big.substr(0, 309), 0, 1e308},
+        {"0." + big.substr(1) + "5", 0, 5e-310}, {tiny, 0, 0.0}, {"-" + tiny, 0, -0.0},
+        {"3,25", -1}, {"1e5", -1}, {".", -1}, {"-", -1}, {"", -1}, {"-.", -1}, {"+-1", -1},
+        {"inf", -1}, {big, -1}, {"-" + big + ".5", -1}};
+    for (const Row& row : rows) {
+        double value = 77.5;
+        EXPECT_EQ(VELM_Get_Double_Value_From_String(row.text.c_str(), &value), row.result)
+            << row.text;
+        EXPECT_EQ(value, row.result == 0 ? row.value : 77.5) << row.text;
+        EXPECT_EQ(std::signbit(value), row.result == 0 && std::signbit(row.value)) << row.text;
+    }
+    EXPECT_EQ(VELM_Get_Double_Value_From_String(nullptr, nullptr), -1);
+}
