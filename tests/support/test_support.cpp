@@ -82,12 +82,14 @@ std::string read_file(const std::string& path) {
     return bytes.str();
 }
 
-std::vector<std::string> read_lines(const std::string& path) {
+std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
-    std::istringstream in(read_file(path));
+    std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
+
+std::vector<std::string> read_lines(const std::string& path) { return split_lines(read_file(path)); }
 
 bool file_exists(const std::string& path) {
     std::error_code ignored;

@@ -36,6 +36,9 @@ inline constexpr RowNumber row_number{};
 void set_env(const char* name, const char* value);
 void unset_env(const char* name);
 
+// text cut at each "\n" (the line ends dropped; a last unended piece kept).
+std::vector<std::string> split_lines(const std::string& text);
+
 // The whole file as bytes; empty when it cannot be read.
 std::string read_file(const std::string& path);
 // The file's lines without their "\n".
