@@ -51,11 +51,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text = velm_fuzz::text(in, 512);
     check_integer(text);
     check_double(text);
-    int i = 7;
-    double d = 7;
-    FUZZ_CHECK(VELM_Get_Integer_Value_From_String(nullptr, &i) == -1 && i == 7);
-    FUZZ_CHECK(VELM_Get_Double_Value_From_String(nullptr, &d) == -1 && d == 7);
-    FUZZ_CHECK(VELM_Get_Integer_Value_From_String(text.c_str(), nullptr) == -1);
-    FUZZ_CHECK(VELM_Get_Double_Value_From_String(text.c_str(), nullptr) == -1);
     return 0;
 }

@@ -111,25 +111,6 @@ void check_case(const std::string& text) {
     }
 }
 
-void check_null_arguments(const std::string& text) {
-    ExactBuffer b = exact_copy(text);
-    VELM_Bereinige_String(nullptr, 1, 1);
-    FUZZ_CHECK(VELM_Delete_Chars_From_String(nullptr, 'a') == 0);
-    FUZZ_CHECK(VELM_Replace_Char_In_String(nullptr, 'a', 'b') == 0);
-    FUZZ_CHECK(VELM_Replace_String_In_String(nullptr, "a", "b", b.data()) == -1);
-    FUZZ_CHECK(VELM_Replace_String_In_String(b.data(), nullptr, "b", b.data()) == -1);
-    FUZZ_CHECK(VELM_Replace_String_In_String(b.data(), "a", nullptr, b.data()) == -1);
-    FUZZ_CHECK(VELM_Replace_String_In_String(b.data(), "a", "b", nullptr) == -1);
-    VELM_KillExtraChars(nullptr);
-    VELM_convert_UTF8_to_ISO(nullptr, b.data());
-    VELM_convert_UTF8_to_ISO(b.data(), nullptr);
-    VELM_Translate_String_To_Lower(nullptr);
-    VELM_Translate_String_To_Upper(nullptr);
-    VELM_StringToLower(nullptr);
-    VELM_StringToUpper(nullptr);
-    FUZZ_CHECK(b.data() == text);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -146,6 +127,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_killing(text);
     check_folding(text);
     check_case(text);
-    check_null_arguments(text);
     return 0;
 }
