@@ -8,11 +8,11 @@ moments the benchmark was not running. Ratios are library / limit and
 library / best peer: 1 is parity, above 1 the library is slower.
 """
 import argparse
+import glob
 import json
 import os
 import platform
 import re
-import subprocess
 import sys
 from collections import OrderedDict
 
@@ -54,11 +54,14 @@ class Result:
         self.bps = bytes_per_second       # throughput, where the case has one
 
 
-def load(path):
-    """{row: {variant: Result}} in the order of the run, plus the context."""
+def load(path, order):
+    """{row: {variant: Result}} in the given order of names (those it misses
+    last, in the order of the run), plus the context."""
     with open(path) as f:
         data = json.load(f)
-    benchmarks = data["benchmarks"]
+    rank = {name: i for i, name in enumerate(order)}
+    benchmarks = sorted(data["benchmarks"],
+                        key=lambda b: rank.get(b.get("run_name", b["name"]), len(rank)))
     aggregated = any(b.get("run_type") == "aggregate" for b in benchmarks)
     rows = OrderedDict()
     for b in benchmarks:
@@ -173,14 +176,19 @@ def chart(rows, path):
     fig, ax = plt.subplots(figsize=(11, 0.42 * n + 1.6))
     y = list(range(n))
     h = 0.38
-    ax.barh([i - h / 2 for i in y], [v or 0 for v in to_limit], h, label="library / limit",
-            color="#4c72b0")
-    ax.barh([i + h / 2 for i in y], [v or 0 for v in to_peer], h, label="library / best peer",
-            color="#dd8452")
-    for i, (a, b) in enumerate(zip(to_limit, to_peer)):
-        for v, dy in ((a, -h / 2), (b, h / 2)):
+    # Bars grow from parity: to the right where the library is slower, to the
+    # left where it is faster.
+    for values, dy, label, color in ((to_limit, -h / 2, "library / limit", "#4c72b0"),
+                                     (to_peer, h / 2, "library / best peer", "#dd8452")):
+        ax.barh([i + dy for i in y], [(v or 1.0) - 1.0 for v in values], h, left=1.0,
+                label=label, color=color)
+        for i, v in enumerate(values):
             if v:
-                ax.text(v * 1.08, i + dy, "%.3g×" % v, va="center", fontsize=7)
+                ax.text(v * 1.08 if v >= 1 else v / 1.08, i + dy, "%.3g×" % v, va="center",
+                        ha="left" if v >= 1 else "right", fontsize=7)
+    shown = [v for v in to_limit + to_peer if v]
+    if shown:
+        ax.set_xlim(min(min(shown), 1.0) / 2, max(max(shown), 1.0) * 2)
     ax.axvline(1.0, color="black", linewidth=0.8)
     ax.set_xscale("log")
     ax.set_yticks(y)
@@ -206,27 +214,42 @@ def cpu_model():
     return platform.processor() or "unknown"
 
 
-def compiler(build_dir):
+def simd_flags():
+    """The vector extensions the block-wise code of the library can use."""
     try:
-        with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
+        with open("/proc/cpuinfo") as f:
             for line in f:
-                if line.startswith("CMAKE_CXX_COMPILER:"):
-                    cxx = line.split("=", 1)[1].strip()
-                    return subprocess.run([cxx, "--version"], capture_output=True,
-                                          text=True).stdout.splitlines()[0]
-    except (OSError, IndexError):
+                if line.startswith("flags"):
+                    have = set(line.split(":", 1)[1].split())
+                    wanted = ["ssse3", "avx2", "avx512f", "avx512bw", "avx512_vbmi2"]
+                    return " ".join(w for w in wanted if w in have) or "none"
+    except OSError:
         pass
     return "unknown"
+
+
+def compiler(build_dir):
+    """The compiler CMake found, as "GNU 12.2.0 (/usr/bin/c++)"."""
+    found = {}
+    for path in glob.glob(os.path.join(build_dir, "CMakeFiles", "*", "CMakeCXXCompiler.cmake")):
+        with open(path) as f:
+            for m in re.finditer(r'set\((CMAKE_CXX_COMPILER(?:_ID|_VERSION)?) "([^"]*)"\)', f.read()):
+                found[m.group(1)] = m.group(2)
+    if not found:
+        return "unknown"
+    return "%s %s (%s)" % (found.get("CMAKE_CXX_COMPILER_ID", "?"),
+                           found.get("CMAKE_CXX_COMPILER_VERSION", "?"),
+                           found.get("CMAKE_CXX_COMPILER", "?"))
 
 
 def machine(context, build_dir):
     load = context.get("load_avg")
     load_text = ", ".join("%.2f" % x for x in load) if load else "unknown"
     return "\n".join([
-        "- Machine: %d cores (`nproc`), %s, %s" % (os.cpu_count(), cpu_model(), platform.system()),
+        "- Machine: %d cores (`nproc`), %s (vector extensions: %s), %s %s" % (
+            len(os.sched_getaffinity(0)), cpu_model(), simd_flags(), platform.system(), platform.release()),
         "- Compiler: %s, Release build" % compiler(build_dir),
-        "- Run: %s; load average at the start %s (other engineers were building on the same "
-        "cores)" % (context.get("date", "unknown"), load_text),
+        "- Run: %s; load average at the start %s" % (context.get("date", "unknown"), load_text),
     ])
 
 
@@ -238,8 +261,8 @@ def link_from(document, target_path):
 def results_section(rows, context, args, document):
     return "\n".join([
         machine(context, args.build_dir),
-        "- Settings: `--benchmark_min_time=%s`, %s repetitions, median of the CPU time per "
-        "operation" % (args.min_time, args.repetitions),
+        "- Settings: `--benchmark_min_time=%s`, %s repetitions run in random order, median of the "
+        "CPU time per operation" % (args.min_time, args.repetitions),
         "",
         table(rows),
         "",
@@ -270,12 +293,17 @@ def main():
     p.add_argument("--results", required=True, help="the Markdown table to write")
     p.add_argument("--chart", required=True, help="the PNG to write")
     p.add_argument("--doc", required=True, help="BENCHMARKS.md, whose results section is replaced")
+    p.add_argument("--order", help="benchmark names, one a line, in the order of the table")
     p.add_argument("--build-dir", default=".")
     p.add_argument("--min-time", default="?")
     p.add_argument("--repetitions", default="?")
     args = p.parse_args()
 
-    rows, context = load(args.json)
+    order = []
+    if args.order:
+        with open(args.order) as f:
+            order = [line.strip() for line in f if line.strip()]
+    rows, context = load(args.json, order)
     chart(rows, args.chart)
     with open(args.results, "w") as f:
         f.write("# Benchmark results\n\nWritten by `bench/run.sh`; see BENCHMARKS.md for what "
