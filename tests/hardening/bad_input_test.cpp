@@ -10,18 +10,6 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 using velm_test::StdoutCapture;
 
-namespace {
-
-// The lines printed on standard output, without their timestamps.
-std::vector<std::string> printed_lines(const std::string& printed) {
-    std::vector<std::string> lines;
-    for (std::size_t start = 0, end; (end = printed.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(velm_test::without_timestamp(printed.substr(start, end - start)));
-    return lines;
-}
-
-}  // namespace
-
 TEST_F(LogTest, NullFormatsAndNamesWriteNothingAndBinaryBytesPassUnchanged) {
     const char* none = nullptr;
     VELM_SetLogLevel(1);
@@ -51,7 +39,8 @@ TEST_P(LogFileCannotBeCreated, ReportsOnStandardOutputAndTouchesNothing) {
     auto attempt = [&] {
         StdoutCapture out;
         VELM_ERROR("message\n");
-        std::vector<std::string> lines = printed_lines(out.finish());
+        std::vector<std::string> lines = velm_test::split_lines(out.finish());
+        for (std::string& line : lines) line = velm_test::without_timestamp(line);
         std::string tried = VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "";
         return lines == std::vector<std::string>{"Can't open VE Quillan-Mor Kest-Session-LogFile " + tried,
                                                  "message"} &&
