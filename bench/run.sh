@@ -13,17 +13,7 @@ min_time=${VELM_BENCH_MIN_TIME:-0.1}
 repetitions=${VELM_BENCH_REPETITIONS:-9}
 filter=${VELM_BENCH_FILTER:-.}
 
-need=()
-have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
-for pkg in cmake g++ make pkg-config libbenchmark-dev libspdlog-dev libinih-dev python3-matplotlib; do
-  have_pkg "$pkg" || need+=("$pkg")
-done
-if ((${#need[@]})); then
-  echo "installing: ${need[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+"$root/scripts/install-deps.sh"
 # Debian's matplotlib belongs to Debian's Python, whatever else is on PATH.
 python=/usr/bin/python3
 [[ -x $python ]] || python=python3

@@ -7,10 +7,6 @@ namespace velm::common {
 
 namespace {
 
-unsigned char fold(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
 // The white space atol skips in the "C" locale.
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -27,24 +23,6 @@ std::size_t copy_cut(char* out, std::size_t size, const char* text) {
     }
     out[length] = '\0';
     return length;
-}
-
-bool equal_ignoring_case(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = fold(static_cast<unsigned char>(*a));
-        unsigned char y = fold(static_cast<unsigned char>(*b));
-        if (x != y) return false;
-        if (x == '\0') return true;
-    }
-}
-
-bool equal_ignoring_case(const char* a, std::size_t length, const char* b) {
-    for (std::size_t i = 0; i < length; ++i, ++b) {
-        if (*b == '\0') return false;
-        if (fold(static_cast<unsigned char>(a[i])) != fold(static_cast<unsigned char>(*b)))
-            return false;
-    }
-    return *b == '\0';
 }
 
 int leading_int(const char* text) {

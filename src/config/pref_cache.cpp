@@ -27,8 +27,8 @@ std::size_t value_length(const char* value) {
 
 bool has_section(const ProfileCache& cache, const char* section) {
     std::size_t sectionLength = std::strlen(section);
-    for (const ProfileLine& line : cache.lines) {
-        if (is_header_of(line, section, sectionLength)) return true;
+    for (std::size_t header : cache.headers) {
+        if (is_header_of(cache.lines[header], section, sectionLength)) return true;
     }
     return false;
 }
@@ -71,8 +71,7 @@ void convert(const char* section, int valueCount, const char* const* values,
         if (created) {
             prefCache.cache.reset();
         } else {
-            cache.lines.erase(cache.lines.begin() + static_cast<std::ptrdiff_t>(before),
-                              cache.lines.end());
+            truncate_lines(cache, before);
         }
     }
 }

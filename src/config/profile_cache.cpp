@@ -38,7 +38,16 @@ void append_line(ProfileCache& cache, const char* text, std::size_t length) {
     line.text.assign(text, length);
     line.keyLength = line.text.find('=');
     line.header = length > 0 && text[0] == '[';
+    // Reserved first, so that a failing allocation leaves both arrays alike.
+    if (line.header) cache.headers.reserve(cache.headers.size() + 1);
     cache.lines.push_back(std::move(line));
+    if (cache.lines.back().header) cache.headers.push_back(cache.lines.size() - 1);
+}
+
+void truncate_lines(ProfileCache& cache, std::size_t count) {
+    if (count >= cache.lines.size()) return;
+    cache.lines.erase(cache.lines.begin() + static_cast<std::ptrdiff_t>(count), cache.lines.end());
+    while (!cache.headers.empty() && cache.headers.back() >= count) cache.headers.pop_back();
 }
 
 void AddLine(ProfileCache& cache, const char* text, std::size_t length) {
@@ -62,10 +71,13 @@ bool FindValue(const ProfileCache& cache, const char* section, const char* key,
     std::size_t keyLength = common::copy_cut(cutKey, sizeof cutKey, key);
     std::size_t sectionLength = std::strlen(section);
 
-    auto line = cache.lines.begin();
-    // Only the first header of the section counts.
-    while (line != cache.lines.end() && !is_header_of(*line, section, sectionLength)) ++line;
-    if (line == cache.lines.end()) return false;
+    // Only the first header of the section counts; the walk visits headers
+    // alone until it finds it, then the entries below it.
+    auto header = cache.headers.begin();
+    while (header != cache.headers.end() && !is_header_of(cache.lines[*header], section, sectionLength))
+        ++header;
+    if (header == cache.headers.end()) return false;
+    auto line = cache.lines.begin() + static_cast<std::ptrdiff_t>(*header);
     for (++line; line != cache.lines.end() && !line->header; ++line) {
         if (key_matches(*line, cutKey, keyLength)) {
             common::copy_cut(returned, size, line->text.c_str() + keyLength + 1);

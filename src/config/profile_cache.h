@@ -18,6 +18,7 @@ struct ProfileLine {
 
 struct ProfileCache {
     std::vector<ProfileLine> lines;   // in the order they were added
+    std::vector<std::size_t> headers; // indexes of the lines that begin with '['
     std::string name;                 // file name or cache name, kept whole
 };
 
@@ -26,6 +27,9 @@ constexpr std::size_t kKeyLength = 100;
 
 // Appends a line to cache as it stands (no trimming, no keep rule).
 void append_line(ProfileCache& cache, const char* text, std::size_t length);
+
+// Drops the lines from index count on (undoing appends).
+void truncate_lines(ProfileCache& cache, std::size_t count);
 
 // Trims the first length characters of text at their end and appends them if
 // they make a line worth keeping, with a trace line. May throw bad_alloc.

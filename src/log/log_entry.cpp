@@ -9,10 +9,11 @@
 
 using velm::log::logState;
 
-#define VELM_FORWARD(level, timestamp)          \
-    va_list args;                               \
-    va_start(args, format);                     \
-    vVELM_LOG((level), (timestamp), format, args); \
+#define VELM_FORWARD(level, timestamp)                              \
+    if (velm::log::drops(level)) return;                            \
+    va_list args;                                                   \
+    va_start(args, format);                                         \
+    velm::log::write_message((level), (timestamp), format, args);  \
     va_end(args)
 
 extern "C" {
@@ -36,7 +37,7 @@ void VELM_PRINT_AND_LOG(const char* format, ...) {
         // initialised by it.
         if (format) std::vfprintf(stdout, format, args);
     } else {
-        vVELM_LOG(6, 0, format, args);
+        velm::log::write_message(6, 0, format, args);
     }
     va_end(args);
 }

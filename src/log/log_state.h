@@ -1,6 +1,8 @@
 // The process-wide state of the log, and the internal operations on it.
 #pragma once
 
+#include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 
 namespace velm::log {
@@ -22,9 +24,21 @@ struct LogState {
     std::FILE* logFile      = nullptr;
     bool opening            = false;  // the header is being written: no second opening
     bool openingDone        = false;  // the one opening of the process has been made
+    std::int64_t stampSecond = -1;    // the second stampText shows; -1: none yet
+    char stampText[40]      = "";     // "YYYY/MM/DD-hh:mm:ss UTC - " of stampSecond
 };
 
 extern LogState logState;
+
+// Whether a message of this level reaches neither output. Checked by the
+// entry points before they gather their arguments, so a dropped message costs
+// two comparisons once the log is initialised.
+inline bool drops(int level) {
+    return logState.logLevel != -3 && logState.logLevel > level && logState.logLevelStdOut > level;
+}
+
+// The writer behind vVELM_LOG and the entry points.
+void write_message(int level, unsigned char timestamp, const char* format, va_list args);
 
 // The level rules: a level below 1 becomes 1; the standard-output and syslog
 // levels pull the file level down to their own.

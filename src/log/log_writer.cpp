@@ -48,15 +48,35 @@ std::size_t message_capacity(const char* format) {
     return capacity < kMinMessageCapacity ? kMinMessageCapacity : capacity;
 }
 
-// The "YYYY/MM/DD-hh:mm:ss UTC - " prefix for the current time.
-void format_timestamp(char* out, std::size_t size) {
+// Writes value as width decimal digits, with leading zeros.
+char* put_digits(char* out, int value, int width) {
+    for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+    return out + width;
+}
+
+// The "YYYY/MM/DD-hh:mm:ss UTC - " prefix for the current time. Built by hand
+// and kept for the rest of its second: it is most of the cost of a line.
+const char* current_timestamp() {
+    std::int64_t now = platform::now();
+    if (now == logState.stampSecond) return logState.stampText;
     std::tm utc;
-    if (!platform::utc_time(platform::now(), utc)) {
-        out[0] = '\0';
-        return;
-    }
-    std::snprintf(out, size, "%04d/%02d/%02d-%02d:%02d:%02d UTC - ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    if (!platform::utc_time(now, utc) || utc.tm_year + 1900 < 0 || utc.tm_year + 1900 > 9999)
+        return "";
+    char* out = logState.stampText;
+    out = put_digits(out, utc.tm_year + 1900, 4);
+    *out++ = '/';
+    out = put_digits(out, utc.tm_mon + 1, 2);
+    *out++ = '/';
+    out = put_digits(out, utc.tm_mday, 2);
+    *out++ = '-';
+    out = put_digits(out, utc.tm_hour, 2);
+    *out++ = ':';
+    out = put_digits(out, utc.tm_min, 2);
+    *out++ = ':';
+    out = put_digits(out, utc.tm_sec, 2);
+    std::memcpy(out, " UTC - ", sizeof " UTC - ");
+    logState.stampSecond = now;
+    return logState.stampText;
 }
 
 void write_indentation(std::FILE* out, int depth) {
@@ -116,12 +136,7 @@ void open_session_file() {
 
 }  // namespace
 
-}  // namespace velm::log
-
-using velm::log::logState;
-
-extern "C" void vVELM_LOG(int level, unsigned char timestamp, const char* format, va_list args) {
-    using namespace velm::log;
+void write_message(int level, unsigned char timestamp, const char* format, va_list args) {
     if (logState.logLevel == -3) initialise_from_env();
     if (logState.logLevel > level && logState.logLevelStdOut > level) return;
     if (!format) return;
@@ -133,10 +148,8 @@ extern "C" void vVELM_LOG(int level, unsigned char timestamp, const char* format
 
     if (!logState.logFile && !logState.opening && !logState.openingDone) open_session_file();
 
-    char stamp[64];
     bool stamped = logState.logTimestamp != 0 || timestamp != 0;
-    if (stamped) format_timestamp(stamp, sizeof stamp);
-    const char* prefix = stamped ? stamp : nullptr;
+    const char* prefix = stamped ? current_timestamp() : nullptr;
 
     if (logState.logLevel <= level) {
         if (!logState.logFile) {
@@ -152,4 +165,10 @@ extern "C" void vVELM_LOG(int level, unsigned char timestamp, const char* format
     if (showsOnStdOut && logState.logLevelStdOut <= level) write_line(stdout, prefix, message);
 
     std::free(message);
+}
+
+}  // namespace velm::log
+
+extern "C" void vVELM_LOG(int level, unsigned char timestamp, const char* format, va_list args) {
+    velm::log::write_message(level, timestamp, format, args);
 }
