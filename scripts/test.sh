@@ -38,12 +38,14 @@ cmake --build "$build/asan" -j"$jobs"
  ctest -j"$jobs" --output-on-failure -E '^install_')
 
 banner "Linux tests under valgrind memcheck"
-# Every test of the Linux build runs under memcheck; any error, and any
-# definite or indirect leak, fails it. The caches and the log state live until
-# the process ends by design and are reported as still reachable only. The
-# checks of the header and of the installed package run no library code.
+# Every test of the Linux build runs under memcheck, and with it the programs
+# a test starts (but not the system's own); any error, and any definite or
+# indirect leak, fails the test. The caches and the log state live until the
+# process ends by design and are reported as still reachable only. The checks
+# of the header and of the installed package run no library code.
 memcheck_options="--error-exitcode=97 --leak-check=full --show-leak-kinds=definite,indirect"
 memcheck_options+=" --errors-for-leak-kinds=definite,indirect --num-callers=30"
+memcheck_options+=" --trace-children=yes --trace-children-skip=/usr/*,/bin/*"
 memcheck_options+=" --suppressions=$root/tests/hardening/valgrind.supp"
 (cd "$build/linux" && rm -rf Testing &&
  ctest -T memcheck -j"$jobs" -E '^(abi_|install_)' \
