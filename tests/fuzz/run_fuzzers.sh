@@ -33,4 +33,4 @@ for target in "$bin"/fuzz_*; do
   grep -E '^Done' "$work/$name.log" | tail -n 1
   passed=$((passed + 1))
 done
-echo "fuzz targets: $passed passed, 0 failed"
+echo "fuzz: $passed passed, 0 failed"
