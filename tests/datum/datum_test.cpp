@@ -30,11 +30,11 @@ long day_number(int y, int m, int d) {
 }
 
 // Format's text, checking that no byte after the 260 is written.
-std::string format(const CVELM_Datum& date, const char* spec) {
+std::string format(const CVELM_Datum& date, const char* conversion) {
     char out[300];
     std::memset(out, 'G', sizeof out);
-    date.Format(spec, out);
-    EXPECT_EQ(std::string(out + 260, 40), std::string(40, 'G')) << spec;
+    date.Format(conversion, out);
+    EXPECT_EQ(std::string(out + 260, 40), std::string(40, 'G')) << conversion;
     return std::memchr(out, '\0', 260) ? out : "<unterminated>";
 }
 
@@ -93,7 +93,7 @@ TEST(DatumFormat, WritesTheConversionsAsTheCLocaleDoes) {
     const std::string dashes(257, '-'), fits = dashes + "%d", fitted = dashes + "29", over = "-" + fits;
     std::string many;
     for (int i = 0; i < 11; ++i) many += "%c";  // 11 times 24 characters
-    const struct { std::int64_t moment; const char* spec; const char* text; } kRows[] = {
+    const struct { std::int64_t moment; const char* conversion; const char* text; } kRows[] = {
         {kLeapDay, "%a %A %b %B %h|%C %d %D %e %F", "Thu Thursday Feb February Feb|20 29 02/29/24 29 2024-02-29"},
         {kLeapDay, "%H %I %j %m %M %S %p|%r|%R %T", "13 01 060 02 05 09 PM|01:05:09 PM|13:05 13:05:09"},
         {kLeapDay, "%c|%x|%X|%u %w %U %W|%g %G %V", "Thu Feb 29 13:05:09 2024|02/29/24|13:05:09|4 4 08 09|24 2024 09"},
@@ -105,7 +105,7 @@ TEST(DatumFormat, WritesTheConversionsAsTheCLocaleDoes) {
         {kLeapDay, fits.c_str(), fitted.c_str()}, {kLeapDay, over.c_str(), ""}, {kLeapDay, many.c_str(), ""},
     };
     CVELM_Datum date(1, 1, 2000);
-    for (const auto& row : kRows) EXPECT_EQ(format(date = row.moment, row.spec), row.text) << row.spec;
+    for (const auto& row : kRows) EXPECT_EQ(format(date = row.moment, row.conversion), row.text) << row.conversion;
     date.Format("%c", nullptr);
 }
 
