@@ -1,8 +1,8 @@
 // The configuration directory, worked out from the environment at the first
 // call and then kept for the life of the process.
 #include <cstdio>
-#include <initializer_list>
 
+#include "common/environment.h"
 #include "common/text.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
@@ -18,12 +18,11 @@ struct CfgPathState {
 
 CfgPathState cfgPathState;
 
-// The first of the fallback variables that is set, else the platform's own.
+// The first of the temporary-directory variables that is set, else the
+// platform's own.
 const char* fallback_directory() {
-    for (const char* name : {"VE_TMP_DIR", "TEMP", "TMP"}) {
-        if (const char* dir = platform::get_env(name)) return dir;
-    }
-    return platform::fallback_config_directory();
+    const char* dir = common::temp_directory_from_env();
+    return dir ? dir : platform::fallback_config_directory();
 }
 
 // Values that do not fit are cut to the 260 characters of the buffer.

@@ -2,8 +2,8 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 
+#include "common/environment.h"
 #include "common/text.h"
 #include "log/log_state.h"
 #include "platform/platform.h"
@@ -99,13 +99,11 @@ void write_line(std::FILE* out, const char* timestamp, const char* message) {
 
 // The log directory: VE_TMP_DIR, TEMP, TMP, then the platform's own.
 void log_directory(char* out, std::size_t size) {
-    for (const char* name : {"VE_TMP_DIR", "TEMP", "TMP"}) {
-        if (const char* dir = platform::get_env(name)) {
-            common::copy_cut(out, size, dir);
-            return;
-        }
+    if (const char* dir = common::temp_directory_from_env()) {
+        common::copy_cut(out, size, dir);
+    } else {
+        platform::fallback_log_directory(out, size);
     }
-    platform::fallback_log_directory(out, size);
 }
 
 // Creates the session log file and writes its header. The report of a failed
