@@ -30,55 +30,37 @@ TEST_F(LogTest, LevelSettersFollowTheirRules) {
     EXPECT_EQ(VELM_GetLogLevelStdOut(), 1);
 }
 
-TEST_F(LogTest, ApplicationNameWithConfigurationKeepsTheCustomerPart) {
-    velm_test::set_env("VELM_CONFIG", "cfg");
-    VELM_SetApplName("mytool");
-    VELM_ERROR("x\n");
-    EXPECT_EQ(std::string(VELM_GetLogFilePath()), expected_log("mytool_VELM_"));
-    EXPECT_EQ(read_lines(VELM_GetLogFilePath())[0], "  ### VE Quillan-Mor Kest Log-File ###");
-}
+// A host's calls to the name setters, and the file name and product they give.
+struct NameCase {
+    bool configured;                  // VELM_CONFIG set
+    void (*setNames)();
+    std::string nameParts, product;   // the file name before the pid; the header's product
+};
 
-TEST_F(LogTest, ApplicationNameWithoutConfigurationEmptiesCustomerAndProduct) {
-    VELM_SetApplName("mytool");
-    VELM_ERROR("x\n");
-    EXPECT_EQ(std::string(VELM_GetLogFilePath()), expected_log("mytool_"));
-    EXPECT_EQ(read_lines(VELM_GetLogFilePath())[0], "  ###  Log-File ###");
-}
+class SessionFileNames : public LogTest, public testing::WithParamInterface<NameCase> {};
 
-TEST_F(LogTest, CustomerNameGetsAnUnderscoreProductNameDoesNot) {
-    VELM_SetApplName("mytool");
-    VELM_SetCustName("site");
-    VELM_SetProdName("site");
+TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
+    if (GetParam().configured) velm_test::set_env("VELM_CONFIG", "cfg");
+    GetParam().setNames();
     VELM_ERROR("x\n");
-    EXPECT_EQ(std::string(VELM_GetLogFilePath()), expected_log("mytool_site_"));
-    EXPECT_EQ(read_lines(VELM_GetLogFilePath())[0], "  ### site Log-File ###");
-}
-
-TEST_F(LogTest, NamesSetAfterTheFileOpenedChangeNothing) {
-    VELM_ERROR("x\n");
-    VELM_SetApplName("late");
+    VELM_SetApplName("late");  // too late: the file is open
     VELM_ERROR("y\n");
-    EXPECT_EQ(std::string(VELM_GetLogFilePath()), expected_log("veserver_VELM_"));
+    EXPECT_EQ(VELM_GetLogFilePath(), expected_log(GetParam().nameParts));
+    EXPECT_EQ(read_lines(VELM_GetLogFilePath())[0], "  ### " + GetParam().product + " Log-File ###");
 }
 
-TEST_F(LogTest, OverlongNamesAreCutToTheirFields) {
-    std::string name(300, 'n');
-    VELM_SetApplName(name.c_str());
-    VELM_SetCustName(name.c_str());
-    VELM_SetProdName(name.c_str());
-    VELM_SetCustName(nullptr);  // resets customer and product: empty without configuration
-    VELM_SetCustName(name.c_str());
-    VELM_SetProdName(name.c_str());
-    VELM_ERROR("x\n");
-    std::string part = std::string(110, 'n') + "_";
-    EXPECT_EQ(std::string(VELM_GetLogFilePath()), expected_log(part + part));
-    EXPECT_EQ(read_lines(VELM_GetLogFilePath())[0], "  ### " + std::string(111, 'n') + " Log-File ###");
-}
+const std::string kLong(300, 'n');
 
-TEST_F(LogTest, ProductNameResetDependsOnConfiguration) {
-    VELM_SetProdName(nullptr);
-    VELM_SetLogLevel(1);
-    VELM_PRINTLOG("x\n");
-    EXPECT_EQ(read_lines(VELM_GetLogFilePath())[0], "  ###  Log-File ###");
-    EXPECT_EQ(std::string(VELM_GetLogFilePath()), expected_log("veserver_VELM_"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Names, SessionFileNames,
+    testing::Values(
+        NameCase{false, [] {}, "veserver_VELM_", "VE Quillan-Mor Kest"},
+        NameCase{true, [] { VELM_SetApplName("mytool"); }, "mytool_VELM_", "VE Quillan-Mor Kest"},
+        NameCase{false, [] { VELM_SetApplName("mytool"); }, "mytool_", ""},
+        NameCase{false, [] { VELM_SetApplName("mytool"), VELM_SetCustName("site"),
+                             VELM_SetProdName("site"); }, "mytool_site_", "site"},
+        NameCase{false, [] { VELM_SetProdName(nullptr); }, "veserver_VELM_", ""},
+        NameCase{false, [] { VELM_SetApplName(kLong.c_str()), VELM_SetCustName(kLong.c_str()),
+                             VELM_SetProdName(kLong.c_str()); },
+                 std::string(110, 'n') + "_" + std::string(110, 'n') + "_", std::string(111, 'n')}),
+    velm_test::row_number);
