@@ -1,121 +1,68 @@
-// The INI reader: arbitrary file bytes written to a file, then lookups of
-// sections and keys drawn from the input (often from the file's own lines),
-// with and without the file cache, and against files that cannot be used.
-// Every lookup writes into a buffer of exactly its size.
+// The INI reader: arbitrary file bytes written to a file, with and without
+// the file cache, or a file that cannot be used; then lookups of sections and
+// keys, often cut from the file's own lines, into buffers of exactly their size.
 #include <fstream>
-#include <vector>
 
 #include "fuzz_support.h"
-#include "velm_basetool.h"
 
-namespace {
+using velm_fuzz::Buffer;
 
 // Cached files get fresh names up to this many; then names come round again
 // and are answered from the cache, so that the table stays bounded.
 constexpr unsigned kCachedNames = 4096;
-unsigned cachedRuns = 0;
+static unsigned cachedRuns = 0;
+static std::vector<std::string> sections, keys;  // each line up to its ']' or '='
 
-std::string scratch_file(const std::string& name) {
-    return std::string(velm_fuzz::scratch_dir()) + "/" + name;
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::vector<std::string> lines_of(const std::string& content) {
-    std::vector<std::string> lines;
-    for (std::size_t start = 0; start <= content.size();) {
-        std::size_t end = std::min(content.find('\n', start), content.size());
-        lines.push_back(content.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-// A section or key: null, from the input, or cut out of one of the lines.
-std::string pick(FuzzedDataProvider& in, const std::vector<std::string>& lines, bool section,
-                 bool& null) {
-    null = false;
-    switch (in.ConsumeIntegralInRange(0, 4)) {
-        case 0: null = true; return "";
-        case 1: return velm_fuzz::text(in, 300);
-        default: {
-            std::string line = lines[in.ConsumeIntegralInRange<std::size_t>(0, lines.size() - 1)];
-            std::size_t end = line.find(section ? ']' : '=');
-            std::size_t begin = section && !line.empty() && line[0] == '[' ? 1 : 0;
-            return line.substr(begin, end == std::string::npos ? end : end - begin);
-        }
-    }
-}
-
-void look_up(FuzzedDataProvider& in, const std::vector<std::string>& lines,
-             const std::string& fileName) {
-    bool noSection, noKey;
-    std::string section = pick(in, lines, true, noSection);
-    std::string key = pick(in, lines, false, noKey);
-    velm_fuzz::ExactBuffer s = velm_fuzz::exact_copy(section), k = velm_fuzz::exact_copy(key);
-    const char* sectionArg = noSection ? nullptr : s.data();
-    const char* keyArg = noKey ? nullptr : k.data();
-    if (in.ConsumeBool()) {
-        VELM_GetPrivateProfileInt(sectionArg, keyArg, in.ConsumeIntegral<int>(), fileName.c_str());
-        return;
-    }
+static void look_up(FuzzedDataProvider& in, const char* file) {
+    Buffer section = velm_fuzz::pick(in, sections, 4), key = velm_fuzz::pick(in, keys, 4);
+    if (in.ConsumeBool())
+        return (void)VELM_GetPrivateProfileInt(section, key, in.ConsumeIntegral<int>(), file);
     bool noDefault = in.ConsumeBool();
-    std::string defaultText = velm_fuzz::text(in, 1100);
+    Buffer defaultText(velm_fuzz::text(in, 1100));
     unsigned size = in.ConsumeIntegralInRange(0u, 1100u);
-    bool noReturned = in.ConsumeProbability<float>() < 0.05f;
-    velm_fuzz::ExactBuffer returned(size);
-    int length = VELM_GetPrivateProfileString(sectionArg, keyArg,
-                                              noDefault ? nullptr : defaultText.c_str(),
-                                              noReturned ? nullptr : returned.data(), size,
-                                              fileName.c_str());
-    if (noReturned || size == 0) {
-        FUZZ_CHECK(length == 0);
-    } else {
-        FUZZ_CHECK(std::memchr(returned.data(), '\0', size) != nullptr);
-        FUZZ_CHECK(length == 0 || static_cast<std::size_t>(length) == std::strlen(returned.data()));
-    }
+    Buffer returned = in.ConsumeProbability<float>() < 0.05f ? Buffer() : Buffer(size);
+    int length = VELM_GetPrivateProfileString(section, key, noDefault ? nullptr : defaultText.get(),
+                                              returned, size, file);
+    // An unterminated text would take strlen past the buffer: a finding too.
+    FUZZ_CHECK(returned && size ? std::strlen(returned) == std::size_t(length) || length == 0
+                                : length == 0);
 }
 
-}  // namespace
-
+// Every line kept and every failure goes through the log too.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    velm_fuzz::quiet_log();
     setenv("VELM_CONFIG", velm_fuzz::scratch_dir(), 1);
-    VELM_SetLogLevel(1);  // every line kept and every failure goes through the log too
-    return 0;
+    return velm_fuzz::quiet_log(1);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     int mode = in.ConsumeIntegralInRange(0, 5);
     std::string content = in.ConsumeRandomLengthString(4096);
-    std::vector<std::string> lines = lines_of(content);
-    std::string fileName;
-    switch (mode) {
-        case 0: {  // read once into the cache, then answered from it
-            unsigned n = cachedRuns++;
-            fileName = scratch_file("c" + std::to_string(n % kCachedNames) + ".ini");
-            if (n < kCachedNames) write_file(fileName, content);
-            break;
-        }
-        case 1:  // read anew on every lookup
-            setenv("VELM_DISABLE_PROPFILE_CACHE", "", 1);
-            fileName = scratch_file("u.ini");
-            write_file(fileName, content);
-            break;
-        case 2: fileName = scratch_file("missing/" + velm_fuzz::text(in, 64)); break;
-        case 3: fileName = velm_fuzz::scratch_dir(); break;  // a directory
-        case 4:  // no configured installation: files are not read at all
-            unsetenv("VELM_CONFIG");
-            fileName = scratch_file("n.ini");
-            break;
-        default: fileName = scratch_file(std::string(300, 'n')); break;  // over-long name
+    sections.clear(), keys.clear();
+    for (std::size_t start = 0, end; start <= content.size(); start = end + 1) {
+        end = std::min(content.find('\n', start), content.size());
+        std::string line = content.substr(start, end - start);
+        std::size_t open = line.compare(0, 1, "[") == 0;
+        sections.push_back(line.substr(open, line.find(']') - open));
+        keys.push_back(line.substr(0, line.find('=')));
     }
-    while (in.remaining_bytes() > 0) look_up(in, lines, fileName);
+    // Cached, read anew on every lookup, missing, a directory, not read at all
+    // for want of a configured installation, or an over-long name.
+    std::string dir = velm_fuzz::scratch_dir();
+    unsigned run = mode == 0 ? cachedRuns++ : 0;
+    std::string file = mode == 0   ? dir + "/c" + std::to_string(run % kCachedNames) + ".ini"
+                       : mode == 1 ? dir + "/u.ini"
+                       : mode == 2 ? dir + "/missing/" + velm_fuzz::text(in, 64)
+                       : mode == 3 ? dir
+                       : mode == 4 ? dir + "/n.ini"
+                                   : dir + "/" + std::string(300, 'n');
+    if (mode == 1) setenv("VELM_DISABLE_PROPFILE_CACHE", "", 1);
+    if (mode == 4) unsetenv("VELM_CONFIG");
+    if (mode == 1 || (mode == 0 && run < kCachedNames))
+        std::ofstream(file, std::ios::binary) << content;
+    while (in.remaining_bytes() > 0) look_up(in, file.c_str());
     unsetenv("VELM_DISABLE_PROPFILE_CACHE");
-    setenv("VELM_CONFIG", velm_fuzz::scratch_dir(), 1);
+    setenv("VELM_CONFIG", dir.c_str(), 1);
     velm_fuzz::keep_session_file_small();
     return 0;
 }

@@ -4,66 +4,50 @@
 #include <cstdarg>
 
 #include "fuzz_support.h"
-#include "velm_basetool.h"
-
-namespace {
 
 // Deep enough to need several chunks of indentation, shallow enough to keep
 // runs fast; the depth lives on from one input to the next.
 constexpr int kMaxDepth = 80;
-int depth = 0;
+static int depth = 0;
 
-void log_through_writer(int level, unsigned char timestamp, const char* format, ...) {
+static void log_through_writer(int level, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    vVELM_LOG(level, timestamp, format, args);
+    vVELM_LOG(level, 0, format, args);
     va_end(args);
 }
 
-}  // namespace
+static void (*const writers[])(const char*, ...) = {
+    VELM_TRACE,   VELM_DEBUG,    VELM_WARNING,       VELM_ERROR,
+    VELM_CRERROR, VELM_PRINTLOG, VELM_PRINT_AND_LOG, VELM_PRINT_VERINFO};
+static void (*const nameSetters[])(const char*) = {VELM_SetApplName, VELM_SetCustName,
+                                                   VELM_SetProdName};
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    velm_fuzz::quiet_log();
-    return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return velm_fuzz::quiet_log(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
+    auto number = [&] { return in.ConsumeIntegral<int>(); };
+    auto flag = [&] { return in.ConsumeIntegral<unsigned char>(); };
     while (in.remaining_bytes() > 0) {
         std::string message = velm_fuzz::text(in);
         const char* m = message.c_str();
-        switch (in.ConsumeIntegralInRange(0, 17)) {
-            case 0: VELM_TRACE("%s", m); break;
-            case 1: VELM_DEBUG("%s", m); break;
-            case 2: VELM_WARNING("%s", m); break;
-            case 3: VELM_ERROR("%s", m); break;
-            case 4: VELM_CRERROR("%s", m); break;
-            case 5: VELM_PRINTLOG("%s", m); break;
-            case 6: VELM_PRINT_AND_LOG("%s", m); break;
-            case 7: VELM_PRINT_VERINFO("%s", m); break;
-            case 8: VELM_LOG(in.ConsumeIntegral<int>(), in.ConsumeIntegral<unsigned char>(), "%s", m); break;
-            case 9: log_through_writer(in.ConsumeIntegral<int>(), 0, nullptr); break;
-            case 10:
-                if (depth < kMaxDepth) ++depth, VELM_IncTraceSpaces();
-                break;
-            case 11:
-                if (depth > 0) --depth;
-                VELM_DecTraceSpaces();
-                break;
-            case 12: VELM_SetLogLevel(in.ConsumeIntegral<int>()); break;
-            case 13: VELM_SetLogLevelStdOut(in.ConsumeIntegral<int>()); break;
-            case 14: VELM_SetLogLevelSyslog(in.ConsumeIntegral<int>()); break;
-            case 15: VELM_SetLogTimestamp(in.ConsumeIntegral<unsigned char>()); break;
-            case 16: VELM_SetPrintVerInfoStdOut(in.ConsumeIntegral<unsigned char>()); break;
+        switch (int choice = in.ConsumeIntegralInRange(0, 17)) {
+            case 8: VELM_LOG(number(), flag(), "%s", m); break;
+            case 9: log_through_writer(number(), nullptr); break;
+            case 10: if (depth < kMaxDepth) ++depth, VELM_IncTraceSpaces(); break;
+            case 11: depth = std::max(depth - 1, 0), VELM_DecTraceSpaces(); break;
+            case 12: VELM_SetLogLevel(number()); break;
+            case 13: VELM_SetLogLevelStdOut(number()); break;
+            case 14: VELM_SetLogLevelSyslog(number()); break;
+            case 15: VELM_SetLogTimestamp(flag()); break;
+            case 16: VELM_SetPrintVerInfoStdOut(flag()); break;
             case 17: {
                 const char* name = in.ConsumeBool() ? m : nullptr;
-                switch (in.ConsumeIntegralInRange(0, 2)) {
-                    case 0: VELM_SetApplName(name); break;
-                    case 1: VELM_SetCustName(name); break;
-                    default: VELM_SetProdName(name); break;
-                }
+                nameSetters[in.ConsumeIntegralInRange(0, 2)](name);
                 break;
             }
+            default: writers[choice]("%s", m); break;
         }
         FUZZ_CHECK(VELM_GetLogLevel() >= 1 || VELM_GetLogLevel() == -3);
         FUZZ_CHECK(VELM_GetLogLevelStdOut() >= 1);

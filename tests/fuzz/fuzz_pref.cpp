@@ -1,95 +1,66 @@
-// The preference cache and the profile lookups: conversions of arbitrary
-// sections and key=value texts under both settings of the cache switch,
-// interleaved with lookups of sections and keys drawn from what was
-// converted, each into a buffer of exactly its size.
-#include <vector>
-
+// The preference cache: conversions of arbitrary sections and key=value texts
+// under both settings of the cache switch, interleaved with lookups of names
+// drawn from what was converted, into buffers of exactly their size.
 #include "fuzz_support.h"
-#include "velm_basetool.h"
 
-namespace {
+using velm_fuzz::Buffer;
 
-struct Input {
-    FuzzedDataProvider& in;
-    std::vector<std::string> seen{""};  // sections and values converted so far
+static std::vector<std::string> seen;  // sections and texts converted so far, each up to its '='
 
-    // Null, a fresh text, or one seen before cut at its first '='.
-    const char* pick(std::string& storage, std::size_t max_length = 300) {
-        switch (in.ConsumeIntegralInRange(0, 3)) {
-            case 0: return nullptr;
-            case 1: storage = velm_fuzz::text(in, max_length); break;
-            default:
-                storage = seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)];
-                storage = storage.substr(0, storage.find('='));
-        }
-        return storage.c_str();
-    }
-};
+static void remember(const std::string& text) { seen.push_back(text.substr(0, text.find('='))); }
 
-void convert(Input& input) {
-    FuzzedDataProvider& in = input.in;
-    std::string section, cacheName;
-    const char* sectionArg = input.pick(section);
-    std::vector<std::string> texts(in.ConsumeIntegralInRange(0, 8));
+static void convert(FuzzedDataProvider& in) {
+    Buffer section = velm_fuzz::pick(in, seen, 3);
+    std::vector<Buffer> texts;
     std::vector<const char*> values;
-    for (std::string& text : texts) {
-        text = velm_fuzz::text(in, 1100);
-        values.push_back(in.ConsumeProbability<float>() < 0.1f ? nullptr : text.c_str());
-        input.seen.push_back(text);
+    for (int n = in.ConsumeIntegralInRange(0, 8); n > 0; --n) {
+        std::string text = velm_fuzz::text(in, 1100);
+        texts.emplace_back(text);
+        values.push_back(in.ConsumeProbability<float>() < 0.1f ? nullptr : texts.back().get());
+        remember(text);
     }
-    input.seen.push_back(section);
+    remember(section ? section.get() : "");
     int count = in.ConsumeIntegralInRange(-2, static_cast<int>(values.size()));
-    VELM_CreateProfileFromPref(sectionArg, count, values.empty() ? nullptr : values.data(),
-                               input.pick(cacheName), in.ConsumeIntegral<unsigned char>());
+    Buffer cacheName = velm_fuzz::pick(in, seen, 3);
+    VELM_CreateProfileFromPref(section, count, values.empty() ? nullptr : values.data(), cacheName,
+                               in.ConsumeIntegral<unsigned char>());
 }
 
-void look_up(Input& input) {
-    FuzzedDataProvider& in = input.in;
-    std::string section, key, defaultText, profile;
-    const char* s = input.pick(section);
-    const char* k = input.pick(key);
-    const char* d = input.pick(defaultText, 1100);
-    const char* p = input.pick(profile);
+static void look_up(FuzzedDataProvider& in) {
+    Buffer s = velm_fuzz::pick(in, seen, 3), k = velm_fuzz::pick(in, seen, 3);
+    Buffer d = velm_fuzz::pick(in, seen, 3, 1100), p = velm_fuzz::pick(in, seen, 3);
     switch (in.ConsumeIntegralInRange(0, 4)) {
         case 0: {
             unsigned size = in.ConsumeIntegralInRange(0u, 1100u);
-            velm_fuzz::ExactBuffer returned(size);
-            int length = VELM_GetPrivatePreferenceString(s, k, d, returned.data(), size, p);
-            FUZZ_CHECK(size == 0 ? length == 0
-                                 : std::strlen(returned.data()) == static_cast<std::size_t>(length));
+            Buffer returned(size);
+            int length = VELM_GetPrivatePreferenceString(s, k, d, returned, size, p);
+            FUZZ_CHECK(size ? std::strlen(returned) == std::size_t(length) : length == 0);
             break;
         }
-        case 1:
-        case 2: {
-            velm_fuzz::ExactBuffer returned(1024);
-            if (in.ConsumeBool()) VELM_GetProfileString(s, k, returned.data(), d, p);
-            else VELM_GetIniString(s, k, returned.data(), d);
-            FUZZ_CHECK(std::memchr(returned.data(), '\0', 1024) != nullptr);
+        case 1: case 2: {  // these write up to 1024 bytes
+            Buffer returned(1024);
+            if (in.ConsumeBool()) VELM_GetProfileString(s, k, returned, d, p);
+            else VELM_GetIniString(s, k, returned, d);
+            FUZZ_CHECK(std::memchr(returned, '\0', 1024) != nullptr);
             break;
         }
         case 3: VELM_GetProfileInt(s, k, in.ConsumeIntegral<int>(), p); break;
-        default: VELM_GetIniInt(s, k, in.ConsumeIntegral<int>()); break;
+        default: VELM_GetIniInt(s, k, in.ConsumeIntegral<int>());
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    velm_fuzz::quiet_log();
-    VELM_SetLogLevel(1);  // every conversion and lookup goes through the log too
-    return 0;
-}
+// Every conversion and lookup goes through the log too.
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return velm_fuzz::quiet_log(1); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    Input input{in};
+    seen.assign(1, "");
     while (in.remaining_bytes() > 0) {
-        switch (in.ConsumeIntegralInRange(0, 5)) {
-            case 0: case 1: convert(input); break;
-            case 2: VELM_SetDisableLocPrefCache(in.ConsumeIntegral<unsigned char>()); break;
-            case 3: VELM_DeletePrefProfile(); break;
-            default: look_up(input); break;
-        }
+        int choice = in.ConsumeIntegralInRange(0, 5);
+        if (choice <= 1) convert(in);
+        else if (choice == 2) VELM_SetDisableLocPrefCache(in.ConsumeIntegral<unsigned char>());
+        else if (choice == 3) VELM_DeletePrefProfile();
+        else look_up(in);
     }
     // Each input starts from no cache, so that a finding replays alone.
     VELM_SetDisableLocPrefCache(1);

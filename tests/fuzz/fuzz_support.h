@@ -1,6 +1,6 @@
 // Shared by the fuzz targets: a private scratch folder, a quiet standard
-// output, caller buffers that AddressSanitizer guards byte for byte, and a
-// check that turns a broken promise into a finding.
+// output, caller buffers that AddressSanitizer guards byte for byte, arguments
+// drawn from the input, and a check that turns a broken promise into a finding.
 #pragma once
 
 #include <algorithm>
@@ -10,32 +10,38 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
 #include "log/log_state.h"
+#include "velm_basetool.h"
+
+// A promise of the interface that the input broke: report it as a crash.
+#define FUZZ_CHECK(c)                                                                   \
+    ((c) ? (void)0                                                                      \
+         : (std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #c), std::abort()))
 
 namespace velm_fuzz {
 
 // A folder of this process's own, removed when the process ends normally.
 inline const char* scratch_dir() {
     static char name[] = "/tmp/velm_fuzz_XXXXXX";
-    static const bool made = [] {
-        if (!mkdtemp(name)) std::abort();
-        std::atexit([] { std::filesystem::remove_all(name); });
-        return true;
-    }();
-    (void)made;
+    static const bool made =
+        mkdtemp(name) && !std::atexit([] { std::filesystem::remove_all(name); });
+    FUZZ_CHECK(made);
     return name;
 }
 
 // Points the session log file into the scratch folder and silences standard
 // output, where the library echoes log lines: millions of runs would flood
-// the terminal.
-inline void quiet_log() {
+// the terminal. Level 1 lets every message through to the file.
+inline int quiet_log(int level = 0) {
     setenv("VE_TMP_DIR", scratch_dir(), 1);
-    if (!std::freopen("/dev/null", "w", stdout)) std::abort();
+    FUZZ_CHECK(std::freopen("/dev/null", "w", stdout));
+    if (level) VELM_SetLogLevel(level);
+    return 0;
 }
 
 // The session log file would grow without end over millions of runs.
@@ -43,27 +49,21 @@ inline void keep_session_file_small() {
     std::FILE* file = velm::log::logState.logFile;
     if (file && std::ftell(file) > (1 << 20)) {
         std::rewind(file);
-        if (ftruncate(fileno(file), 0) != 0) std::abort();
+        FUZZ_CHECK(ftruncate(fileno(file), 0) == 0);
     }
 }
 
-// A heap buffer of exactly size bytes filled with fill: one byte past it is
-// already outside the allocation (size 0 gives a valid pointer to no byte).
-struct ExactBuffer {
-    ExactBuffer(std::size_t n, char fill = '\x5a') : size(n), bytes(new char[n]) {
-        std::memset(bytes.get(), fill, n);
+// A heap buffer of exactly the bytes asked for, or of a text and its
+// terminator: one byte past it is already outside the allocation (size 0
+// gives a valid pointer to no byte).
+struct Buffer : std::unique_ptr<char[]> {
+    Buffer() = default;  // the null pointer
+    explicit Buffer(std::size_t n) : unique_ptr(new char[n]) { std::memset(get(), 0x5a, n); }
+    explicit Buffer(const std::string& s) : Buffer(s.size() + 1) {
+        std::memcpy(get(), s.c_str(), s.size() + 1);
     }
-    char* data() const { return bytes.get(); }
-    std::size_t size;
-    std::unique_ptr<char[]> bytes;
+    operator char*() const { return get(); }
 };
-
-// text and its terminator in exactly strlen + 1 bytes.
-inline ExactBuffer exact_copy(const std::string& text) {
-    ExactBuffer copy(text.size() + 1);
-    std::memcpy(copy.data(), text.c_str(), text.size() + 1);
-    return copy;
-}
 
 // A text of at most max_length bytes without NUL, so that the library sees
 // the whole of it.
@@ -73,13 +73,13 @@ inline std::string text(FuzzedDataProvider& in, std::size_t max_length = 2048) {
     return s;
 }
 
-}  // namespace velm_fuzz
+// A name argument: null, a fresh text, or (choices 2 to last) one of the
+// candidates, since names of what is really there reach further.
+inline Buffer pick(FuzzedDataProvider& in, const std::vector<std::string>& candidates, int last,
+                   std::size_t max_length = 300) {
+    int choice = in.ConsumeIntegralInRange(0, last);
+    if (choice < 2) return choice ? Buffer(text(in, max_length)) : Buffer();
+    return Buffer(candidates[in.ConsumeIntegralInRange<std::size_t>(0, candidates.size() - 1)]);
+}
 
-// A promise of the interface that the input broke: report it as a crash.
-#define FUZZ_CHECK(condition)                                                     \
-    do {                                                                          \
-        if (!(condition)) {                                                       \
-            std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                         \
-        }                                                                         \
-    } while (0)
+}  // namespace velm_fuzz
