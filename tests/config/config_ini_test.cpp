@@ -14,15 +14,11 @@ const std::string k100(100, 'k');
 // What a lookup with the default "d" leaves, as "text|result".
 std::string get(const std::string& file, const char* section, const std::string& key) {
     char returned[1100];
-    int result = VELM_GetPrivateProfileString(section, key.c_str(), "d", returned,
-                                              sizeof returned, file.c_str());
+    int result = VELM_GetPrivateProfileString(section, key.c_str(), "d", returned, 1100, file.c_str());
     return std::string(returned) + "|" + std::to_string(result);
 }
 
-struct Lookup {
-    const char* section;
-    std::string key, text;  // text: "d" where nothing is found
-};
+struct Lookup { const char* section; std::string key, text; };  // text: "d" where nothing is found
 
 }  // namespace
 
@@ -40,10 +36,8 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
         {"Main", k100 + "zz", "cut"}, {"Long", k100 + "k", "d"}, {"Main", "top", "d"},
         {"Hdr", "in", "d"}, {"Lead", "in", "d"}, {"Blank", "in", "3"}, {"S", "k", "1"},
         {"S", "k2", "d"}, {"Pieces", "big", std::string(1019, 'v')}, {"Pieces", "tail", "end"}};
-    for (const Lookup& row : table) {
-        EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size()))
-            << row.section << "." << row.key;
-    }
+    for (const Lookup& row : table)
+        EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size())) << row.key;
     EXPECT_EQ(log_lines().back(), "Cache " + file + " 28 values");
 }
 
@@ -55,10 +49,10 @@ TEST_F(ConfigTest, ReturnedStaysWithinSize) {
                    {"no", "ab", 6, 2, "ab\0\0\0\0GGGGGG"}, {"no", "abcdef", 6, 0, "\0GGGGGGGGGGG"},
                    {"no", nullptr, 6, 0, "\0GGGGGGGGGGG"}};
     for (const auto& row : table) {
-        char returned[12] = {'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G'};
-        EXPECT_EQ(VELM_GetPrivateProfileString("m", row.key, row.defaultValue, returned,
-                                               row.size, file.c_str()), row.result);
-        EXPECT_EQ(std::string(returned, 12), std::string(row.bytes, 12)) << row.key << row.size;
+        std::string returned(12, 'G');
+        EXPECT_EQ(VELM_GetPrivateProfileString("m", row.key, row.defaultValue, &returned[0], row.size,
+                                               file.c_str()), row.result);
+        EXPECT_EQ(returned, std::string(row.bytes, 12)) << row.key << row.size;
     }
 }
 
@@ -78,7 +72,7 @@ TEST_F(ConfigTest, FileIsReadOnceUnlessCachingIsOffAndRetriedUntilUsable) {
     velm_test::unset_env("VELM_LIBUSER_EXITS_INI");
     EXPECT_EQ(get(kept, "M", "v") + get(fresh, "M", "v"), "old|3d|0");
     const std::string no_ini = "No ini file used (config path is not defined).";
-    std::vector<std::string> expected = {
+    const std::vector<std::string> expected = {
         no_ini, "  Add line:[M]", "  Add line:v=old", "Cache " + kept + " 2 values",
         fresh + " does not exist", fresh + " does not exist", dir.path() + " could not be opened",
         "  Add line:[M]", "  Add line:v=old", "Cache " + fresh + " 2 values",

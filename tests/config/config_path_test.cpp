@@ -9,15 +9,16 @@
 namespace {
 
 const std::string kSep(1, std::filesystem::path::preferred_separator);
-const std::string kLong(300, 'p'), kLocalWithSep = "L" + kSep;
+const std::string kLong(300, 'p'), kCut = kLong.substr(0, 260), kLocalWithSep = "L" + kSep;
+const char* const kUnset = nullptr;
 
-struct PathCase {
+struct Row {
     const char* env[5];  // VELM_CONFIG, VELM_LOCAL, VE_TMP_DIR, TEMP, TMP (null: unset)
     std::string expected;
     bool warns;
 };
 
-class ConfigPath : public testing::TestWithParam<PathCase> {};
+class ConfigPath : public testing::TestWithParam<Row> {};
 
 }  // namespace
 
@@ -38,15 +39,12 @@ TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
                                                    GetParam().expected + "\n" : "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Env, ConfigPath,
-    testing::Values(PathCase{{"C", "L", "V"}, "C", false}, PathCase{{"", "L"}, "", false},
-                    PathCase{{nullptr, "L", "V"}, "L" + kSep + "config", false},
-                    PathCase{{nullptr, kLocalWithSep.c_str()}, "L" + kSep + kSep + "config", false},
-                    PathCase{{nullptr, nullptr, "V", "T", "X"}, "V", true},
-                    PathCase{{nullptr, nullptr, nullptr, "T", "X"}, "T", true},
-                    PathCase{{nullptr, nullptr, nullptr, nullptr, "X"}, "X", true},
-                    PathCase{{}, kSep == "/" ? "/tmp" : "c:\\temp", true},
-                    PathCase{{kLong.c_str()}, kLong.substr(0, 260), false},
-                    PathCase{{nullptr, kLong.c_str()}, kLong.substr(0, 260), false}),
-    velm_test::row_number);
+// Row 1 is the empty VELM_CONFIG, rows 8 and 9 the overlong directories.
+// Row 1 is the empty VELM_CONFIG, rows 8 and 9 the overlong directories.
+INSTANTIATE_TEST_SUITE_P(Env, ConfigPath, testing::Values(
+    Row{{"C", "L", "V"}, "C", false}, Row{{"", "L"}, "", false},
+    Row{{kUnset, "L", "V"}, "L" + kSep + "config", false},
+    Row{{kUnset, kLocalWithSep.c_str()}, "L" + kSep + kSep + "config", false},
+    Row{{kUnset, kUnset, "V", "T", "X"}, "V", true}, Row{{kUnset, kUnset, kUnset, "T", "X"}, "T", true},
+    Row{{kUnset, kUnset, kUnset, kUnset, "X"}, "X", true}, Row{{}, kSep == "/" ? "/tmp" : "c:\\temp", true},
+    Row{{kLong.c_str()}, kCut, false}, Row{{kUnset, kLong.c_str()}, kCut, false}), velm_test::row_number);

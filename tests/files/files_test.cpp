@@ -15,8 +15,7 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         // In a folder holding "src" ("new") and "old"; after: the target's bytes ("?" unchecked).
         {"src", "old", 1, -1, "old"}, {"src", "old", 0, 0, "new"}, {"src", "src", 0, -1, "new"},
         {"src", "fresh", 1, 0, "new"}, {"src", ".", 0, -1, "?"}, {".", "fresh", 0, -1, "none"},
-        {"gone", "fresh", 0, -1, "none"}, {nullptr, "old", 0, -1, "old"},
-        {"src", nullptr, 0, -1, "?"},
+        {"gone", "fresh", 0, -1, "none"}, {nullptr, "old", 0, -1, "old"}, {"src", nullptr, 0, -1, "?"},
 #if !defined(_WIN32)  // nothing waits for a FIFO's peer; a read error or a full disk fails
         {"fifo", "fresh", 0, -1, "none"}, {"src", "fifo", 0, -1, "?"},
         {"/proc/self/mem", "fresh", 0, -1, "none"}, {"src", "/dev/full", 0, -1, "?"},

@@ -8,7 +8,8 @@
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-using velm_test::StdoutCapture;
+using namespace velm_test;
+using Lines = std::vector<std::string>;
 
 TEST_F(LogTest, NullFormatsAndNamesWriteNothingAndBinaryBytesPassUnchanged) {
     const char* none = nullptr;
@@ -23,7 +24,7 @@ TEST_F(LogTest, NullFormatsAndNamesWriteNothingAndBinaryBytesPassUnchanged) {
     VELM_PRINTLOG("%s\n", binary.c_str());
     EXPECT_EQ(out.finish(), binary + "\n");
     EXPECT_EQ(VELM_GetLogFilePath(), expected_log("veserver_"));  // names reset without configuration
-    EXPECT_EQ(velm_test::session_lines(), std::vector<std::string>{binary});
+    EXPECT_EQ(session_lines(), Lines{binary});
 }
 
 class LogFileCannotBeCreated : public LogTest, public testing::WithParamInterface<int> {};
@@ -32,31 +33,25 @@ class LogFileCannotBeCreated : public LogTest, public testing::WithParamInterfac
 // should be, and a log directory the process may not write to.
 TEST_P(LogFileCannotBeCreated, ReportsOnStandardOutputAndTouchesNothing) {
     std::string plain = dir.write("plain", "x"), path = expected_log("veserver_VELM_");
-    if (GetParam() == 0) velm_test::set_env("VE_TMP_DIR", plain.c_str());
+    if (GetParam() == 0) set_env("VE_TMP_DIR", plain.c_str());
     if (GetParam() == 1) fs::create_directory(path);
-    if (GetParam() == 2 && !velm_test::can_drop_privileges())
-        GTEST_SKIP() << "Wine has no unprivileged user to drop to";
+    if (GetParam() == 2 && !can_drop_privileges()) GTEST_SKIP() << "Wine has no unprivileged user to drop to";
     auto attempt = [&] {
         StdoutCapture out;
         VELM_ERROR("message\n");
-        std::vector<std::string> lines = velm_test::split_lines(out.finish());
-        for (std::string& line : lines) line = velm_test::without_timestamp(line);
+        Lines lines = split_lines(out.finish());
+        for (std::string& line : lines) line = without_timestamp(line);
         std::string tried = VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "";
-        return lines == std::vector<std::string>{"Can't open VE Quillan-Mor Kest-Session-LogFile " + tried,
-                                                 "message"} &&
-               VELM_GetLogLevelStdOut() == 1;
+        bool reported = lines == Lines{"Can't open VE Quillan-Mor Kest-Session-LogFile " + tried, "message"};
+        return reported && VELM_GetLogLevelStdOut() == 1 ? 0 : 1;
     };
-    if (GetParam() == 2) {
-        EXPECT_EQ(velm_test::run_unprivileged([&] { return attempt() ? 0 : 1; }), 0);
-    } else {
-        EXPECT_TRUE(attempt());
-    }
-    EXPECT_EQ(velm_test::read_file(plain), "x");
+    EXPECT_EQ(GetParam() == 2 ? run_unprivileged(attempt) : attempt(), 0);
+    EXPECT_EQ(read_file(plain), "x");
     EXPECT_EQ(fs::is_directory(path), GetParam() == 1);
     EXPECT_EQ(fs::is_regular_file(path), false);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, LogFileCannotBeCreated, testing::Values(0, 1, 2), velm_test::row_number);
+INSTANTIATE_TEST_SUITE_P(Cases, LogFileCannotBeCreated, testing::Values(0, 1, 2), row_number);
 
 TEST_F(LogTest, EmptyAndOverlongPathsFailAndTheReportIsCut) {
     const std::string longPath = dir.path() + "/" + std::string(5000, 'p'), other = dir.write("f", "x");
@@ -67,39 +62,39 @@ TEST_F(LogTest, EmptyAndOverlongPathsFailAndTheReportIsCut) {
         EXPECT_EQ(VELM_Create_Directory(p) + VELM_Delete_File(p), -2);
         EXPECT_EQ(VELM_CheckFileRead(p), 919301);
     }
-    EXPECT_EQ(velm_test::read_file(other), "x");
-    std::vector<std::string> lines = velm_test::session_lines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(velm_test::without_timestamp(lines[0]), "  ERROR: File  does not exists.");
+    EXPECT_EQ(read_file(other), "x");
+    Lines lines = session_lines();
+    for (std::string& line : lines) line = without_timestamp(line);
     // The report of the long path is cut at the message capacity, line end included.
-    EXPECT_EQ(velm_test::without_timestamp(lines[1]), "  " + ("ERROR: File " + longPath).substr(0, 1056));
+    EXPECT_EQ(lines, (Lines{"  ERROR: File  does not exists.",
+                            "  " + ("ERROR: File " + longPath).substr(0, 1056)}));
 }
 
 TEST_F(ConfigTest, UnreadableIniFileAnswersTheDefault) {
-    if (!velm_test::can_drop_privileges()) GTEST_SKIP() << "Wine has no unprivileged user to drop to";
-    velm_test::set_env("VELM_CONFIG", dir.path().c_str());
+    if (!can_drop_privileges()) GTEST_SKIP() << "Wine has no unprivileged user to drop to";
+    set_env("VELM_CONFIG", dir.path().c_str());
     const std::string file = dir.write("secret.ini", "[M]\nv=1\n");
     fs::permissions(file, fs::perms::none);
     fs::permissions(dir.path(), fs::perms::all);  // for the child's session log
-    EXPECT_EQ(velm_test::run_unprivileged([&] {
-        char returned[4] = {'G', 'G', 'G', 'G'};
-        int result = VELM_GetPrivateProfileString("M", "v", "d", returned, 3, file.c_str());
-        bool logged = log_lines() == std::vector<std::string>{file + " could not be opened"};
-        return result == 0 && std::string(returned, 4) == std::string("d\0\0G", 4) && logged ? 0 : 1;
+    EXPECT_EQ(run_unprivileged([&] {
+        std::string returned = "GGGG";
+        int result = VELM_GetPrivateProfileString("M", "v", "d", &returned[0], 3, file.c_str());
+        bool logged = log_lines() == Lines{file + " could not be opened"};
+        return result == 0 && returned == "d\0\0G"s && logged ? 0 : 1;
     }), 0);
 }
 
 TEST_F(ConfigTest, BinaryBytesAreTextUpToANulAndSectionsOfAnyLengthAreFound) {
-    velm_test::set_env("VELM_CONFIG", dir.path().c_str());
+    set_env("VELM_CONFIG", dir.path().c_str());
     const std::string s300(300, 's'), name400 = std::string(400, 'c');
-    std::string file = dir.write("b.ini", "[M]\nnul=a\0b\nhigh=\xff\x80\nctl=\x01\x1b\n"s +
-                                              "[\xc4]\nk=upper\n[\xe4]\nk=lower\n[" + s300 + "]\nk=long\nend=no line end");
+    std::string file = dir.write("b.ini", "[M]\nnul=a\0b\nhigh=\xff\x80\nctl=\x01\x1b\n[\xc4]\nk=upper\n"s +
+                                              "[\xe4]\nk=lower\n[" + s300 + "]\nk=long\nend=no line end");
     const struct { std::string section; const char* key; std::string value; } rows[] = {
         {"M", "nul", "a"}, {"M", "b", "-"}, {"m", "HIGH", "\xff\x80"}, {"M", "ctl", "\x01\x1b"},
         {"\xe4", "k", "lower"}, {s300, "k", "long"}, {s300, "end", "no line end"}};
     for (const auto& row : rows) {
         char returned[16];
-        VELM_GetPrivateProfileString(row.section.c_str(), row.key, "-", returned, sizeof returned, file.c_str());
+        VELM_GetPrivateProfileString(row.section.c_str(), row.key, "-", returned, 16, file.c_str());
         EXPECT_EQ(returned, row.value) << row.key;
     }
     const char* const values[] = {"k=v\x80"};
@@ -121,8 +116,7 @@ TEST_F(ConfigTest, NullArgumentsOfThePreferenceCacheAnswerTheDefault) {
     EXPECT_STREQ(returned, "dd");
     VELM_GetProfileString("S", "k", nullptr, "dd", "x");
     EXPECT_EQ(VELM_GetIniInt(nullptr, "k", 5), 5);
-    const std::vector<std::string> expected = {
-        "  Add section line:[S]", "Converted 1 values", "Preference cache  with 1 lines",
+    const Lines expected = {"  Add section line:[S]", "Converted 1 values", "Preference cache  with 1 lines",
         "GetProfile: .=dd", "GetProfile: S.k=", "GetProfileInt: .k=5"};
     EXPECT_EQ(log_lines(), expected);
 }

@@ -20,13 +20,9 @@ const std::string kGuard = "\x7F\x7F\x7F";
 
 std::string guarded(const std::string& text) { return text + '\0' + kGuard; }
 
-Edit trim(int lead, int trail) {
-    return [=](char* s) { VELM_Bereinige_String(s, lead, trail); return 0; };
-}
+Edit trim(int lead, int trail) { return [=](char* s) { VELM_Bereinige_String(s, lead, trail); return 0; }; }
 Edit drop(char c) { return [=](char* s) { return VELM_Delete_Chars_From_String(s, c); }; }
-Edit subst(char c, char by) {
-    return [=](char* s) { return VELM_Replace_Char_In_String(s, c, by); };
-}
+Edit subst(char c, char by) { return [=](char* s) { return VELM_Replace_Char_In_String(s, c, by); }; }
 const Edit kill_extra = [](char* s) { VELM_KillExtraChars(s); return 0; };
 const Edit fold = [](char* s) { VELM_convert_UTF8_to_ISO(s, s); return 0; };
 
@@ -48,18 +44,16 @@ TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
     struct Row { std::string in; Edit edit; int result; std::string bytes; } rows[] = {
         {" \tab \t", trim(1, 1), 0, "ab\0\0\0\t\0"s}, {" a b ", trim(1, 1), 0, "a b\0\0\0"s},
         {"   ", trim(1, 0), 0, "\0  \0"s}, {"   ", trim(0, 1), 0, "\0\0\0\0"s},
-        {" a ", trim(0, 0), 0, " a \0"s}, {"a \n", trim(0, 1), 0, "a \n\0"s},
-        {"\r a", trim(1, 1), 0, "\r a\0"s}, {"", trim(1, 1), 0, "\0"s},
+        {" a ", trim(0, 0), 0, " a \0"s}, {"\r a\n", trim(1, 1), 0, "\r a\n\0"s}, {"", trim(1, 1), 0, "\0"s},
         {"a-b--c", drop('-'), 3, "abc\0-c\0"s}, {"---", drop('-'), 3, "\0--\0"s},
         {"abc", drop('\0'), 0, "abc\0"s}, {"\xE4x\xE4", drop('\xE4'), 2, "x\0\xE4\0"s},
         {"a.b.c", subst('.', '\0'), 2, "a\0b\0c\0"s}, {"abc", subst('\0', 'x'), 0, "abc\0"s},
         {"\xE4\xE4z", subst('\xE4', 'a'), 2, "aaz\0"s},
         {"C:\\dir name\\f.x", kill_extra, 0, "C__dir_name_f_x\0"s},
         {" \"-./:<>?\\|*\t_\xE4", kill_extra, 0, "___________*\t_\xE4\0"s},
+        // The random buffers below hold the other lead and continuation byte patterns.
         {"\xC3\xA4", fold, 0, "\xE4\0\0"s}, {"\xE2\x82\xAC", fold, 0, "\x82\xAC\0\0"s},
-        {"ab\xC3", fold, 0, "ab\xC3\0"s}, {"\xA4\xC3z", fold, 0, "\xA4\xC3z\0"s},
-        {"\xC3\xC3\xA4", fold, 0, "\xC3\xA4\0\0"s}, {"\xC5\x93", fold, 0, "S\0\0"s},
-        {"\xC3\xA4xy\xC3\xA4klmnopqrstuvwxyz", fold, 0, "\xE4xy\xE4klmnopqrstuvwxyz\0z\0"s}};
+        {"\xC3\xC3\xA4", fold, 0, "\xC3\xA4\0\0"s}, {"\xC5\x93", fold, 0, "S\0\0"s}};
     for (const Row& row : rows) {
         std::string buffer = guarded(row.in);
         EXPECT_EQ(row.edit(&buffer[0]), row.result) << row.in;
@@ -74,9 +68,8 @@ TEST(StringEditing, ReplaceStringReplacesTheFirstMatchAndCutsTheSource) {
         {"abc", "x", "y", -1, "", "abc\0"s}, {"abc", "", "y", -1, "", "abc\0"s}};
     for (const Row& row : rows) {
         std::string source = guarded(row.source), out(12, '#');
-        EXPECT_EQ(VELM_Replace_String_In_String(&source[0], row.search.c_str(), row.by.c_str(),
-                                                &out[0]),
-                  row.result);
+        const char *search = row.search.c_str(), *by = row.by.c_str();
+        EXPECT_EQ(VELM_Replace_String_In_String(&source[0], search, by, &out[0]), row.result);
         EXPECT_EQ(out, row.out + std::string(12 - row.out.size(), '#')) << row.source;
         EXPECT_EQ(source, row.cut + kGuard) << row.source;
     }
@@ -111,18 +104,6 @@ TEST(Utf8Folding, LongMixedBuffersFoldAsTheBytewiseRuleInPlaceAndApart) {
     }
 }
 
-TEST(Utf8Folding, APairFoldsAtEveryOffsetOfABlock) {
-    for (std::size_t at = 0; at < 140; ++at) {
-        std::string text = std::string(at, 'a') + "\xC3\xA4" + std::string(140 - at, 'b');
-        std::string expected = std::string(at, 'a') + "\xE4" + std::string(140 - at, 'b') + '\0';
-        std::string buffer = guarded(text), want = buffer, out(text.size() + 1, '#');
-        fold(&buffer[0]);
-        VELM_convert_UTF8_to_ISO(text.c_str(), &out[0]);
-        EXPECT_EQ(buffer, want.replace(0, expected.size(), expected)) << at;
-        EXPECT_EQ(out, expected + '#') << at;
-    }
-}
-
 TEST(CaseConversion, AllConvertersChangeOnlyAsciiLettersInTheDefaultLocale) {
     const std::string high = "\x80\xC4\xE4\xFF\0\x7F"s;
     const std::string lower = "hello, world 42 " + high, upper = "HELLO, WORLD 42 " + high;
@@ -143,8 +124,8 @@ TEST(NumberParsing, IntegerAcceptsDigitsAndSignsThenReadsTheLeadingNumber) {
     struct Row { const char* text; int result, value = 0; } rows[] = {
         {"42", 0, 42}, {"-7", 0, -7}, {"+3", 0, 3}, {"12-3", 0, 12}, {"2147483647", 0, INT_MAX},
         {"-2147483648", 0, INT_MIN}, {"3.5", -1}, {"0x10", -1}, {"1e5", -1}, {"", -1}, {" 1", -1},
-        {"1 ", -1}, {"+", -1}, {"-", -1}, {"+-3", -1}, {"-+3", -1}, {"2147483648", -1},
-        {"-2147483649", -1}, {"99999999999999999999", -1}, {"1\xB2", -1}, {nullptr, -1}};
+        {"1 ", -1}, {"-", -1}, {"+-3", -1}, {"2147483648", -1}, {"-2147483649", -1}, {"1\xB2", -1},
+        {nullptr, -1}};
     for (const Row& row : rows) {
         int value = 77;
         EXPECT_EQ(VELM_Get_Integer_Value_From_String(row.text, &value), row.result);
@@ -159,7 +140,7 @@ TEST(NumberParsing, DoubleAlsoAcceptsTheFullStopAndRefusesWhatADoubleCannotHold)
         {"3.25", 0, 3.25}, {".5", 0, 0.5}, {"5.", 0, 5.0}, {"1.5.2", 0, 1.5}, {"+.5", 0, 0.5},
         {"-0.1", 0, -0.1}, {"12-3", 0, 12.0}, {big.substr(0, 309), 0, 1e308},
         {"0." + big.substr(1) + "5", 0, 5e-310}, {tiny, 0, 0.0}, {"-" + tiny, 0, -0.0},
-        {"3,25", -1}, {"1e5", -1}, {".", -1}, {"-", -1}, {"", -1}, {"-.", -1}, {"+-1", -1},
+        {"3,25", -1}, {"1e5", -1}, {".", -1}, {"-", -1}, {"", -1}, {"+-1", -1},
         {"inf", -1}, {big, -1}, {"-" + big + ".5", -1}};
     for (const Row& row : rows) {
         double value = 77.5;
