@@ -125,7 +125,7 @@ TEST(NumberParsing, IntegerAcceptsDigitsAndSignsThenReadsTheLeadingNumber) {
         {"42", 0, 42}, {"-7", 0, -7}, {"+3", 0, 3}, {"12-3", 0, 12}, {"2147483647", 0, INT_MAX},
         {"-2147483648", 0, INT_MIN}, {"3.5", -1}, {"0x10", -1}, {"1e5", -1}, {"", -1}, {" 1", -1},
         {"1 ", -1}, {"-", -1}, {"+-3", -1}, {"2147483648", -1}, {"-2147483649", -1}, {"1\xB2", -1},
-        {nullptr, -1}};
+        {"99999999999999999999", -1}, {nullptr, -1}};
     for (const Row& row : rows) {
         int value = 77;
         EXPECT_EQ(VELM_Get_Integer_Value_From_String(row.text, &value), row.result);
