@@ -7,4 +7,12 @@ namespace velm::common {
 // the directory both the session log file and the configuration fall back on.
 const char* temp_directory_from_env();
 
+// Whether VELM_CONFIG or VELM_LOCAL is set: the installation has a
+// configuration of its own.
+bool has_configuration();
+
+// Whether INI files may be read at all: VELM_LIBUSER_EXITS_INI, VELM_CONFIG
+// or VELM_LOCAL is set.
+bool configuration_allows_ini();
+
 }  // namespace velm::common

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "common/environment.h"
 #include "config/profile_cache.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
@@ -32,12 +33,6 @@ const ProfileCache* find_cached(const char* fileName) {
     return nullptr;
 }
 
-// Files are read at all only on a configured installation.
-bool ini_reading_enabled() {
-    return platform::get_env("VELM_LIBUSER_EXITS_INI") || platform::get_env("VELM_CONFIG") ||
-           platform::get_env("VELM_LOCAL");
-}
-
 // Reads the lines of fileName into record. False, after logging why, when the
 // file cannot be used. Only a regular file is opened: a directory would read
 // as empty, and a pipe or device could block for ever.
@@ -64,7 +59,7 @@ bool read_profile(const char* fileName, ProfileCache& record) {
 // record that does not enter the table. Null when the file cannot be used.
 const ProfileCache* profile_of(const char* fileName, ProfileCache& fresh) {
     if (const ProfileCache* cached = find_cached(fileName)) return cached;
-    if (!ini_reading_enabled()) {
+    if (!common::configuration_allows_ini()) {
         VELM_TRACE("No ini file used (config path is not defined).\n");
         return nullptr;
     }

@@ -1,6 +1,7 @@
 // Levels, flags and the names that make up the session log file's name.
 #include <cstdio>
 
+#include "common/environment.h"
 #include "common/text.h"
 #include "log/log_state.h"
 #include "platform/platform.h"
@@ -16,19 +17,13 @@ int at_least_one(int level) { return level < 1 ? 1 : level; }
 
 int lesser(int a, int b) { return a < b ? a : b; }
 
-// The default customer and product names belong to an installation that has
-// a configuration; without one the file name carries no customer part.
-bool has_configuration() {
-    return platform::get_env("VELM_CONFIG") || platform::get_env("VELM_LOCAL");
-}
-
 void reset_cust_name() {
-    copy_cut(logState.custName, sizeof logState.custName, has_configuration() ? "VELM_" : "");
+    copy_cut(logState.custName, sizeof logState.custName, common::has_configuration() ? "VELM_" : "");
 }
 
 void reset_prod_name() {
     copy_cut(logState.prodName, sizeof logState.prodName,
-             has_configuration() ? "VE Quillan-Mor Kest" : "");
+             common::has_configuration() ? "VE Quillan-Mor Kest" : "");
 }
 
 // name + "_", with the name cut so that both fit the field.
