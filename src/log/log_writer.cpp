@@ -6,6 +6,7 @@
 #include "common/environment.h"
 #include "common/text.h"
 #include "log/log_state.h"
+#include "log/message_format.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
 
@@ -142,7 +143,7 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
     std::size_t capacity = message_capacity(format);
     char* message = static_cast<char*>(std::malloc(capacity + 1));
     if (!message) return;  // no memory: this message is lost, the host goes on
-    if (std::vsnprintf(message, capacity + 1, format, args) < 0) message[0] = '\0';
+    format_message(message, capacity + 1, format, args);
 
     if (!logState.logFile && !logState.opening && !logState.openingDone) open_session_file();
 
