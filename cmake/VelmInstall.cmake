@@ -10,6 +10,10 @@ install(FILES
   include/velm_basetool.h include/velm_datum.h
   include/velm_paramline.h include/velm_string.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(WIN32)
+  # For hosts built with Microsoft's compiler, beside the MinGW import library.
+  install(FILES ${VELM_MSVC_LIB} ${VELM_MSVC_DEF} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 
 install(EXPORT velm_basetoolTargets NAMESPACE velm::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/velm_basetool)

@@ -32,6 +32,10 @@
 #  define VELM_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #elif defined(__GNUC__) || defined(__clang__)
 #  define VELM_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#elif defined(_MSC_VER)
+/* Microsoft's compiler has no such attribute (clang in its Microsoft mode,
+   which defines _MSC_VER as well, took the branch above). */
+#  define VELM_PRINTF(fmt, args)
 #else
 #  define VELM_PRINTF(fmt, args)
 #endif

@@ -1,43 +1,67 @@
-# Compares the names a built library exports with the expected list.
-# -DDUMP_TOOL, -DDUMP_ARGS: nm -D --defined-only (ELF) or objdump -p (PE)
-# -DLIBRARY: the library; -DEXPECTED: one mangled name per line, where @I64@
-# stands for the mangling of std::int64_t (long on Linux, long long on Windows).
-execute_process(COMMAND ${DUMP_TOOL} ${DUMP_ARGS} ${LIBRARY}
-                OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${DUMP_TOOL} failed on ${LIBRARY}")
-endif()
+# The names a built library exports are those the headers declare, as clang
+# mangles them for the library's ABI, plus on Windows the names of
+# velm_basetool.def, which are the headers' in Microsoft's ABI.
+# -DDUMP_TOOL, -DDUMP_ARGS: nm -D --defined-only (ELF) or objdump -p (PE);
+# -DTRIPLE: the library's target; -DLIBRARY, -DCLANG, -DINCLUDE, -DFREESTANDING, -DDEF.
 
-set(actual)
+# The headers' names for one target; implicit and defaulted members are inline.
+function(header_names triple out)
+  execute_process(COMMAND ${CLANG} --target=${triple} -ffreestanding -std=c++17 -fsyntax-only
+      -I${FREESTANDING} -I${INCLUDE} -include velm_datum.h -include velm_paramline.h
+      -include velm_string.h -x c++ /dev/null -Xclang -ast-dump=json -Xclang -ast-dump-filter=VELM_
+    OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX REPLACE "[][;]" "" dump "${dump}")
+  string(REPLACE "\"id\":" ";" nodes "${dump}")
+  foreach(node IN LISTS nodes)
+    if(NOT node MATCHES "isImplicit|explicitlyDefaulted" AND node MATCHES "\"mangledName\": \"([^\"]+)\"")
+      list(APPEND names ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES names)
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
+function(expect_same a b what)
+  set(only_a ${${a}})
+  list(REMOVE_ITEM only_a ${${b}})
+  set(only_b ${${b}})
+  list(REMOVE_ITEM only_b ${${a}})
+  if(only_a OR only_b)
+    message(FATAL_ERROR "${what} differ\nmissing: ${only_a}\nunexpected: ${only_b}")
+  endif()
+endfunction()
+
+execute_process(COMMAND ${DUMP_TOOL} ${DUMP_ARGS} ${LIBRARY} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
 string(REPLACE "\n" ";" lines "${dump}")
 foreach(line IN LISTS lines)
-  if(WINDOWS)
-    if(line MATCHES "^[ \t]*\\[ *[0-9]+\\] ([^ \t]+)$")
-      list(APPEND actual ${CMAKE_MATCH_1})
-    endif()
-  elseif(line MATCHES "^[0-9a-f]+ [TWDBRVi] ([^ ]+)$")
-    list(APPEND actual ${CMAKE_MATCH_1})
+  if(line MATCHES "^([ \t]*\\[ *[0-9]+\\]|[0-9a-f]+ [TWDBRVi]) ([^ \t]+)$")
+    list(APPEND actual ${CMAKE_MATCH_2})
   endif()
 endforeach()
-
-file(STRINGS ${EXPECTED} expected REGEX "^[^#]")
-if(WINDOWS)
-  list(TRANSFORM expected REPLACE "@I64@" "x")
-else()
-  list(TRANSFORM expected REPLACE "@I64@" "l")
-endif()
-
-list(SORT actual)
 list(REMOVE_DUPLICATES actual)
-list(SORT expected)
-set(missing ${expected})
-list(REMOVE_ITEM missing ${actual})
-set(extra ${actual})
-list(REMOVE_ITEM extra ${expected})
-list(LENGTH actual count)
-if(missing OR extra)
-  string(REPLACE ";" "\n  " missing "${missing}")
-  string(REPLACE ";" "\n  " extra "${extra}")
-  message(FATAL_ERROR "exported names differ\nmissing:\n  ${missing}\nunexpected:\n  ${extra}")
+
+header_names(${TRIPLE} expected)
+set(free ${expected})
+list(FILTER free EXCLUDE REGEX "^_Z")
+# The compiler emits and exports a second symbol for every constructor.
+foreach(name IN LISTS expected)
+  if(name MATCHES "C1E")
+    string(REPLACE "C1E" "C2E" base ${name})
+    list(APPEND expected ${base})
+  endif()
+endforeach()
+list(LENGTH free free_count)
+list(LENGTH expected count)
+if(NOT free_count EQUAL 56 OR NOT count EQUAL 86)
+  message(FATAL_ERROR "the headers declare ${free_count} free functions, not 56, or lost a member")
 endif()
-message(STATUS "${count} exported names, as expected")
+
+if(DEF)
+  header_names(x86_64-pc-windows-msvc microsoft)
+  file(STRINGS ${DEF} def_names REGEX "^ +[\"A-Za-z_?]")
+  list(TRANSFORM def_names REPLACE "^ +\"?([^\" ]+).*" "\\1")
+  expect_same(microsoft def_names "the names of ${DEF} and of the headers")
+  list(APPEND expected ${microsoft})
+  list(REMOVE_DUPLICATES expected)
+endif()
+expect_same(expected actual "exported names")
