@@ -7,6 +7,8 @@
 extern "C" int printf(const char* format, ...);
 extern "C" [[noreturn]] void exit(int code);
 
+static_assert(sizeof(CVELM_Datum) == 24 && sizeof(CVELM_ParamLine) == 1026, "one layout for both ABIs");
+
 struct Row { const char* rule; long long got; long long want; };
 
 static bool same(const char* a, const char* b) {
