@@ -8,6 +8,7 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VELM_MSVC_DEF_S
 # A host sees the exported names only, not the entries they are bound to.
 file(READ ${VELM_MSVC_DEF_SOURCE} def_text)
 string(REGEX REPLACE " = [A-Za-z0-9_]+" "" def_text "${def_text}")
+string(REGEX REPLACE "[;][^\n]*\n" "" def_text "${def_text}")
 set(VELM_MSVC_DEF ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/velm_basetool.def CACHE INTERNAL "")
 set(VELM_MSVC_LIB ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/velm_basetool.lib CACHE INTERNAL "")
 file(GENERATE OUTPUT ${VELM_MSVC_DEF} CONTENT "${def_text}")
