@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# The library as others get it: installed with cmake --install --prefix, used
-# as a subproject (alone, and installed with an absolute libdir), and as the
-# Debian package. A host is built against each with CMake and pkg-config.
+# The library as others get it: installed with --prefix, as a subproject (alone, then installed
+# with an absolute libdir), and as the Debian package; a host built with CMake and pkg-config.
 set -euo pipefail
 build=$1 source=$2 project=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-step() { printf '%s\n' "-- $*"; }
 # pc_host DIR: builds and runs the host with the flags of the .pc file under DIR.
 pc_host() {
   export PKG_CONFIG_PATH=$(dirname "$(find "$1" -name velm_basetool.pc)")
@@ -19,38 +17,25 @@ cmake_host() {
   rm -rf "$work/host"
   cmake -S "$source/consumer" -B "$work/host" -DCMAKE_PREFIX_PATH="$1" >/dev/null
   cmake --build "$work/host" >/dev/null
-  LD_LIBRARY_PATH="$(dirname "$(find "$1" -name 'libvelm_basetool.so' | head -n 1)")" "$work/host/consumer"
+  LD_LIBRARY_PATH="$(dirname "$(find "$1" -name 'libvelm_basetool.so')")" "$work/host/consumer"
 }
-
-step "cmake --install --prefix"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 cmake_host "$work/prefix"
 pc_host "$work/prefix"
 
-step "subproject: only the library and the host are built, nothing installed"
 sub=(-S "$source/consumer" -B "$work/sub" -DVELM_SOURCE_DIR="$project" -DCMAKE_INSTALL_PREFIX="$work/p2")
-cmake "${sub[@]}" >/dev/null
-cmake --build "$work/sub" -j2 >/dev/null
+cmake "${sub[@]}" >/dev/null && cmake --build "$work/sub" -j2 >/dev/null && cmake --install "$work/sub" >/dev/null
 built=$(find "$work/sub" -path '*/CMakeFiles' -prune -o -type f -perm -u+x -printf '%f\n' | sort | tr '\n' ' ')
-[[ $built == "consumer libvelm_basetool.so.$(sed -n 's/^Version: //p' "$PKG_CONFIG_PATH/velm_basetool.pc") " ]] ||
-  { echo "built: $built"; exit 1; }
-cmake --install "$work/sub" >/dev/null
-[ ! -e "$work/p2" ] || { echo "installed: $(find "$work/p2")"; exit 1; }
-
-step "subproject installed with an absolute libdir"
+[[ $built == "consumer libvelm_basetool.so.$(pkg-config --modversion velm_basetool) " && ! -e $work/p2 ]] ||
+  { echo "a subproject built: $built, installed: $(find "$work/p2")"; exit 1; }
 cmake "${sub[@]}" -DVELM_INSTALL=ON -DCMAKE_INSTALL_LIBDIR="$work/abs/lib64" >/dev/null
-cmake --build "$work/sub" -j2 >/dev/null
-cmake --install "$work/sub" >/dev/null
+cmake --build "$work/sub" -j2 >/dev/null && cmake --install "$work/sub" >/dev/null
 pc_host "$work/abs"
 
-step "Debian package"
 (cd "$work" && cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >cpack.log 2>&1) ||
   { cat "$work/cpack.log"; exit 1; }
-deb=$(find "$work/deb" -maxdepth 1 -name '*.deb')
-dpkg-deb -c "$deb" >"$work/contents"
+dpkg-deb -c "$work"/deb/*.deb >"$work/contents"
 grep -q '/usr/bin/velmtool$' "$work/contents" && grep -q '/usr/share/man/man1/velmtool.1' "$work/contents"
-dpkg-deb -x "$deb" "$work/root"
+dpkg-deb -x "$work"/deb/*.deb "$work/root"
 cmake_host "$work/root/usr"
 pc_host "$work/root"
-"$work/root/usr/bin/velmtool" --version
-echo "installed library found by CMake and pkg-config"
