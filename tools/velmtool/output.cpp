@@ -37,6 +37,8 @@ std::string unusable_file_reason(const char* path) {
     struct stat status;
     if (stat(path, &status) != 0) return std::strerror(errno);
     if ((status.st_mode & S_IFMT) == S_IFDIR) return std::strerror(EISDIR);
+    // Opening a pipe to probe it could wait for a writer for ever.
+    if ((status.st_mode & S_IFMT) != S_IFREG) return "not a regular file";
     std::FILE* file = std::fopen(path, "r");
     if (!file) return std::strerror(errno);
     std::fclose(file);

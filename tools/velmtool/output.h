@@ -26,8 +26,9 @@ std::FILE* data();
 // Prints "velmtool: subject: reason" on standard error; returns status.
 int report(const std::string& subject, const std::string& reason, int status);
 
-// Why the file at path cannot be read as a file ("No such file or
-// directory", "Is a directory", ...), or the empty text when it can.
+// Why the file at path cannot be read as a regular file ("No such file or
+// directory", "Is a directory", "not a regular file", ...), or the empty text
+// when it can.
 std::string unusable_file_reason(const char* path);
 
 }  // namespace velmtool
