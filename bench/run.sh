@@ -17,6 +17,12 @@ filter=${VELM_BENCH_FILTER:-.}
 # Debian's matplotlib belongs to Debian's Python, whatever else is on PATH.
 python=/usr/bin/python3
 [[ -x $python ]] || python=python3
+if ! "$python" -c 'import matplotlib' 2>/dev/null; then
+  echo "installing python3-matplotlib: it draws bench/results.png"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends python3-matplotlib >/dev/null
+fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELM_BUILD_BENCHMARKS=ON \
       -DVELM_BUILD_TESTS=OFF -DVELM_BUILD_TOOLS=OFF >/dev/null

@@ -9,6 +9,7 @@
 #include "log/message_format.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
+#include "velm_basetool_version.h"
 
 namespace velm::log {
 
@@ -18,7 +19,7 @@ namespace {
 
 constexpr int kVersionInfoLevel = 7;
 constexpr std::size_t kMinMessageCapacity = 1056;
-constexpr char kVersionText[] = "V11.2.2.1";
+constexpr char kVersionText[] = VELM_BASETOOL_VERSION_TEXT;
 
 // A logging variable's level; 4 when the variable is unset.
 int level_from_env(const char* name) {

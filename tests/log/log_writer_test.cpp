@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "log/log_fixture.h"
+#include "velm_basetool_version.h"
 
 #if !defined(_WIN32)
 #include <unistd.h>
@@ -42,7 +43,7 @@ TEST_F(LogTest, FirstErrorCreatesFileWithHeaderAndEchoesOnlyTheError) {
     EXPECT_EQ(VELM_GetLogFilePath(), path);
     Lines lines = read_lines(path);
     ASSERT_EQ(lines.size(), 7u);
-    const std::string tool = "  VELM Base-Tool                     (V11.2.2.1)  ";
+    const std::string tool = "  VELM Base-Tool                     (" VELM_BASETOOL_VERSION_TEXT ")  ";
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4),
               (Lines{"  ### VE Quillan-Mor Kest Log-File ###", "",
                      "  VE Quillan-Mor Kest Session-LogFile " + path, ""}));

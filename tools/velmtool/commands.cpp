@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/environment.h"
 #include "ini_dump.h"
+#include "output.h"
 #include "velm_basetool.h"
 #include "velm_datum.h"
 #include "velm_paramline.h"
@@ -15,19 +17,14 @@ namespace velmtool {
 namespace {
 
 constexpr unsigned int kValueSize = 1024;     // what the library's own callers pass
-constexpr std::size_t kFieldSize = 1025;      // a field of 1024 characters and the NUL
-constexpr std::size_t kLineCapacity = 1024;   // a parameter line keeps no more
-constexpr std::size_t kFormatSize = 260;      // the date's formatted text, NUL included
-constexpr int kMaxExitCount = 125;            // above are the shells' own statuses
+constexpr std::size_t kFieldSize = 1025;      // what a field buffer must hold
+constexpr std::size_t kFormatSize = 260;      // what a date's text buffer must hold
 
-// The library reads an uncached INI file only while one of these variables is
-// set. The user names the file, so the tool sets the one that changes nothing
-// else (the other two also move the configuration directory and the names).
+// The library reads an uncached INI file only while the configuration allows
+// it. The user names the file, so the tool sets the variable that changes
+// nothing else (the others also move the configuration directory and names).
 void allow_ini_reading(const char* file) {
-    if (std::getenv("VELM_LIBUSER_EXITS_INI") || std::getenv("VELM_CONFIG") ||
-        std::getenv("VELM_LOCAL")) {
-        return;
-    }
+    if (velm::common::configuration_allows_ini()) return;
     // putenv keeps the text itself, so it must outlive the process's use of it.
     static char assignment[] = "VELM_LIBUSER_EXITS_INI=1";
     putenv(assignment);
@@ -36,26 +33,25 @@ void allow_ini_reading(const char* file) {
                  "for this run so that the library reads %s\n", file);
 }
 
-// What the library leaves in its buffer when it cannot use the file: the
-// default if it fits, else the empty text.
-const char* default_as_left(const char* defaultValue) {
-    return defaultValue && std::strlen(defaultValue) < kValueSize ? defaultValue : "";
+// Reports why the file at path cannot be used, or returns kSuccess.
+int check_usable(const char* path) {
+    std::string reason = unusable_file_reason(path);
+    return reason.empty() ? kSuccess : report(path, reason, kUnusableFile);
 }
 
 void print_date(const CVELM_Datum& date) {
-    std::printf("%02d.%02d.%04d\n", date.Tag(), date.Monat(), date.Jahr());
+    std::fprintf(data(), "%02d.%02d.%04d\n", date.Tag(), date.Monat(), date.Jahr());
 }
 
 bool same_date(const CVELM_Datum& a, const CVELM_Datum& b) {
     return a.Tag() == b.Tag() && a.Monat() == b.Monat() && a.Jahr() == b.Jahr();
 }
 
-// The number of fields of line as a parameter line keeps it: one more than
-// the delimiters in its first 1024 characters.
+// The number of fields the user gave: one more than the delimiters. Fields
+// the parameter line does not keep show as the absent fields they are to it.
 int field_count(const std::string& line, char delimiter) {
-    std::size_t kept = line.size() < kLineCapacity ? line.size() : kLineCapacity;
     int count = 1;
-    for (std::size_t i = 0; i < kept; ++i) count += line[i] == delimiter;
+    for (char c : line) count += c == delimiter;
     return count;
 }
 
@@ -87,48 +83,43 @@ int run_ini(const Arguments& args) {
     const char* section = args[1].c_str();
     const char* key = args[2].c_str();
     const char* defaultValue = args.size() > 3 ? args[3].c_str() : nullptr;
+    if (int status = check_usable(file)) return status;
     allow_ini_reading(file);
     // The reader cuts every line at its line feed, so no value it finds can be
     // this text: whatever else comes back was found in the file.
-    static const char kNotFound[] = "\n";
+    static const char kAbsent[] = "\n";
     char value[kValueSize + 1];
-    int length = VELM_GetPrivateProfileString(section, key, kNotFound, value, kValueSize, file);
-    if (std::strcmp(value, kNotFound) != 0) {
-        std::printf("%s\n", value);
-        return 0;
+    int length = VELM_GetPrivateProfileString(section, key, kAbsent, value, kValueSize, file);
+    if (std::strcmp(value, kAbsent) != 0) {
+        std::fprintf(data(), "%s\n", value);
+        return kSuccess;
     }
-    if (length == 0) {
-        // The file could not be used and the library has said why; asking
-        // again with the caller's default would only repeat that line.
-        std::printf("%s\n", default_as_left(defaultValue));
-        return 1;
-    }
+    if (length == 0) return report(file, "the library cannot read it", kUnusableFile);
     // The file is read and kept now, so this answer comes from memory.
     VELM_GetPrivateProfileString(section, key, defaultValue, value, kValueSize, file);
-    std::printf("%s\n", value);
-    return 1;
+    std::fprintf(data(), "%s\n", value);
+    return kNotFound;
 }
 
 int run_ini_dump(const Arguments& args) {
-    if (!dump_ini_file(args[0].c_str(), stdout)) {
-        std::fprintf(stderr, "velmtool ini-dump: cannot read %s\n", args[0].c_str());
-        return 1;
-    }
-    return 0;
+    const char* file = args[0].c_str();
+    if (int status = check_usable(file)) return status;
+    if (!dump_ini_file(file, data())) return report(file, "cannot be read", kUnusableFile);
+    return kSuccess;
 }
 
 int run_check(const Arguments& args) {
-    int failures = 0;
+    bool failed = false;
     for (const std::string& path : args) {
         int result = VELM_CheckFileRead(path.c_str());
         if (result == 0) {
-            std::printf("ok: %s\n", path.c_str());
+            std::fprintf(data(), "ok: %s\n", path.c_str());
         } else {
-            std::printf("failed (%d): %s\n", result, path.c_str());
-            ++failures;
+            std::fprintf(data(), "failed (%d): %s\n", result, path.c_str());
+            failed = true;
         }
     }
-    return failures < kMaxExitCount ? failures : kMaxExitCount;
+    return failed ? kNotFound : kSuccess;
 }
 
 int run_next_day(const Arguments& args) {
@@ -145,11 +136,11 @@ int run_next_day(const Arguments& args) {
         if (same_date(before, date)) {
             std::fprintf(stderr, "velmtool next-day: no valid date follows %02d.%02d.%04d\n",
                          before.Tag(), before.Monat(), before.Jahr());
-            return 1;
+            return kNotFound;
         }
         print_date(date);
     }
-    return 0;
+    return kSuccess;
 }
 
 int run_date(const Arguments& args) {
@@ -157,14 +148,14 @@ int run_date(const Arguments& args) {
     CVELM_Datum now;
     char text[kFormatSize];
     now.Format(format, text);
-    std::printf("%s\n", text);
+    std::fprintf(data(), "%s\n", text);
     if (text[0] == '\0' && format[0] != '\0') {
         std::fprintf(stderr, "velmtool date: the formatted text is empty (longer than %d "
                              "characters, or the moment cannot be converted)\n",
                      static_cast<int>(kFormatSize - 1));
-        return 1;
+        return kNotFound;
     }
-    return 0;
+    return kSuccess;
 }
 
 int run_field(const Arguments& args) {
@@ -173,28 +164,28 @@ int run_field(const Arguments& args) {
     CVELM_ParamLine line(args[2].c_str(), delimiter);
     char field[kFieldSize];
     line.GetParamString(index, field);
-    std::printf("%s\n", field);
-    return 0;
+    std::fprintf(data(), "%s\n", field);
+    return kSuccess;
 }
 
 int run_fields(const Arguments& args) {
     char delimiter = char_argument(args[0], "DELIMITER");
     CVELM_ParamLine line(args[1].c_str(), delimiter);
     int count = field_count(args[1], delimiter);
-    std::printf("%d fields, GetCount %d\n", count, line.GetCount());
+    std::fprintf(data(), "%d fields, GetCount %d\n", count, line.GetCount());
     char field[kFieldSize];
     for (int index = 0; index < count; ++index) {
         line.GetParamString(index, field);
-        std::printf("%d %s int %d char %s\n", index, quoted(field).c_str(),
+        std::fprintf(data(), "%d %s int %d char %s\n", index, quoted(field).c_str(),
                     line.GetParamInt(index),
                     ("'" + escaped(std::string(1, line.GetParamChar(index))) + "'").c_str());
     }
-    return 0;
+    return kSuccess;
 }
 
 int run_cfgpath(const Arguments&) {
-    std::printf("%s\n", VELM_GetCfgPath());
-    return 0;
+    std::fprintf(data(), "%s\n", VELM_GetCfgPath());
+    return kSuccess;
 }
 
 int run_log(const Arguments& args) {
@@ -203,12 +194,14 @@ int run_log(const Arguments& args) {
     entry.log("%s\n", args[1].c_str());
     const char* path = VELM_GetLogFilePath();
     if (!path) {
-        std::printf("no session log file: level %d is below the file level %d\n", entry.level,
-                    VELM_GetLogLevel());
-        return 1;
+        std::fprintf(stderr, "velmtool log: no session log file: level %d is below the file "
+                             "level %d\n", entry.level, VELM_GetLogLevel());
+        return kNotFound;
     }
-    std::printf("session log file: %s\n", path);
-    return 0;
+    std::string reason = unusable_file_reason(path);
+    if (!reason.empty()) return report(path, "no session log file: " + reason, kUnusableFile);
+    std::fprintf(data(), "%s\n", path);
+    return kSuccess;
 }
 
 }  // namespace velmtool

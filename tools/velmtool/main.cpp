@@ -9,16 +9,16 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "log/log_state.h"
+#include "output.h"
 #include "velm_basetool.h"
+#include "velm_basetool_version.h"
 
 namespace velmtool {
 
 namespace {
 
-// The library's version text, as its session log file's header shows it.
-constexpr char kLibraryVersion[] = "V11.2.2.1";
 constexpr std::size_t kAnyNumber = static_cast<std::size_t>(-1);
-constexpr int kUsageStatus = 2;
 
 struct Command {
     const char* name;
@@ -26,32 +26,36 @@ struct Command {
     std::size_t minArgs;
     std::size_t maxArgs;
     int (*run)(const Arguments&);
+    const char* summary;
     const char* help;
 };
 
 const Command kCommands[] = {
     {"ini", "FILE SECTION KEY [DEFAULT]", 3, 4, run_ini,
+     "the value of KEY in [SECTION] of an INI file",
      "Prints the value of KEY in [SECTION] of the INI file FILE exactly as\n"
      "VELM_GetPrivateProfileString answers it: the value found, else DEFAULT, else\n"
      "the empty text. Sections and keys ignore case; a key includes any blanks\n"
      "before \"=\". When none of VELM_LIBUSER_EXITS_INI, VELM_CONFIG, VELM_LOCAL is\n"
      "set, sets VELM_LIBUSER_EXITS_INI=1 for this run (and says so on standard\n"
      "error), since the library reads no file otherwise.\n"
-     "Exit status: 0 found, 1 the default was used (also when the file cannot be\n"
-     "used; the library's error line says why).\n"},
+     "Exit status: 0 found, 1 the default was used, 3 FILE cannot be used (nothing\n"
+     "on standard output then).\n"},
     {"ini-dump", "FILE", 1, 1, run_ini_dump,
+     "every line of an INI file: kept, or why it is ignored",
      "Reads FILE by the reader's rules and prints every line with its number:\n"
      "a section header it keeps as [name], an entry as \"key\" = \"value\", or why\n"
      "it is ignored (empty, too short, a comment, above the first header, a second\n"
      "header of a section, ...). A line longer than 1023 characters is read in\n"
      "pieces, numbered line.piece. Tabs and carriage returns show as \\t and \\r.\n"
-     "Exit status: 0, or 1 when FILE cannot be opened.\n"},
+     "Exit status: 0, or 3 when FILE cannot be used.\n"},
     {"check", "FILE...", 1, kAnyNumber, run_check,
+     "whether the library can read each file",
      "Runs VELM_CheckFileRead on each FILE and prints ok or failed for it; the\n"
-     "library's own error line (on standard output as the log levels allow) says\n"
-     "why a file failed.\n"
-     "Exit status: the number of files that failed, at most 125.\n"},
+     "library's own error line (on standard error) says why a file failed.\n"
+     "Exit status: 0, or 1 when any file failed.\n"},
     {"next-day", "DAY MONTH YEAR [COUNT]", 3, 4, run_next_day,
+     "the dates that follow a date",
      "Steps a CVELM_Datum set to DAY MONTH YEAR COUNT times (1 when omitted) and\n"
      "prints each date as DD.MM.YYYY. Invalid dates are accepted and step to the\n"
      "next valid date; a year below 100 means 1900 + year. Valid years are 1753\n"
@@ -59,30 +63,36 @@ const Command kCommands[] = {
      "to 100000.\n"
      "Exit status: 0, or 1 when no valid date follows.\n"},
     {"date", "[FORMAT]", 0, 1, run_date,
+     "the local time in a strftime format",
      "Prints the current local time through CVELM_Datum::Format with the\n"
      "strftime FORMAT (default \"%Y-%m-%d %H:%M:%S\").\n"
      "Exit status: 0, or 1 when the text is empty (longer than 259 characters).\n"},
     {"field", "DELIMITER INDEX LINE", 3, 3, run_field,
+     "one field of a delimited parameter line",
      "Prints field INDEX (from 0; a negative index means 0) of LINE split at the\n"
      "one-character DELIMITER by CVELM_ParamLine; an absent field prints empty.\n"
      "Exit status: 0.\n"},
     {"fields", "DELIMITER LINE", 2, 2, run_fields,
+     "every field of a delimited parameter line",
      "Prints the number of fields of LINE and CVELM_ParamLine::GetCount (the\n"
      "fields before the first empty one), then each field with GetParamInt and\n"
      "GetParamChar ('s' for an empty field).\n"
      "Exit status: 0.\n"},
     {"cfgpath", "", 0, 0, run_cfgpath,
+     "the configuration directory",
      "Prints the configuration directory from VELM_GetCfgPath (VELM_CONFIG, else\n"
      "VELM_LOCAL and config, else a temporary directory after the library's own\n"
-     "warning line).\n"
+     "warning line, on standard error).\n"
      "Exit status: 0.\n"},
     {"log", "LEVEL MESSAGE", 2, 2, run_log,
+     "logs a message and prints the session log file's path",
      "Logs MESSAGE through the entry point of LEVEL (1 trace, 2 debug, 3 warning,\n"
      "4 error, 5 crerror, 6 printlog, 7 verinfo; the number or the name) and\n"
-     "prints the path of the session log file. The levels come from\n"
-     "VELM_LOG_LEVEL, VELM_LOG_LEVEL_STDOUT, VELM_LOG_LEVEL_SYSLOG (4 when unset),\n"
-     "the directory from VE_TMP_DIR, TEMP or TMP.\n"
-     "Exit status: 0, or 1 when the message was below the levels (no file).\n"},
+     "prints the path of the session log file, which it keeps. The levels come\n"
+     "from VELM_LOG_LEVEL, VELM_LOG_LEVEL_STDOUT, VELM_LOG_LEVEL_SYSLOG (4 when\n"
+     "unset), the directory from VE_TMP_DIR, TEMP or TMP.\n"
+     "Exit status: 0, 1 when the message was below the levels (no file), 3 when\n"
+     "the session log file could not be created.\n"},
 };
 
 // "name arguments", without a trailing blank for a command without any.
@@ -92,16 +102,32 @@ std::string command_line(const Command& command) {
     return line;
 }
 
-void print_usage(std::FILE* out) {
-    std::fprintf(out, "usage: velmtool COMMAND [ARGUMENTS]   (velmtool COMMAND --help)\n"
+void print_usage() {
+    std::FILE* out = data();
+    std::fprintf(out, "usage: velmtool [--keep-log] COMMAND [ARGUMENTS]   (velmtool COMMAND --help)\n"
                       "       velmtool --version | --help\n\ncommands:\n");
     for (const Command& command : kCommands) {
-        std::fprintf(out, "  %s\n", command_line(command).c_str());
+        std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
     }
+    std::fprintf(out,
+        "\nAnswers go to standard output; the library's log lines and every diagnostic\n"
+        "to standard error. A session log file the run writes is removed at its end,\n"
+        "unless the command is log or --keep-log is given.\n"
+        "\nenvironment:\n"
+        "  VELM_CONFIG, VELM_LOCAL     the configuration directory; either, or\n"
+        "  VELM_LIBUSER_EXITS_INI      lets the library read INI files\n"
+        "  VELM_LOG_LEVEL, VELM_LOG_LEVEL_STDOUT, VELM_LOG_TIMESTAMP\n"
+        "                              the log's levels and timestamps\n"
+        "  VE_TMP_DIR, TEMP, TMP       the folder of the session log file\n"
+        "\nexit status:\n"
+        "  0  success\n"
+        "  1  not found, a check failed, the default was used\n"
+        "  2  wrong usage\n"
+        "  3  a file that cannot be used (missing, unreadable, a directory)\n");
 }
 
 void print_help(const Command& command) {
-    std::printf("usage: velmtool %s\n\n%s", command_line(command).c_str(), command.help);
+    std::fprintf(data(), "usage: velmtool %s\n\n%s", command_line(command).c_str(), command.help);
 }
 
 bool is_help(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
@@ -115,31 +141,58 @@ const Command* find_command(const char* name) {
 
 int usage_error(const char* prefix, const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", prefix, message.c_str());
-    return kUsageStatus;
+    return kUsage;
+}
+
+// Removes the session log file a run wrote as a side effect. It is closed
+// first, as an open file cannot be removed everywhere.
+void discard_session_log_file() {
+    velm::log::LogState& state = velm::log::logState;
+    if (!state.logFile) return;
+    std::fclose(state.logFile);
+    state.logFile = nullptr;
+    std::remove(state.logFilePath);
+}
+
+int run_command(const Command& command, const Arguments& args, bool keepLog) {
+    // The tool's own session log file is velmtool_..._<pid>.log, apart
+    // from those of the servers in the same directory.
+    VELM_SetApplName("velmtool");
+    int status = command.run(args);
+    if (std::strcmp(command.name, "log") == 0) return status;
+    if (!keepLog) {
+        discard_session_log_file();
+    } else if (const char* path = VELM_GetLogFilePath()) {
+        std::fprintf(stderr, "velmtool: session log file kept: %s\n", path);
+    }
+    return status;
 }
 
 int run(int argc, char** argv) {
-    if (argc < 2) return usage_error("velmtool", "no command given; see velmtool --help");
-    const char* name = argv[1];
+    int at = 1;
+    bool keepLog = at < argc && std::strcmp(argv[at], "--keep-log") == 0;
+    at += keepLog;
+    if (at >= argc) return usage_error("velmtool", "no command given; see velmtool --help");
+    const char* name = argv[at];
     if (is_help(name)) {
-        print_usage(stdout);
-        return 0;
+        print_usage();
+        return kSuccess;
     }
     if (std::strcmp(name, "--version") == 0) {
-        std::printf("%s\n", kLibraryVersion);
-        return 0;
+        std::fprintf(data(), "velmtool %s\n", VELM_BASETOOL_VERSION);
+        return kSuccess;
     }
     const Command* command = find_command(name);
     if (!command) {
         return usage_error("velmtool", "unknown command " + quoted(name) + "; see velmtool --help");
     }
     const std::string prefix = std::string("velmtool ") + command->name;
-    if (argc > 2 && is_help(argv[2])) {
+    if (argc > at + 1 && is_help(argv[at + 1])) {
         print_help(*command);
-        return 0;
+        return kSuccess;
     }
     // "--" lets an argument that looks like --help through.
-    int first = argc > 2 && std::strcmp(argv[2], "--") == 0 ? 3 : 2;
+    int first = argc > at + 1 && std::strcmp(argv[at + 1], "--") == 0 ? at + 2 : at + 1;
     Arguments args(argv + first, argv + argc);
     if (args.size() < command->minArgs || args.size() > command->maxArgs) {
         std::string expected = command->maxArgs == 0 ? "no arguments" : command->synopsis;
@@ -147,10 +200,7 @@ int run(int argc, char** argv) {
                            "expects " + expected + "; see velmtool " + command->name + " --help");
     }
     try {
-        // The tool's own session log file is velmtool_..._<pid>.log, apart
-        // from those of the servers in the same directory.
-        VELM_SetApplName("velmtool");
-        return command->run(args);
+        return run_command(*command, args, keepLog);
     } catch (const UsageError& error) {
         return usage_error(prefix.c_str(), error.what());
     }
@@ -161,12 +211,18 @@ int run(int argc, char** argv) {
 }  // namespace velmtool
 
 int main(int argc, char** argv) {
+    if (!velmtool::separate_data_from_log_echo()) {
+        std::fprintf(stderr, "velmtool: cannot duplicate standard output\n");
+        return velmtool::kUnusableFile;
+    }
+    int status = 1;
     try {
-        return velmtool::run(argc, argv);
+        status = velmtool::run(argc, argv);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "velmtool: out of memory\n");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "velmtool: %s\n", error.what());
     }
-    return 1;
+    std::fflush(velmtool::data());
+    return status;
 }
