@@ -182,7 +182,7 @@ VELM_API int VELM_Delete_Chars_From_String(char* s, char c);
 VELM_API int VELM_Replace_Char_In_String(char* s, char find, char replacement);
 /* Writes source with its first search replaced by replacement into out,
    which must hold strlen(source) - strlen(search) + strlen(replacement) + 1
-   bytes. Cuts source at the match. Returns 0, or -1 (nothing written) when
+   bytes; out may be source itself. Cuts source at the match. Returns 0, or -1 (nothing written) when
    search does not occur, is empty or an argument is NULL. */
 VELM_API int VELM_Replace_String_In_String(char* source, const char* search,
     const char* replacement, char* out);
