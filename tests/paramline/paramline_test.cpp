@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "log/log_fixture.h"
 #include "velm_paramline.h"
@@ -31,19 +32,21 @@ TEST(ParamLineFields, EveryDelimiterSeparatesAndCountStopsAtTheFirstEmptyField) 
 }
 
 TEST(ParamLineFields, IntegersAreReadAsAtolReadsThemAndSaturate) {
-    const CVELM_ParamLine line("12abc; 42;-7;abc;;+5;2147483647;2147483648;-2147483648;-99999999999", ';');
-    const int kValues[] = {12, 42, -7, 0, 0, 5, INT_MAX, INT_MAX, INT_MIN, INT_MIN, 0};
-    for (int i = 0; i < 11; ++i) EXPECT_EQ(line.GetParamInt(i), kValues[i]) << "field " << i;
-    // The number ends with the field, also where the delimiter could continue it.
-    EXPECT_EQ(CVELM_ParamLine("1253", '5').GetParamInt(0), 12);
-    EXPECT_EQ(CVELM_ParamLine("\t 42", ' ').GetParamInt(0), 0);
+    // The number ends with the field, also where the delimiter could continue it ("1253" by '5').
+    const struct { const char* line; char delimiter; int index, value; } rows[] = {
+        {"12abc; 42;-7;abc", ';', 0, 12}, {"12abc; 42;-7;abc", ';', 1, 42}, {"12abc; 42;-7;abc", ';', 2, -7},
+        {"12abc; 42;-7;abc", ';', 3, 0}, {"a;;+5", ';', 1, 0}, {"a;;+5", ';', 2, 5}, {"2147483647", ';', 0, INT_MAX},
+        {"2147483648", ';', 0, INT_MAX}, {"-2147483648", ';', 0, INT_MIN}, {"-99999999999", ';', 0, INT_MIN},
+        {"a", ';', 1, 0}, {"1253", '5', 0, 12}, {"\t 42", ' ', 0, 0}};
+    for (const auto& row : rows)
+        EXPECT_EQ(CVELM_ParamLine(row.line, row.delimiter).GetParamInt(row.index), row.value) << row.line;
 }
 
 TEST(ParamLineFields, ComparisonIsExactAndAssignmentCopiesLineAndDelimiter) {
     CVELM_ParamLine line("ABC;ab", ';');
-    EXPECT_EQ(line.TestParamString(0, "abc") + line.TestParamString(1, "abc"), 0);
-    EXPECT_EQ(line.TestParamString(5, nullptr), 1);
-    EXPECT_EQ(line.GetParamString(0, nullptr), 0);
+    EXPECT_EQ((std::vector<int>{line.TestParamString(0, "abc"), line.TestParamString(1, "abc"),
+                                line.TestParamString(5, nullptr), line.GetParamString(0, nullptr)}),
+              (std::vector<int>{0, 0, 1, 0}));
     line = CVELM_ParamLine("x,y", ',');
     EXPECT_EQ(std::to_string(line.GetCount()) + line.GetParamChar(1), "2y");
 }
