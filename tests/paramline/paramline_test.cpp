@@ -1,5 +1,4 @@
-// Field rules of the parameter line, its getters, the length limit with its
-// warning in the session log, and assignment. One process per case, for the log.
+// The parameter line's field rules, getters, length limit with its warning, and assignment.
 #include <climits>
 #include <cstring>
 #include <string>
@@ -22,12 +21,10 @@ TEST(ParamLineFields, EveryDelimiterSeparatesAndCountStopsAtTheFirstEmptyField) 
         std::string field = row.field, at = (row.line ? row.line : "") + ("#" + std::to_string(row.index));
         char out[1100];
         std::memset(out, 'G', sizeof out);
-        EXPECT_EQ(line.GetParamString(row.index, out), static_cast<int>(field.size())) << at;
+        std::vector<int> got = {line.GetParamString(row.index, out), line.GetParamChar(row.index),
+            line.TestParamString(row.index, row.field), line.TestParamString(row.index, (field + "x").c_str()), line.GetCount()};
+        EXPECT_EQ(got, (std::vector<int>{static_cast<int>(field.size()), field.empty() ? 's' : field[0], 1, 0, row.count})) << at;
         EXPECT_EQ(std::string(out) + std::string(out + field.size() + 1, 9), field + "GGGGGGGGG") << at;
-        EXPECT_EQ(line.GetParamChar(row.index), field.empty() ? 's' : field[0]) << at;
-        EXPECT_EQ(line.TestParamString(row.index, row.field), 1) << at;
-        EXPECT_EQ(line.TestParamString(row.index, (field + "x").c_str()), 0) << at;
-        EXPECT_EQ(line.GetCount(), row.count) << at;
     }
 }
 

@@ -1,10 +1,9 @@
-// The string utilities. For the editors every byte of the buffer up to the
-// old terminator is checked, and the guard bytes after it must stay untouched.
+// The string utilities: every byte of an edited buffer, and the guard bytes after it.
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -61,8 +60,7 @@ TEST(StringEditing, ReplaceStringReplacesTheFirstMatchAndCutsTheSource) {
         EXPECT_EQ(out, row.out + std::string(12 - row.out.size(), '#')) << row.source;
         EXPECT_EQ(source, row.cut + kGuard) << row.source;
         // The source as its own output holds out's bytes, and after them its own.
-        std::string own = guarded(row.source) + "#####", want = own;
-        if (row.result == 0) want.replace(0, std::strlen(out.c_str()) + 1, out.c_str(), std::strlen(out.c_str()) + 1);
+        std::string own = guarded(row.source) + "#####", want = std::string(own).replace(0, row.out.size(), row.out);
         EXPECT_EQ(VELM_Replace_String_In_String(&own[0], search, by, &own[0]), row.result);
         EXPECT_EQ(own, want) << row.source;
     }
@@ -70,12 +68,10 @@ TEST(StringEditing, ReplaceStringReplacesTheFirstMatchAndCutsTheSource) {
 
 TEST(StringEditing, NullStringsAreHarmless) {
     char out[4] = "xyz";
-    for (const Edit& edit : {trim(1, 1), drop('a'), subst('a', 'b'), kill_extra, fold})
-        EXPECT_EQ(edit(nullptr), 0);
-    VELM_convert_UTF8_to_ISO(nullptr, out);
-    VELM_convert_UTF8_to_ISO("a", nullptr);
-    EXPECT_EQ(VELM_Replace_String_In_String(nullptr, "a", "b", out), -1);
-    EXPECT_EQ(VELM_Replace_String_In_String(out, "x", nullptr, out + 2), -1);
+    for (const Edit& edit : {trim(1, 1), drop('a'), subst('a', 'b'), kill_extra, fold}) EXPECT_EQ(edit(nullptr), 0);
+    VELM_convert_UTF8_to_ISO(nullptr, out), VELM_convert_UTF8_to_ISO("a", nullptr);
+    EXPECT_EQ((std::vector<int>{VELM_Replace_String_In_String(nullptr, "a", "b", out),
+                                VELM_Replace_String_In_String(out, "x", nullptr, out + 2)}), (std::vector<int>{-1, -1}));
     EXPECT_EQ(std::string(out), "xyz");
 }
 
@@ -88,9 +84,7 @@ TEST(CaseConversion, AllConvertersChangeOnlyAsciiLettersInTheDefaultLocale) {
         {VELM_StringToUpper, upper}, {CVELM_String::string_to_upper, upper}};
     for (const Row& row : rows) {
         std::string text = "Hello, World 42 " + high, empty = "\0\x7F"s;
-        row.convert(&text[0]);
-        row.convert(&empty[0]);
-        row.convert(nullptr);
+        row.convert(&text[0]), row.convert(&empty[0]), row.convert(nullptr);
         EXPECT_EQ(text + empty, row.out + "\0\x7F"s);
     }
 }
