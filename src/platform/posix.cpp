@@ -58,6 +58,12 @@ bool copy_contents(int from, int to) {
     }
 }
 
+// What a status query's result describes.
+FileKind kind_of(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return FileKind::regular;
+    return S_ISDIR(st.st_mode) ? FileKind::directory : FileKind::other;
+}
+
 // Clears O_NONBLOCK again, so that writes to a pipe or device wait as usual.
 bool make_blocking(int fd) {
     int flags = ::fcntl(fd, F_GETFL);
@@ -101,12 +107,9 @@ std::FILE* open_session_file(const char* path) {
     return file;
 }
 
-// What the descriptor fd refers to.
-FileKind kind_of(int fd) {
+FileKind file_kind(const char* path) {
     struct stat st;
-    if (::fstat(fd, &st) != 0) return FileKind::missing;
-    if (S_ISREG(st.st_mode)) return FileKind::regular;
-    return S_ISDIR(st.st_mode) ? FileKind::directory : FileKind::other;
+    return ::stat(path, &st) == 0 ? kind_of(st) : FileKind::missing;
 }
 
 std::FILE* open_for_reading(const char* path, FileKind& kind) {
@@ -119,7 +122,8 @@ std::FILE* open_for_reading(const char* path, FileKind& kind) {
         kind = file_kind(path);  // tells a missing file from a forbidden one
         return nullptr;
     }
-    kind = kind_of(fd);
+    struct stat st;
+    kind = ::fstat(fd, &st) == 0 ? kind_of(st) : FileKind::missing;
     std::FILE* file = nullptr;
     if (kind == FileKind::regular && make_blocking(fd)) file = ::fdopen(fd, "r");
     if (!file) close_fd(fd);
@@ -129,14 +133,6 @@ std::FILE* open_for_reading(const char* path, FileKind& kind) {
 std::FILE* open_for_reading(const char* path) {
     FileKind kind;
     return open_for_reading(path, kind);
-}
-
-FileKind file_kind(const char* path) {
-    struct stat st;
-    if (::stat(path, &st) != 0) return FileKind::missing;
-    if (S_ISREG(st.st_mode)) return FileKind::regular;
-    if (S_ISDIR(st.st_mode)) return FileKind::directory;
-    return FileKind::other;
 }
 
 namespace {
