@@ -10,6 +10,7 @@
 // plain rule, and no byte is left changed that the rule would not write.
 #include "strings/utf8_folding.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -79,6 +80,9 @@ void fold_words(const Byte*& read, Byte*& write, const Byte* end) {
     while (read != end) fold_step(read, write);
 }
 
+// Stands for the folder until the processor has been probed.
+void not_probed(const Byte*&, Byte*&, const Byte*) {}
+
 // The widest folder among the kernels this processor runs.
 BlockFolder widest_block_folder() {
     BlockFolder folder = kernels::avx512_block_folder();
@@ -105,7 +109,11 @@ void kernels::fold_block_bytewise(const Byte*& read, Byte*& write, std::ptrdiff_
 
 BlockFolder chosen_block_folder() {
     // The processor does not change while the process runs: probed once.
-    static const BlockFolder folder = widest_block_folder();
+    // Threads that race to the first call store the same answer, so no lock
+    // (nor the guard of a local static) is needed.
+    static std::atomic<BlockFolder> chosen{not_probed};
+    BlockFolder folder = chosen.load(std::memory_order_relaxed);
+    if (folder == not_probed) chosen.store(folder = widest_block_folder(), std::memory_order_relaxed);
     return folder;
 }
 
