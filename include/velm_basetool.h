@@ -214,7 +214,8 @@ VELM_API int VELM_Get_Integer_Value_From_String(const char* text, int* value);
 /* ---- Files (0 success or yes, -1 failure or no) ---------------------------*/
 
 /* Copies source to target. With failIfExists nonzero an existing target is
-   kept and the call fails. */
+   kept and the call fails. A failed copy leaves an existing target as it was;
+   only a regular file is replaced, never the source itself. */
 VELM_API int VELM_Copy_File(const char* source, const char* target, int failIfExists);
 /* Creates one directory; fails when anything exists at path or the parent is
    missing. */
