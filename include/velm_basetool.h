@@ -186,7 +186,7 @@ VELM_API int VELM_Delete_Chars_From_String(char* s, char c);
 VELM_API int VELM_Replace_Char_In_String(char* s, char find, char replacement);
 /* Writes source with its first search replaced by replacement into out,
    which must hold strlen(source) - strlen(search) + strlen(replacement) + 1
-   bytes. Cuts source at the match. Returns 0, or -1 (nothing written) when
+   bytes; out may be source itself. Cuts source at the match. Returns 0, or -1 (nothing written) when
    search does not occur, is empty or an argument is NULL. */
 VELM_API int VELM_Replace_String_In_String(char* source, const char* search,
     const char* replacement, char* out);
@@ -218,7 +218,8 @@ VELM_API int VELM_Get_Integer_Value_From_String(const char* text, int* value);
 /* ---- Files (0 success or yes, -1 failure or no) ---------------------------*/
 
 /* Copies source to target. With failIfExists nonzero an existing target is
-   kept and the call fails. */
+   kept and the call fails. A failed copy leaves an existing target as it was;
+   only a regular file is replaced, never the source itself. */
 VELM_API int VELM_Copy_File(const char* source, const char* target, int failIfExists);
 /* Creates one directory; fails when anything exists at path or the parent is
    missing. */

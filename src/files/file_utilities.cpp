@@ -22,35 +22,32 @@ int test_access(const char* path, platform::Access mode) {
     return path ? platform::access(path, mode) : -1;
 }
 
-// Whether the regular file at path opens for reading; nothing is read.
-bool opens_for_reading(const char* path) {
-    std::FILE* file = platform::open_for_reading(path);
-    if (!file) return false;
-    std::fclose(file);
-    return true;
-}
-
-// Classifies path, logs the one reason it cannot be read, if any, and gives
-// the check's result. A null path is reported as a path that does not exist,
-// with a printable stand-in for it.
+// Classifies path by what opening it for reading finds, logs the one reason
+// it cannot be read, if any, and gives the check's result. The file is
+// closed at once: nothing is read. A null path is reported as a path that
+// does not exist, with a printable stand-in for it.
 int check_readable(const char* path) {
-    platform::FileKind kind = path ? platform::file_kind(path) : platform::FileKind::missing;
+    platform::FileKind kind = platform::FileKind::missing;
+    std::FILE* file = path ? platform::open_for_reading(path, kind) : nullptr;
+    if (file) {
+        std::fclose(file);
+        return 0;
+    }
     const char* shown = path ? path : "(null)";
     switch (kind) {
     case platform::FileKind::missing:
         VELM_ERROR("ERROR: File %s does not exists.\n", shown);
-        return kCheckFailed;
+        break;
     case platform::FileKind::regular:
-        if (opens_for_reading(path)) return 0;
         VELM_ERROR("ERROR: File %s unable to open for read access\n", shown);
-        return kCheckFailed;
+        break;
     case platform::FileKind::directory:
         VELM_ERROR("ERROR: %s is no file but a directory\n", shown);
-        return kCheckFailed;
+        break;
     case platform::FileKind::other:
+        VELM_ERROR("ERROR: %s is no regular file\n", shown);
         break;
     }
-    VELM_ERROR("ERROR: %s is no regular file\n", shown);
     return kCheckFailed;
 }
 

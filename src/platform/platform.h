@@ -40,20 +40,27 @@ const char* fallback_config_directory();
 std::FILE* open_session_file(const char* path);
 
 // Opens a file for reading as bytes (no line-end or end-of-file translation),
-// so that both platforms read the same bytes. Null on failure, and for a
-// directory.
+// so that both platforms read the same bytes. Null on failure, and for
+// anything but a regular file (a directory, FIFO or device); never waits for
+// a FIFO's writer.
 std::FILE* open_for_reading(const char* path);
 
 // What a status query finds at a path.
 enum class FileKind { missing, regular, directory, other };
 FileKind file_kind(const char* path);
 
+// open_for_reading that also gives the kind of what it found at path, taken
+// from what it opened where the system allows: null with kind regular means a
+// regular file that may not be opened for reading.
+std::FILE* open_for_reading(const char* path, FileKind& kind);
+
 // The file calls behind the file utilities, on paths that are not null; true
 // on success.
-// copy_file copies the whole file or fails, and then leaves no partial
-// target; it fails for a source that is not a regular file, for a directory
-// or the source itself as target, and with failIfExists for any existing
-// target.
+// copy_file copies the whole file into a new file beside the target and
+// gives it the target's name only when complete, so a failure leaves an
+// existing target as it was and no partial file; it fails for a source that
+// is not a regular file, for a target that exists and is not a regular file
+// or is the source itself, and with failIfExists for any existing target.
 bool copy_file(const char* source, const char* target, bool failIfExists);
 // Fails when anything exists at path or its parent is missing.
 bool create_directory(const char* path);

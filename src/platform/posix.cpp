@@ -1,7 +1,10 @@
 // POSIX implementation of the platform layer.
 #include "platform/platform.h"
 
+#include <atomic>
 #include <cerrno>
+#include <ctime>
+#include <string>
 #include <cstdlib>
 #include <cstring>
 
@@ -55,6 +58,12 @@ bool copy_contents(int from, int to) {
     }
 }
 
+// What a status query's result describes.
+FileKind kind_of(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return FileKind::regular;
+    return S_ISDIR(st.st_mode) ? FileKind::directory : FileKind::other;
+}
+
 // Clears O_NONBLOCK again, so that writes to a pipe or device wait as usual.
 bool make_blocking(int fd) {
     int flags = ::fcntl(fd, F_GETFL);
@@ -98,57 +107,119 @@ std::FILE* open_session_file(const char* path) {
     return file;
 }
 
-std::FILE* open_for_reading(const char* path) {
-    int fd = open_cloexec(path, O_RDONLY);
-    if (fd < 0) return nullptr;
+FileKind file_kind(const char* path) {
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        close_fd(fd);
+    return ::stat(path, &st) == 0 ? kind_of(st) : FileKind::missing;
+}
+
+std::FILE* open_for_reading(const char* path, FileKind& kind) {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer that never comes;
+    // O_NOCTTY: a terminal must not become the host's controlling one. The
+    // kind is that of what was opened, so nothing can be swapped in between
+    // a check and the open.
+    int fd = open_cloexec(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        kind = file_kind(path);  // tells a missing file from a forbidden one
         return nullptr;
     }
-    std::FILE* file = ::fdopen(fd, "r");
+    struct stat st;
+    kind = ::fstat(fd, &st) == 0 ? kind_of(st) : FileKind::missing;
+    std::FILE* file = nullptr;
+    if (kind == FileKind::regular && make_blocking(fd)) file = ::fdopen(fd, "r");
     if (!file) close_fd(fd);
     return file;
 }
 
-FileKind file_kind(const char* path) {
-    struct stat st;
-    if (::stat(path, &st) != 0) return FileKind::missing;
-    if (S_ISREG(st.st_mode)) return FileKind::regular;
-    if (S_ISDIR(st.st_mode)) return FileKind::directory;
-    return FileKind::other;
+std::FILE* open_for_reading(const char* path) {
+    FileKind kind;
+    return open_for_reading(path, kind);
 }
 
+namespace {
+
+// The path a copy replaces: a symbolic link at target stands for the file it
+// names, which is replaced as writing through the link would; empty when the
+// link leads nowhere.
+std::string replaced_path(const char* target) {
+    struct stat st;
+    if (::lstat(target, &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    char* resolved = ::realpath(target, nullptr);
+    std::string path = resolved ? resolved : "";
+    std::free(resolved);
+    return path;
+}
+
+// Creates a new file beside path under a name no other file has, with mode;
+// its descriptor, or -1 with name unset.
+int create_beside(const std::string& path, mode_t mode, std::string& name) {
+    static std::atomic<unsigned> serial{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[64];
+        std::snprintf(suffix, sizeof suffix, ".%d-%u-%lx.tmp", process_id(), serial++,
+                      static_cast<unsigned long>(std::clock()));
+        std::string candidate = path + suffix;
+        // O_EXCL with O_NOFOLLOW: a file or link planted under the name is
+        // never opened, the next name is tried.
+        int fd = open_cloexec(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+        if (fd >= 0) {
+            name = candidate;
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
+// Copies from into the new file to, complete and on disk, with the final mode
+// and owner of an existing target; false on any error.
+bool fill_copy(int from, int to, const struct stat* replaced, mode_t mode) {
+    if (!copy_contents(from, to)) return false;
+    if (replaced) {
+        // Only a privileged host may give the file to the target's owner;
+        // any other keeps it as its own.
+        if (::fchown(to, replaced->st_uid, replaced->st_gid) != 0 && errno != EPERM) return false;
+        if (::fchmod(to, mode) != 0) return false;
+    }
+    return ::fsync(to) == 0;
+}
+
+// Gives the complete copy at temporary the name path; false when it cannot.
+// link fails on an existing name where rename would replace it, so a target
+// made meanwhile survives failIfExists; a file system without hard links
+// falls back on a rename after a last look.
+bool publish(const std::string& temporary, const std::string& path, bool failIfExists) {
+    if (!failIfExists) return ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (::link(temporary.c_str(), path.c_str()) == 0) return true;
+    struct stat st;
+    return errno != EEXIST && ::lstat(path.c_str(), &st) != 0 &&
+           ::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
 bool copy_file(const char* source, const char* target, bool failIfExists) {
-    // O_NONBLOCK: opening a FIFO must not wait for a peer that never comes.
-    // Regular files ignore the flag.
-    int from = open_cloexec(source, O_RDONLY | O_NONBLOCK);
+    int from = open_cloexec(source, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (from < 0) return false;
-    struct stat src;
-    if (::fstat(from, &src) != 0 || !S_ISREG(src.st_mode)) {
-        close_fd(from);
-        return false;
-    }
-    // Not truncated at opening: the target may turn out to be the source
-    // itself, which must keep its contents. A directory fails with EISDIR.
-    int flags = O_WRONLY | O_CREAT | O_NONBLOCK | (failIfExists ? O_EXCL : 0);
-    int to = open_cloexec(target, flags, src.st_mode & 0777);
-    if (to < 0) {
-        close_fd(from);
-        return false;
-    }
-    struct stat dst;
-    bool copied = false;
-    bool emptied = false;
-    if (::fstat(to, &dst) == 0 && !(dst.st_dev == src.st_dev && dst.st_ino == src.st_ino)) {
-        bool regular = S_ISREG(dst.st_mode);
-        emptied = regular && ::ftruncate(to, 0) == 0;
-        copied = (emptied || !regular) && make_blocking(to) && copy_contents(from, to);
-    }
+    struct stat src {}, old {};
+    std::string path = replaced_path(target);
+    bool exists = !path.empty() && ::stat(path.c_str(), &old) == 0;
+    // Only a regular file is replaced (a device or FIFO would be swapped for
+    // a plain file), never the source itself, and with failIfExists nothing.
+    bool usable = ::fstat(from, &src) == 0 && S_ISREG(src.st_mode) && make_blocking(from) &&
+                  !path.empty() &&
+                  (!exists || (!failIfExists && S_ISREG(old.st_mode) &&
+                               !(old.st_dev == src.st_dev && old.st_ino == src.st_ino)));
+    // The copy goes into a new file beside the target, private until
+    // complete, and takes the target's name only then: a failure (a full
+    // disk, a read error) leaves an existing target as it was.
+    std::string temporary;
+    int to = usable ? create_beside(path, exists ? 0600 : src.st_mode & 0777, temporary) : -1;
+    bool copied = to >= 0 && fill_copy(from, to, exists ? &old : nullptr, old.st_mode & 0777);
     close_fd(from);
-    if (::close(to) != 0) copied = false;  // a full disk may show only here
-    // Like CopyFileA, leave no partial copy that could pass for the file.
-    if (!copied && emptied) ::unlink(target);
+    if (to >= 0 && ::close(to) != 0) copied = false;  // a full disk may show only here
+    copied = copied && publish(temporary, path, failIfExists);
+    // After a rename the name is gone already; after a link it is a second name.
+    if (!temporary.empty()) ::unlink(temporary.c_str());
     return copied;
 }
 

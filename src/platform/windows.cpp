@@ -62,8 +62,49 @@ FileKind file_kind(const char* path) {
     return FileKind::other;
 }
 
+std::FILE* open_for_reading(const char* path, FileKind& kind) {
+    // A file open for reading cannot be swapped on Windows, and nothing here
+    // waits on opening: the status query comes first.
+    kind = file_kind(path);
+    return kind == FileKind::regular ? open_for_reading(path) : nullptr;
+}
+
+namespace {
+
+// Whether a and b name one and the same existing file.
+bool same_file(const char* a, const char* b) {
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const char* paths[2] = {a, b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE h = ::CreateFileA(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        BOOL known = ::GetFileInformationByHandle(h, &info[i]);
+        ::CloseHandle(h);
+        if (!known) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+           info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+}  // namespace
+
 bool copy_file(const char* source, const char* target, bool failIfExists) {
-    return ::CopyFileA(source, target, failIfExists ? TRUE : FALSE) != 0;
+    if (same_file(source, target)) return false;
+    // The copy goes to a new name in the target's folder and takes the
+    // target's name only when complete: a failure (a full disk, a read error)
+    // leaves an existing target as it was.
+    static LONG serial = 0;
+    char temporary[MAX_PATH + 64];
+    int n = std::snprintf(temporary, sizeof temporary, "%s.%d-%ld.tmp", target, process_id(),
+                          static_cast<long>(::InterlockedIncrement(&serial)));
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof temporary) return false;
+    if (!::CopyFileA(source, temporary, TRUE)) return false;
+    DWORD flags = MOVEFILE_WRITE_THROUGH | (failIfExists ? 0 : MOVEFILE_REPLACE_EXISTING);
+    if (::MoveFileExA(temporary, target, flags)) return true;
+    ::DeleteFileA(temporary);
+    return false;
 }
 
 bool create_directory(const char* path) { return ::CreateDirectoryA(path, nullptr) != 0; }

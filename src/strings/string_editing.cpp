@@ -90,9 +90,12 @@ int replace_string(char* source, const char* search, const char* replacement, ch
     *match = '\0';
     std::size_t before = static_cast<std::size_t>(match - source);
     std::size_t inserted = std::strlen(replacement);
-    std::memcpy(out, source, before);
+    // Hosts also pass the source as the output: the tail moves first, out of
+    // the way of the replacement, and the text before the match then stays
+    // where it is.
+    std::memmove(out + before + inserted, tail, std::strlen(tail) + 1);
+    std::memmove(out, source, before);
     std::memcpy(out + before, replacement, inserted);
-    std::strcpy(out + before + inserted, tail);
     return 0;
 }
 

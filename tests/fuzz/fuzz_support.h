@@ -1,9 +1,10 @@
-// Shared by the fuzz targets: a private scratch folder, a quiet standard
-// output, caller buffers that AddressSanitizer guards byte for byte, arguments
-// drawn from the input, and a check that turns a broken promise into a finding.
+// Shared by the fuzz targets: a private scratch folder, a quiet standard output, caller buffers that
+// AddressSanitizer guards byte for byte, arguments drawn from the input, and a check that turns a
+// broken promise into a finding.
 #pragma once
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,24 +20,21 @@
 #include "velm_basetool.h"
 
 // A promise of the interface that the input broke: report it as a crash.
-#define FUZZ_CHECK(c)                                                                   \
-    ((c) ? (void)0                                                                      \
-         : (std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #c), std::abort()))
+#define FUZZ_CHECK(c) \
+    ((c) ? (void)0 : (std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #c), std::abort()))
 
 namespace velm_fuzz {
 
 // A folder of this process's own, removed when the process ends normally.
 inline const char* scratch_dir() {
     static char name[] = "/tmp/velm_fuzz_XXXXXX";
-    static const bool made =
-        mkdtemp(name) && !std::atexit([] { std::filesystem::remove_all(name); });
+    static const bool made = mkdtemp(name) && !std::atexit([] { std::filesystem::remove_all(name); });
     FUZZ_CHECK(made);
     return name;
 }
 
-// Points the session log file into the scratch folder and silences standard
-// output, where the library echoes log lines: millions of runs would flood
-// the terminal. Level 1 lets every message through to the file.
+// Points the session log file into the scratch folder and silences standard output, where millions
+// of echoed log lines would flood the terminal. Level 1 lets every message through to the file.
 inline int quiet_log(int level = 0) {
     setenv("VE_TMP_DIR", scratch_dir(), 1);
     FUZZ_CHECK(std::freopen("/dev/null", "w", stdout));
@@ -47,34 +45,27 @@ inline int quiet_log(int level = 0) {
 // The session log file would grow without end over millions of runs.
 inline void keep_session_file_small() {
     std::FILE* file = velm::log::logState.logFile;
-    if (file && std::ftell(file) > (1 << 20)) {
-        std::rewind(file);
-        FUZZ_CHECK(ftruncate(fileno(file), 0) == 0);
-    }
+    if (file && std::ftell(file) > (1 << 20)) std::rewind(file), FUZZ_CHECK(ftruncate(fileno(file), 0) == 0);
 }
 
-// A heap buffer of exactly the bytes asked for, or of a text and its
-// terminator: one byte past it is already outside the allocation (size 0
-// gives a valid pointer to no byte).
+// A heap buffer of exactly the bytes asked for (0x5a each), or of a text and its terminator: one byte
+// past it is already outside the allocation (size 0 gives a valid pointer to no byte).
 struct Buffer : std::unique_ptr<char[]> {
     Buffer() = default;  // the null pointer
     explicit Buffer(std::size_t n) : unique_ptr(new char[n]) { std::memset(get(), 0x5a, n); }
-    explicit Buffer(const std::string& s) : Buffer(s.size() + 1) {
-        std::memcpy(get(), s.c_str(), s.size() + 1);
-    }
+    explicit Buffer(const std::string& s) : Buffer(s.size() + 1) { std::memcpy(get(), s.c_str(), s.size() + 1); }
     operator char*() const { return get(); }
 };
 
-// A text of at most max_length bytes without NUL, so that the library sees
-// the whole of it.
+// A text of at most max_length bytes without NUL, so that the library sees the whole of it.
 inline std::string text(FuzzedDataProvider& in, std::size_t max_length = 2048) {
     std::string s = in.ConsumeRandomLengthString(max_length);
     s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
     return s;
 }
 
-// A name argument: null, a fresh text, or (choices 2 to last) one of the
-// candidates, since names of what is really there reach further.
+// A name argument: null, a fresh text, or (choices 2 to last) one of the candidates, since names of
+// what is really there reach further.
 inline Buffer pick(FuzzedDataProvider& in, const std::vector<std::string>& candidates, int last,
                    std::size_t max_length = 300) {
     int choice = in.ConsumeIntegralInRange(0, last);

@@ -53,21 +53,13 @@ TEST_P(LogFileCannotBeCreated, ReportsOnStandardOutputAndTouchesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, LogFileCannotBeCreated, testing::Values(0, 1, 2), row_number);
 
-TEST_F(LogTest, EmptyAndOverlongPathsFailAndTheReportIsCut) {
-    const std::string longPath = dir.path() + "/" + std::string(5000, 'p'), other = dir.write("f", "x");
-    for (const std::string& path : {std::string(), longPath}) {
-        const char* p = path.c_str();
-        EXPECT_EQ(VELM_Do_File_Exist(p) + VELM_Has_File_Read_Access(p) + VELM_Has_File_Write_Access(p), -3);
-        EXPECT_EQ(VELM_Copy_File(other.c_str(), p, 0) + VELM_Copy_File(p, other.c_str(), 0), -2);
-        EXPECT_EQ(VELM_Create_Directory(p) + VELM_Delete_File(p), -2);
-        EXPECT_EQ(VELM_CheckFileRead(p), 919301);
-    }
-    EXPECT_EQ(read_file(other), "x");
+TEST_F(LogTest, TheReportOfAnOverlongPathIsCut) {
+    const std::string longPath = dir.path() + "/" + std::string(5000, 'p');
+    EXPECT_EQ(VELM_CheckFileRead(longPath.c_str()), 919301);
     Lines lines = session_lines();
     for (std::string& line : lines) line = without_timestamp(line);
     // The report of the long path is cut at the message capacity, line end included.
-    EXPECT_EQ(lines, (Lines{"  ERROR: File  does not exists.",
-                            "  " + ("ERROR: File " + longPath).substr(0, 1056)}));
+    EXPECT_EQ(lines, (Lines{"  " + ("ERROR: File " + longPath).substr(0, 1056)}));
 }
 
 TEST_F(ConfigTest, UnreadableIniFileAnswersTheDefault) {

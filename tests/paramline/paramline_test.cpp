@@ -1,8 +1,8 @@
-// Field rules of the parameter line, its getters, the length limit with its
-// warning in the session log, and assignment. One process per case, for the log.
+// The parameter line's field rules, getters, length limit with its warning, and assignment.
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "log/log_fixture.h"
 #include "velm_paramline.h"
@@ -21,29 +21,29 @@ TEST(ParamLineFields, EveryDelimiterSeparatesAndCountStopsAtTheFirstEmptyField) 
         std::string field = row.field, at = (row.line ? row.line : "") + ("#" + std::to_string(row.index));
         char out[1100];
         std::memset(out, 'G', sizeof out);
-        EXPECT_EQ(line.GetParamString(row.index, out), static_cast<int>(field.size())) << at;
+        std::vector<int> got = {line.GetParamString(row.index, out), line.GetParamChar(row.index),
+            line.TestParamString(row.index, row.field), line.TestParamString(row.index, (field + "x").c_str()), line.GetCount()};
+        EXPECT_EQ(got, (std::vector<int>{static_cast<int>(field.size()), field.empty() ? 's' : field[0], 1, 0, row.count})) << at;
         EXPECT_EQ(std::string(out) + std::string(out + field.size() + 1, 9), field + "GGGGGGGGG") << at;
-        EXPECT_EQ(line.GetParamChar(row.index), field.empty() ? 's' : field[0]) << at;
-        EXPECT_EQ(line.TestParamString(row.index, row.field), 1) << at;
-        EXPECT_EQ(line.TestParamString(row.index, (field + "x").c_str()), 0) << at;
-        EXPECT_EQ(line.GetCount(), row.count) << at;
     }
 }
 
 TEST(ParamLineFields, IntegersAreReadAsAtolReadsThemAndSaturate) {
-    const CVELM_ParamLine line("12abc; 42;-7;abc;;+5;2147483647;2147483648;-2147483648;-99999999999", ';');
-    const int kValues[] = {12, 42, -7, 0, 0, 5, INT_MAX, INT_MAX, INT_MIN, INT_MIN, 0};
-    for (int i = 0; i < 11; ++i) EXPECT_EQ(line.GetParamInt(i), kValues[i]) << "field " << i;
-    // The number ends with the field, also where the delimiter could continue it.
-    EXPECT_EQ(CVELM_ParamLine("1253", '5').GetParamInt(0), 12);
-    EXPECT_EQ(CVELM_ParamLine("\t 42", ' ').GetParamInt(0), 0);
+    // The number ends with the field, also where the delimiter could continue it ("1253" by '5').
+    const struct { const char* line; char delimiter; int index, value; } rows[] = {
+        {"12abc; 42;-7;abc", ';', 0, 12}, {"12abc; 42;-7;abc", ';', 1, 42}, {"12abc; 42;-7;abc", ';', 2, -7},
+        {"12abc; 42;-7;abc", ';', 3, 0}, {"a;;+5", ';', 1, 0}, {"a;;+5", ';', 2, 5}, {"2147483647", ';', 0, INT_MAX},
+        {"2147483648", ';', 0, INT_MAX}, {"-2147483648", ';', 0, INT_MIN}, {"-99999999999", ';', 0, INT_MIN},
+        {"a", ';', 1, 0}, {"1253", '5', 0, 12}, {"\t 42", ' ', 0, 0}};
+    for (const auto& row : rows)
+        EXPECT_EQ(CVELM_ParamLine(row.line, row.delimiter).GetParamInt(row.index), row.value) << row.line;
 }
 
 TEST(ParamLineFields, ComparisonIsExactAndAssignmentCopiesLineAndDelimiter) {
     CVELM_ParamLine line("ABC;ab", ';');
-    EXPECT_EQ(line.TestParamString(0, "abc") + line.TestParamString(1, "abc"), 0);
-    EXPECT_EQ(line.TestParamString(5, nullptr), 1);
-    EXPECT_EQ(line.GetParamString(0, nullptr), 0);
+    EXPECT_EQ((std::vector<int>{line.TestParamString(0, "abc"), line.TestParamString(1, "abc"),
+                                line.TestParamString(5, nullptr), line.GetParamString(0, nullptr)}),
+              (std::vector<int>{0, 0, 1, 0}));
     line = CVELM_ParamLine("x,y", ',');
     EXPECT_EQ(std::to_string(line.GetCount()) + line.GetParamChar(1), "2y");
 }
