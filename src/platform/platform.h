@@ -60,6 +60,13 @@ bool create_directory(const char* path);
 // Never removes a directory.
 bool delete_file(const char* path);
 
+// The printf dialect of the platform's hosts, where it differs from the C
+// library's formatter (see format_rewrite.h, which applies it).
+struct PrintfDialect {
+    bool wideModifier;  // 'w' before s and c marks a wide argument, as 'l' does
+};
+const PrintfDialect& printf_dialect();
+
 // The access tests: 0 when path exists (resp. may be read, may be written),
 // else -1.
 enum class Access { exists, read, write };

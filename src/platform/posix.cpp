@@ -164,4 +164,9 @@ int access(const char* path, Access mode) {
     return ::access(path, how) == 0 ? 0 : -1;
 }
 
+const PrintfDialect& printf_dialect() {
+    static const PrintfDialect dialect{false};
+    return dialect;
+}
+
 }  // namespace velm::platform

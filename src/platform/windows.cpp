@@ -75,4 +75,11 @@ int access(const char* path, Access mode) {
     return ::_access(path, how) == 0 ? 0 : -1;
 }
 
+// Hosts write the Microsoft runtime's printf: MinGW's C99 formatter takes
+// its I64, I32 and I sizes, %S, %C, %hs and %hc, but not the w of %ws and %wc.
+const PrintfDialect& printf_dialect() {
+    static const PrintfDialect dialect{true};
+    return dialect;
+}
+
 }  // namespace velm::platform
