@@ -67,6 +67,19 @@ struct PrintfDialect {
 };
 const PrintfDialect& printf_dialect();
 
+// What the C runtime's strftime takes after a '%': flags, a field width,
+// a modifier E or O, and a conversion. A format holding anything else must
+// not reach it (a runtime may end the process on a conversion it does not
+// know).
+struct TimeFormatDialect {
+    const char* conversions;  // conversion characters
+    const char* flags;        // flag characters that may follow the '%'
+    bool width;               // whether a decimal field width may follow them
+    const char* takesE;       // conversions that take the modifier E
+    const char* takesO;       // conversions that take the modifier O
+};
+const TimeFormatDialect& time_format_dialect();
+
 // The access tests: 0 when path exists (resp. may be read, may be written),
 // else -1.
 enum class Access { exists, read, write };

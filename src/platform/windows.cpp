@@ -82,4 +82,11 @@ const PrintfDialect& printf_dialect() {
     return dialect;
 }
 
+// The system runtime's strftime (msvcrt): the conversions of C89 and %z, the
+// flag # and nothing else; it ends the process on anything it does not know.
+const TimeFormatDialect& time_format_dialect() {
+    static const TimeFormatDialect dialect{"aAbBcdHIjmMpSUwWxXyYzZ%", "#", false, "", ""};
+    return dialect;
+}
+
 }  // namespace velm::platform
