@@ -39,9 +39,9 @@ const char* fallback_config_directory();
 // link at path is refused. Null on failure.
 std::FILE* open_session_file(const char* path);
 
-// Opens a file for reading as bytes (no line-end or end-of-file translation),
-// so that both platforms read the same bytes. Null on failure, and for a
-// directory.
+// Opens a file for reading as the platform's text files are read (Windows:
+// text mode, CR LF reads as LF; POSIX: the bytes as they are). Null on
+// failure, and for a directory.
 std::FILE* open_for_reading(const char* path);
 
 // What a status query finds at a path.

@@ -49,9 +49,9 @@ std::FILE* open_session_file(const char* path) {
 }
 
 std::FILE* open_for_reading(const char* path) {
-    // Windows refuses to open a directory by itself; binary keeps carriage
-    // returns and a Ctrl-Z byte as they are, as on Linux.
-    return std::fopen(path, "rbN");
+    // Text mode, as Windows hosts write their INI files: CR LF reads as LF.
+    // Windows refuses to open a directory by itself.
+    return std::fopen(path, "rN");
 }
 
 FileKind file_kind(const char* path) {
