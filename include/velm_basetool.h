@@ -54,7 +54,8 @@ extern "C" {
  * Formats are the C library's printf on POSIX and the Microsoft runtime's
  * dialect on Windows (the C99 conversions and %I64d, %I32d, %Id, %Iu, %Ix,
  * %ws, %wc, %S, %C). A %n takes its pointer argument and prints and writes
- * nothing; the arguments after it keep their places. */
+ * nothing; the arguments after it keep their places. A %n beside numbered
+ * arguments ("%1$d") or beside an unknown conversion gives an empty message. */
 
 /* Writes one message of the given level; a nonzero timestamp gives this line
    the "YYYY/MM/DD-hh:mm:ss UTC - " prefix. Messages longer than the format's

@@ -123,11 +123,11 @@ TEST(DatumZone, FormatShowsTheStoredMomentUntilSetDerivesTheFields) {
     EXPECT_EQ(dmy(date), epoch.substr(0, 10));
 }
 
-// Every conversion as the runtime's own printf; %n takes its arguments and writes nothing.
 TEST(HostPrintf, FormatsAsTheRuntimeButCountConversionsWriteNothing) {
     EXPECT_EQ(printf_rows(true), printf_rows(false));
     const char* const kRows[][2] = {{"%d%n|%s|%d", "3|x|5"}, {"%d%hhn|%s|%d", "3|x|5"}, {"%d%-5lln|%s|%d", "3|x|5"},
-        {"%*n|%s|%d", "|x|5"}, {"%*.*n%d", "5"}, {"%d%n|%s|%d, a text longer than forty bytes is cut", "3|x|5, a text longer than forty bytes i"}};
+        {"%*n|%s|%d", "|x|5"}, {"%*.*n%d", "5"}, {"%1$d%2$n", ""}, {"%d%y%n", ""},
+        {"%d%n|%s|%d, a text longer than forty bytes is cut", "3|x|5, a text longer than forty bytes i"}};
     int target = 99;  // must stay so through every row and the direct print
     for (const auto& row : kRows) EXPECT_EQ(formatted(true, row[0], 3, &target, "x", 5), row[1]) << row[0];
     testing::internal::CaptureStdout();
