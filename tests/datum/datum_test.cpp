@@ -125,12 +125,12 @@ TEST(DatumZone, FormatShowsTheStoredMomentUntilSetDerivesTheFields) {
 
 TEST(HostPrintf, FormatsAsTheRuntimeButCountConversionsWriteNothing) {
     EXPECT_EQ(printf_rows(true), printf_rows(false));
-    const char* const kRows[][2] = {{"%d%n|%s|%d", "3|x|5"}, {"%d%hhn|%s|%d", "3|x|5"}, {"%d%-5lln|%s|%d", "3|x|5"},
+    const char* const kRows[][2] = {{"%d%n|%s|%d", "51|x|5"}, {"%c%%%hhn|%s|%d", "3%|x|5"}, {"%d%-5lln|%s|%d", "51|x|5"},
         {"%*n|%s|%d", "|x|5"}, {"%*.*n%d", "5"}, {"%1$d%2$n", ""}, {"%d%y%n", ""},
-        {"%d%n|%s|%d, a text longer than forty bytes is cut", "3|x|5, a text longer than forty bytes i"}};
+        {"%d%n|%s|%d, a text longer than forty bytes is cut", "51|x|5, a text longer than forty bytes "}};
     int target = 99;  // must stay so through every row and the direct print
-    for (const auto& row : kRows) EXPECT_EQ(formatted(true, row[0], 3, &target, "x", 5), row[1]) << row[0];
+    for (const auto& row : kRows) EXPECT_EQ(formatted(true, row[0], 51, &target, "x", 5), row[1]) << row[0];
     testing::internal::CaptureStdout();
-    VELM_PRINT_AND_LOG(kRows[0][0], 3, &target, "x", 5);
-    EXPECT_EQ(testing::internal::GetCapturedStdout() + std::to_string(target), "3|x|599");
+    VELM_PRINT_AND_LOG(kRows[0][0], 51, &target, "x", 5);
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + std::to_string(target), "51|x|599");
 }
