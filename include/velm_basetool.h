@@ -27,9 +27,10 @@
 #  define VELM_API __attribute__((visibility("default")))
 #endif
 
-/* Lets the compiler check a host's arguments against its format. */
+/* Lets the compiler check a host's arguments against its format; on Windows
+   against the Microsoft runtime's dialect (%I64d, %Iu, ...). */
 #if defined(__MINGW32__) && !defined(__clang__)
-#  define VELM_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#  define VELM_PRINTF(fmt, args) __attribute__((format(ms_printf, fmt, args)))
 #elif defined(__GNUC__) || defined(__clang__)
 #  define VELM_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #elif defined(_MSC_VER)
@@ -53,7 +54,12 @@ extern "C" {
  * named by VE_TMP_DIR, TEMP or TMP. Lines are indented by two spaces per trace
  * level and written as given: end the format with "\n". If the file cannot be
  * opened, the failure is reported and every message from level 1 up goes to
- * standard output instead. None of these fails or returns anything. */
+ * standard output instead. None of these fails or returns anything.
+ * Formats are the C library's printf on POSIX and the Microsoft runtime's
+ * dialect on Windows (the C99 conversions and %I64d, %I32d, %Id, %Iu, %Ix,
+ * %ws, %wc, %S, %C). A %n takes its pointer argument and prints and writes
+ * nothing; the arguments after it keep their places. A %n beside numbered
+ * arguments ("%1$d") or beside an unknown conversion gives an empty message. */
 
 /* Writes one message of the given level; a nonzero timestamp gives this line
    the "YYYY/MM/DD-hh:mm:ss UTC - " prefix. Messages longer than the format's

@@ -25,12 +25,13 @@ public:
     CVELM_Datum& operator++();
     /* As the prefix step; returns the date from before the step. */
     const CVELM_Datum operator++(int);
-    /* Writes the moment in local time into out (at least 260 bytes) with the
-       strftime conversions of C99 as the "C" locale writes them, the same
-       bytes on every platform; %z and %Z both give the offset from UTC as
-       "+hhmm", an unknown conversion is copied as it stands. Writes the empty
-       text when the result does not fit into 260 bytes or the moment lies
-       outside 1970-01-01 00:00:00 to 3001-01-01 07:59:59 UTC. */
+    /* Writes the moment in local time into out (at least 260 bytes) through
+       the C runtime's strftime, in the current locale (setlocale), with the
+       runtime's own flags (%#d on Windows; %-d, %e, %P, E and O on glibc).
+       A conversion the runtime does not know, and a lone "%" at the end, are
+       copied as they stand. Writes the empty text when the result does not
+       fit into 260 bytes, when format is null, or when the moment lies
+       outside 0 to 32535244799 (1970 to the year 3000). */
     void Format(const char* format, char* const out) const;
     /* Seconds since 1970-01-01 00:00:00 UTC. */
     static std::int64_t GetTickCount();

@@ -13,12 +13,17 @@ for pkg in cmake g++ make googletest libgtest-dev libbenchmark-dev \
            libspdlog-dev libinih-dev pkg-config; do
   have_pkg "$pkg" || need+=("$pkg")
 done
+have_pkg locales || need+=(locales)  # localedef, for the German locale below
 
 if ((${#need[@]})); then
   echo "installing: ${need[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+# The date tests also format in a German locale.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
 have_cmd x86_64-w64-mingw32-g++-posix
 have_cmd cmake

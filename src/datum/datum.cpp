@@ -4,7 +4,7 @@
 #include "velm_datum.h"
 
 #include "datum/calendar.h"
-#include "datum/time_format.h"
+#include "datum/moment_format.h"
 #include "platform/platform.h"
 
 namespace {
@@ -55,9 +55,7 @@ const CVELM_Datum CVELM_Datum::operator++(int) {
 void CVELM_Datum::Format(const char* format, char* const out) const {
     if (out == nullptr) return;
     out[0] = '\0';
-    velm::datum::LocalMoment moment;
-    if (format == nullptr || !velm::datum::local_moment_of(m_Zeit, moment)) return;
-    velm::datum::format_moment(moment, format, out, kFormatCapacity);
+    if (format != nullptr) velm::datum::format_moment(m_Zeit, format, out, kFormatCapacity);
 }
 
 std::int64_t CVELM_Datum::GetTickCount() { return velm::platform::now(); }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "log/log_state.h"
+#include "log/message_format.h"
 #include "velm_basetool.h"
 
 using velm::log::logState;
@@ -35,7 +36,7 @@ void VELM_PRINT_AND_LOG(const char* format, ...) {
     if (logState.logLevelStdOut > 1) {
         // Printed as it is: no indentation, no timestamp, and the log is not
         // initialised by it.
-        if (format) std::vfprintf(stdout, format, args);
+        if (format) velm::log::print_message(stdout, format, args);
     } else {
         velm::log::write_message(6, 0, format, args);
     }

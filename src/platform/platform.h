@@ -39,10 +39,10 @@ const char* fallback_config_directory();
 // link at path is refused. Null on failure.
 std::FILE* open_session_file(const char* path);
 
-// Opens a file for reading as bytes (no line-end or end-of-file translation),
-// so that both platforms read the same bytes. Null on failure, and for
-// anything but a regular file (a directory, FIFO or device); never waits for
-// a FIFO's writer.
+// Opens a file for reading as the platform's text files are read (Windows:
+// text mode, CR LF reads as LF; POSIX: the bytes as they are). Null on
+// failure, and for anything but a regular file (a directory, FIFO or device);
+// never waits for a FIFO's writer.
 std::FILE* open_for_reading(const char* path);
 
 // What a status query finds at a path.
@@ -66,6 +66,26 @@ bool copy_file(const char* source, const char* target, bool failIfExists);
 bool create_directory(const char* path);
 // Never removes a directory.
 bool delete_file(const char* path);
+
+// The printf dialect of the platform's hosts, where it differs from the C
+// library's formatter (see format_rewrite.h, which applies it).
+struct PrintfDialect {
+    bool wideModifier;  // 'w' before s and c marks a wide argument, as 'l' does
+};
+const PrintfDialect& printf_dialect();
+
+// What the C runtime's strftime takes after a '%': flags, a field width,
+// a modifier E or O, and a conversion. A format holding anything else must
+// not reach it (a runtime may end the process on a conversion it does not
+// know).
+struct TimeFormatDialect {
+    const char* conversions;  // conversion characters
+    const char* flags;        // flag characters that may follow the '%'
+    bool width;               // whether a decimal field width may follow them
+    const char* takesE;       // conversions that take the modifier E
+    const char* takesO;       // conversions that take the modifier O
+};
+const TimeFormatDialect& time_format_dialect();
 
 // The access tests: 0 when path exists (resp. may be read, may be written),
 // else -1.

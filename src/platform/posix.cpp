@@ -235,4 +235,18 @@ int access(const char* path, Access mode) {
     return ::access(path, how) == 0 ? 0 : -1;
 }
 
+const PrintfDialect& printf_dialect() {
+    static const PrintfDialect dialect{false};
+    return dialect;
+}
+
+// glibc's strftime: the C99 and POSIX conversions and glibc's own (k, l, P,
+// s), the flags _ - 0 ^ # and a field width, and the modifiers E and O
+// before the conversions POSIX gives them to.
+const TimeFormatDialect& time_format_dialect() {
+    static const TimeFormatDialect dialect{"aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ%", "_-0^#",
+                                           true, "cCxXyY", "deHImMSuUVwWy"};
+    return dialect;
+}
+
 }  // namespace velm::platform

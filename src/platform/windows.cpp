@@ -49,9 +49,9 @@ std::FILE* open_session_file(const char* path) {
 }
 
 std::FILE* open_for_reading(const char* path) {
-    // Windows refuses to open a directory by itself; binary keeps carriage
-    // returns and a Ctrl-Z byte as they are, as on Linux.
-    return std::fopen(path, "rbN");
+    // Text mode, as Windows hosts write their INI files: CR LF reads as LF.
+    // Windows refuses to open a directory by itself.
+    return std::fopen(path, "rN");
 }
 
 FileKind file_kind(const char* path) {
@@ -114,6 +114,20 @@ bool delete_file(const char* path) { return ::DeleteFileA(path) != 0; }
 int access(const char* path, Access mode) {
     int how = mode == Access::read ? 4 : mode == Access::write ? 2 : 0;
     return ::_access(path, how) == 0 ? 0 : -1;
+}
+
+// Hosts write the Microsoft runtime's printf: MinGW's C99 formatter takes
+// its I64, I32 and I sizes, %S, %C, %hs and %hc, but not the w of %ws and %wc.
+const PrintfDialect& printf_dialect() {
+    static const PrintfDialect dialect{true};
+    return dialect;
+}
+
+// The system runtime's strftime (msvcrt): the conversions of C89 and %z, the
+// flag # and nothing else; it ends the process on anything it does not know.
+const TimeFormatDialect& time_format_dialect() {
+    static const TimeFormatDialect dialect{"aAbBcdHIjmMpSUwWxXyYzZ%", "#", false, "", ""};
+    return dialect;
 }
 
 }  // namespace velm::platform

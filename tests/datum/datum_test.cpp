@@ -1,75 +1,84 @@
-// The date value: stepping, the year and leap rules, and Format and set on the
-// stored moment. Runs with TZ=UTC0; DatumZone runs in two more zones.
+// The date value (stepping, fields, the stored moment), and what a host expects of its runtime:
+// Format through its strftime in its locale, messages in its printf dialect, %n writing nothing.
 #include <climits>
-#include <cstdint>
+#include <clocale>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <string>
 
 #include <gtest/gtest.h>
 
+#include "log/message_format.h"
+#include "own_rows.h"
+#include "velm_basetool.h"
 #include "velm_datum.h"
 
 namespace {
 
 const std::int64_t kLeap = 1709211909;  // 2024-02-29 13:05:09 UTC, a Thursday
+const char* const kStamp = "%Y-%m-%d %H:%M:%S";
 
-std::string dmy(int d, int m, int y) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%02d.%02d.%d", d, m, y);
-    return text;
-}
-std::string dmy(const CVELM_Datum& x) { return dmy(x.Tag(), x.Monat(), x.Jahr()); }
-
-// Gregorian day number of a date of a positive year; month 13 is January of the next year.
-long day_number(int y, int m, int d) {
-    y -= m <= 2;
-    return y * 365L + y / 4 - y / 100 + y / 400 + (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+std::string dmy(const CVELM_Datum& x) {
+    char t[40];
+    return std::string(t, std::snprintf(t, sizeof t, "%02d.%02d.%d", x.Tag(), x.Monat(), x.Jahr()));
 }
 
 // Format's text, checking that no byte after the 260 is written.
 std::string format(const CVELM_Datum& date, const char* conversion) {
-    char out[300];
-    std::memset(out, 'G', sizeof out);
-    date.Format(conversion, out);
-    EXPECT_EQ(std::string(out + 260, 40), std::string(40, 'G')) << conversion;
-    return std::memchr(out, '\0', 260) ? out : "<unterminated>";
+    std::string out(300, 'G');
+    date.Format(conversion, &out[0]);
+    EXPECT_EQ(out.substr(260), std::string(40, 'G')) << conversion;
+    return out.find('\0') < 260 ? out.c_str() : "<unterminated>";
+}
+
+// Format's text of moment beside the runtime's strftime of asked on it.
+void expect_as_runtime(std::int64_t moment, const char* conversion, const char* asked) {
+    char expected[260] = "";
+    std::time_t t = moment;
+    std::strftime(expected, sizeof expected, asked, std::localtime(&t));
+    EXPECT_EQ(format(CVELM_Datum() = moment, conversion), expected) << conversion;
+}
+
+// The log's message (or the runtime's printf) in 40 bytes; the guard bytes after them stay.
+std::string formatted(bool library, const char* format, ...) {
+    std::string out(64, 'G');
+    va_list args;
+    va_start(args, format);
+    if (library) velm::log::format_message(&out[0], 40, format, args);
+    else RUNTIME_VSNPRINTF(&out[0], 39, format, args);  // every row is shorter, so terminated
+    va_end(args);
+    EXPECT_EQ(out.substr(40), std::string(24, 'G')) << format;
+    return out.c_str();
+}
+
+std::vector<std::string> printf_rows(bool library, std::vector<std::string> out = {}) {
+    for (const char* row : kTextRows) out.push_back(formatted(library, row, L"wide", "text", -5LL, std::size_t{255}, 7));
+    for (const char* row : kCharRows) out.push_back(formatted(library, row, wint_t{L'W'}, 'c', 300, 3.14159, 7));
+    return out;
 }
 
 struct Row { int d, m, y; const char* to; };
 
 }  // namespace
 
-// Valid dates and month ends are the next test's; from 31.12.2399 on a step changes nothing.
-TEST(DatumStep, GoesFromInvalidFieldsToTheFirstValidDateAfterThem) {
-    const Row kRows[] = {
-        {31, 4, 2023, "01.05.2023"}, {15, 0, 2023, "01.01.2023"}, {15, 13, 2023, "01.01.2024"},
-        {0, 3, 2023, "01.03.2023"}, {29, 2, 2023, "01.03.2023"}, {31, 12, 1752, "01.01.1753"},
+TEST(DatumStep, GoesToTheFirstValidDateAfterTheFields) {
+    const Row kRows[] = {{31, 4, 2023, "01.05.2023"}, {15, 0, 2023, "01.01.2023"}, {15, 13, 2023, "01.01.2024"},
+        {0, 3, 2023, "01.03.2023"}, {29, 2, 2023, "01.03.2023"}, {31, 12, 1752, "01.01.1753"}, {28, 2, 1900, "01.03.1900"},
         {31, 12, 2399, "31.12.2399"}, {1, 13, 2399, "01.13.2399"}, {1, 1, 2400, "01.01.2400"},
         {INT_MAX, 12, 2023, "01.01.2024"}, {INT_MIN, 5, 2023, "01.05.2023"}, {1, INT_MAX, 2023, "01.01.2024"},
-        {1, INT_MIN, 2023, "01.01.2023"}, {1, 1, -2000000000, "01.01.1753"}, {1, 1, INT_MAX, "01.01.2147483647"},
-        {INT_MAX, INT_MAX, 2398, "01.01.2399"}};
+        {1, INT_MIN, 2023, "01.01.2023"}, {1, 1, -2000000000, "01.01.1753"}, {INT_MAX, INT_MAX, 2398, "01.01.2399"}};
     for (const Row& row : kRows) EXPECT_EQ(dmy(++CVELM_Datum(row.d, row.m, row.y)), row.to) << row.to;
-}
-
-TEST(DatumStep, EveryDateOfTheRangeStepsToTheNextCalendarDay) {
-    CVELM_Datum date(1, 1, 1753);
-    for (long n = day_number(1753, 1, 1); n < day_number(2399, 12, 31); ++n) {
-        const std::string from = dmy(date);
-        const int d = (++date).Tag(), m = date.Monat(), y = date.Jahr();
-        ASSERT_TRUE(m >= 1 && m <= 12 && d >= 1 && d <= day_number(y, m + 1, 1) - day_number(y, m, 1) &&
-                    day_number(y, m, d) == n + 1) << from << " -> " << dmy(date);
-    }
-    EXPECT_EQ(dmy(date), "31.12.2399");
-}
-
-TEST(DatumStep, PostfixReturnsTheOldDateAndPrefixTheSteppedObject) {
-    CVELM_Datum date(31, 12, 2023);
+    CVELM_Datum date(31, 12, 2023);  // postfix: the old date; prefix: the stepped object
     const CVELM_Datum old = date++;
     EXPECT_EQ(&++date, &date);
     EXPECT_EQ(dmy(old) + " " + dmy(date), "31.12.2023 02.01.2024");
+}
+
+TEST(DatumStep, EveryDayStepsAsTheRuntimesCalendarDoes) {  // from 1970 to 2399, in UTC
+    CVELM_Datum date(1, 1, 1970), day;
+    for (std::int64_t t = 43200 + 86400; t < 13569465600; t += 86400) ASSERT_EQ(dmy(++date), dmy(day = t));
 }
 
 TEST(DatumFields, SetzeDatumStoresUncheckedAndCountsYearsBelow100From1900) {
@@ -81,32 +90,24 @@ TEST(DatumFields, SetzeDatumStoresUncheckedAndCountsYearsBelow100From1900) {
     for (int y : {1900, 2023, 2100}) EXPECT_FALSE(CVELM_Datum(1, 1, y).Schaltjahr()) << y;
 }
 
-TEST(DatumFormat, WritesTheConversionsAsTheCLocaleDoes) {
-    const std::string dashes(257, '-'), fits = dashes + "%d", fitted = dashes + "29", over = "-" + fits;
-    std::string many;
-    for (int i = 0; i < 11; ++i) many += "%c";  // 11 times 24 characters
-    const struct { std::int64_t moment; const char* conversion; const char* text; } kRows[] = {
-        {kLeap, "%a %A %b %B %h|%C %d %D %e %F", "Thu Thursday Feb February Feb|20 29 02/29/24 29 2024-02-29"},
-        {kLeap, "%H %I %j %m %M %S %p|%r|%R %T", "13 01 060 02 05 09 PM|01:05:09 PM|13:05 13:05:09"},
-        {kLeap, "%c|%x|%X|%u %w %U %W %V", "Thu Feb 29 13:05:09 2024|02/29/24|13:05:09|4 4 08 09 09"},
-        {kLeap, "%y %Y %z %Z %%|%n%t|%Ey%Od%Ez%Q x%Ea%E", "24 2024 +0000 +0000 %|\n\t|2429+0000%Q x%Ea%E"},
-        {1609632000, "%c %I%p %u %U %W %g %G %V", "Sun Jan  3 00:00:00 2021 12AM 7 01 00 20 2020 53"},
-        {946728000, "%I%p %y %C %U %W %g %G %V", "12PM 00 20 00 00 99 1999 52"},
-        {-1, "%F", ""}, {32535244800, "%F", ""}, {kLeap, "", ""}, {kLeap, nullptr, ""},
-        {kLeap, fits.c_str(), fitted.c_str()}, {kLeap, over.c_str(), ""}, {kLeap, many.c_str(), ""}};
-    CVELM_Datum date(1, 1, 2000);
-    for (const auto& row : kRows)
-        EXPECT_EQ(format(date = row.moment, row.conversion), row.text) << row.conversion;
-    date.Format("%c", nullptr);
+TEST(DatumFormat, WritesKnownConversionsAsTheRuntimeInTheHostsLocaleAndOthersAsText) {
+    const std::string fits = std::string(257, '-') + "%d", over = "-" + fits;
+    const struct { std::int64_t moment; const char* conversion; const char* asked; } kRows[] = {
+        {kLeap, "%c|%x|%X|%Z|%a %A %b %B %p %%", "%c|%x|%X|%Z|%a %A %b %B %p %%"}, {0, kStamp, kStamp},
+        {kLeap, "%Q|%E%d|100%|%", "%%Q|%%E%d|100%%|%%"}, {32535244799, kStamp, kStamp}, {-1, kStamp, ""},
+        {32535244800, kStamp, ""}, {kLeap, fits.c_str(), fits.c_str()}, {kLeap, over.c_str(), ""}, {kLeap, nullptr, ""}};
+    for (const auto& row : kRows) expect_as_runtime(row.moment, row.conversion, row.asked);
+    for (const auto& row : kOwnTimeFormats) expect_as_runtime(kLeap, row[0], row[1]);
+    CVELM_Datum().Format(kStamp, nullptr);
+    if (!std::setlocale(LC_ALL, kGermanLocale)) GTEST_SKIP() << "locale " << kGermanLocale << " is not installed";
+    expect_as_runtime(kLeap, "%A %B %c %x %X", "Donnerstag Februar %c %x %X");
+    std::setlocale(LC_ALL, "C");
 }
 
 TEST(DatumFormat, OnlyTheClockSetAndAssignmentDeriveTheFieldsFromAConvertibleMoment) {
     CVELM_Datum date(5, 6, 2007);
-    EXPECT_EQ(format(date, "%F %T"), "1970-01-01 00:00:00");
-    for (std::int64_t moment : {std::int64_t{-1}, std::int64_t{32535244800}, INT64_MIN, INT64_MAX})
-        EXPECT_EQ(dmy(date = moment), "05.06.2007");
-    EXPECT_EQ(dmy(date = 1704067199), "31.12.2023");
-    EXPECT_EQ(dmy(date = 1704067200), "01.01.2024");
+    EXPECT_EQ(format(date, kStamp), "1970-01-01 00:00:00");
+    for (std::int64_t m : {std::int64_t{-1}, std::int64_t{32535244800}, INT64_MIN, INT64_MAX}) EXPECT_EQ(dmy(date = m), "05.06.2007");
     const std::int64_t before = std::time(nullptr), tick = CVELM_Datum::GetTickCount();
     EXPECT_TRUE(tick >= before && tick <= static_cast<std::int64_t>(std::time(nullptr)));
     EXPECT_EQ(dmy(CVELM_Datum()), dmy(date = tick));
@@ -114,14 +115,22 @@ TEST(DatumFormat, OnlyTheClockSetAndAssignmentDeriveTheFieldsFromAConvertibleMom
 
 TEST(DatumZone, FormatShowsTheStoredMomentUntilSetDerivesTheFields) {
     const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "";
-    const std::string epoch = zone == "EST5"       ? "31.12.1969 19:00 -0500"
-                              : zone == "IST-5:30" ? "01.01.1970 05:30 +0530"
-                                                   : "01.01.1970 00:00 +0000";
-    CVELM_Datum date;
-    date = 0;
-    date.setzeDatum(31, 12, 99);
+    const std::string epoch = zone == "EST5" ? "31.12.1969 19:00" : zone == "IST-5:30" ? "01.01.1970 05:30" : "01.01.1970 00:00";
+    CVELM_Datum date(31, 12, 99);  // at the moment 0
     EXPECT_EQ(dmy(++date), "01.01.2000");
-    EXPECT_EQ(format(date, "%d.%m.%Y %R %z"), epoch);
+    EXPECT_EQ(format(date, "%d.%m.%Y %H:%M"), epoch);
     date.set();
     EXPECT_EQ(dmy(date), epoch.substr(0, 10));
+}
+
+TEST(HostPrintf, FormatsAsTheRuntimeButCountConversionsWriteNothing) {
+    EXPECT_EQ(printf_rows(true), printf_rows(false));
+    const char* const kRows[][2] = {{"%d%n|%s|%d", "51|x|5"}, {"%c%%%hhn|%s|%d", "3%|x|5"}, {"%d%-5lln|%s|%d", "51|x|5"},
+        {"%*n|%s|%d", "|x|5"}, {"%*.*n%d", "5"}, {"%1$d%2$n", ""}, {"%d%y%n", ""},
+        {"%d%n|%s|%d, a text longer than forty bytes is cut", "51|x|5, a text longer than forty bytes "}};
+    int target = 99;  // must stay so through every row and the direct print
+    for (const auto& row : kRows) EXPECT_EQ(formatted(true, row[0], 51, &target, "x", 5), row[1]) << row[0];
+    testing::internal::CaptureStdout();
+    VELM_PRINT_AND_LOG(kRows[0][0], 51, &target, "x", 5);
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + std::to_string(target), "51|x|599");
 }
