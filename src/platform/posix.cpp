@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -162,6 +163,10 @@ bool delete_file(const char* path) {
 int access(const char* path, Access mode) {
     int how = mode == Access::read ? R_OK : mode == Access::write ? W_OK : F_OK;
     return ::access(path, how) == 0 ? 0 : -1;
+}
+
+void on_fork(void (*prepare)(), void (*parent)(), void (*child)()) {
+    ::pthread_atfork(prepare, parent, child);
 }
 
 }  // namespace velm::platform

@@ -75,4 +75,6 @@ int access(const char* path, Access mode) {
     return ::_access(path, how) == 0 ? 0 : -1;
 }
 
+void on_fork(void (*)(), void (*)(), void (*)()) {}
+
 }  // namespace velm::platform
