@@ -46,6 +46,27 @@ TEST_F(ConfigTest, DisabledCacheIsRebuiltUnlessKeptAndCanBeDeleted) {
     EXPECT_EQ(lookup("B", "b") + lookup("A", "a") + lookup("C", "a"), "21-");
     VELM_DeletePrefProfile();
     EXPECT_EQ(lookup("B", "b"), "-");
+    const std::string s300(300, 's'), name400(400, 'c');  // beyond the sizes of the fixed fields
+    const char* const binary[] = {"k=v\x80"};
+    VELM_CreateProfileFromPref(s300.c_str(), 1, binary, name400.c_str(), 0);
+    EXPECT_EQ(lookup(s300.c_str(), "k"), "v\x80");
+}
+
+TEST_F(ConfigTest, NullArgumentsAnswerTheDefault) {
+    const char* const values[] = {"k=v"};
+    VELM_CreateProfileFromPref(nullptr, 1, values, "P", 0);  // no section: nothing converted
+    VELM_CreateProfileFromPref("S", -1, values, nullptr, 0);
+    char returned[1024];
+    EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "k", "d", returned, 8, nullptr) +
+              VELM_GetPrivatePreferenceString("S", nullptr, "d", returned, 8, nullptr), 2);
+    EXPECT_EQ(VELM_GetPrivatePreferenceString("S", "k", "d", nullptr, 8, "x"), 0);
+    VELM_GetProfileString(nullptr, nullptr, returned, "dd", nullptr);
+    EXPECT_STREQ(returned, "dd");
+    VELM_GetProfileString("S", "k", nullptr, "dd", "x");
+    EXPECT_EQ(VELM_GetIniInt(nullptr, "k", 5), 5);
+    const std::vector<std::string> expected = {"  Add section line:[S]", "Converted 1 values",
+        "Preference cache  with 1 lines", "GetProfile: .=dd", "GetProfile: S.k=", "GetProfileInt: .k=5"};
+    EXPECT_EQ(log_lines(), expected);
 }
 
 TEST_F(ConfigTest, ProfileLookupsReadOnlyThePreferenceCacheAndLogWhatTheyFound) {
