@@ -136,14 +136,14 @@ std::unique_ptr<Profile> read_profile(const char* fileName) {
     auto record = std::make_unique<Profile>(fileName);
     reserve_for(file, *record);
     bool read = read_pieces(file, [&](const char* piece, std::size_t length) {
-        if (is_kept(record->add_line(piece, length).verdict))
-            VELM_TRACE("  Add line:%s\n", record->last_line());
+        if (record->store_line(piece, length)) VELM_TRACE("  Add line:%s\n", record->last_line());
     });
     if (!read) {
         // Half a file would answer defaults for what it lacks: keep nothing.
         VELM_ERROR("ERROR: reading %s failed; the file is not cached\n", fileName);
         return nullptr;
     }
+    record->index_stored_lines();
     return record;
 }
 

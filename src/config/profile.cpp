@@ -54,20 +54,68 @@ bool header_names(const char* line, const char* section, std::size_t sectionLeng
 LineClass Profile::add_line(const char* text, std::size_t length) {
     length = trimmed_length(text, length);
     LineVerdict verdict = keep_rule(text, length);
-    if (!is_kept(verdict)) return {verdict, length, std::string::npos};
+    if (!is_kept(verdict)) return {verdict, length};
     return append_line(text, length);
 }
 
 LineClass Profile::append_line(const char* text, std::size_t length) {
     reserve(length + 1, 1);
-    std::uint32_t offset = store(text, length);
-    if (length > 0 && text[0] == '[') {
-        return {take_header(offset, length), length, std::string::npos};
-    }
+    LineVerdict verdict = index_line(store(text, length), length);
     const void* equals = std::memchr(text, '=', length);
-    if (!equals) return {LineVerdict::noEquals, length, std::string::npos};
-    std::size_t keyLength = static_cast<const char*>(equals) - text;
-    return {take_entry(offset, keyLength), length, keyLength};
+    return {verdict, length, equals ? static_cast<const char*>(equals) - text : std::string::npos};
+}
+
+bool Profile::store_line(const char* text, std::size_t length) {
+    length = trimmed_length(text, length);
+    if (!is_kept(keep_rule(text, length))) return false;
+    if (length + 1 > kMaxText - text_.size()) throw std::bad_alloc();
+    make_room(text_, length + 1);
+    store(text, length);
+    return true;
+}
+
+void Profile::index_stored_lines() {
+    // Every stored line may be an entry: room for all at once, so that the
+    // key index never grows (and rehashes) while being filled.
+    keys_.reserve(static_cast<std::size_t>(lineCount_), [this](std::uint32_t id) { return key_hash_of(id); });
+    // A look-ahead some lines in front prefetches the slot of each entry, so
+    // that the index's memory is on its way when the entry gets there. It
+    // counts the headers between itself and the indexing to know which header
+    // an entry will stand under.
+    std::size_t ahead = indexedTo_, headersAhead = 0;
+    for (int n = 0; n < 16; ++n) look_ahead(ahead, headersAhead);
+    while (indexedTo_ < text_.size()) {
+        const char* line = text_.data() + indexedTo_;
+        std::size_t length = std::strlen(line);
+        make_room(headers_, 1);
+        sections_.reserve(1, [this](std::uint32_t id) { return section_hash_of(id); });
+        if (line[0] == '[' && headersAhead > 0) --headersAhead;
+        index_line(static_cast<std::uint32_t>(indexedTo_), length);
+        look_ahead(ahead, headersAhead);
+    }
+}
+
+void Profile::look_ahead(std::size_t& ahead, std::size_t& headersAhead) const {
+    if (ahead >= text_.size()) return;
+    const char* line = text_.data() + ahead;
+    std::size_t length = std::strlen(line);
+    ahead += length + 1;
+    if (line[0] == '[') {
+        ++headersAhead;
+    } else if (const void* equals = std::memchr(line, '=', length)) {
+        std::size_t header = headers_.size() + headersAhead - 1;
+        keys_.prefetch(key_hash(static_cast<std::uint32_t>(header), line, static_cast<const char*>(equals) - line));
+    }
+}
+
+// Files the line at offset under the indexes; says what became of it.
+LineVerdict Profile::index_line(std::uint32_t offset, std::size_t length) {
+    indexedTo_ = offset + length + 1;
+    const char* line = text_.data() + offset;
+    if (length > 0 && line[0] == '[') return take_header(offset, length);
+    const void* equals = std::memchr(line, '=', length);
+    if (!equals) return LineVerdict::noEquals;
+    return take_entry(offset, static_cast<const char*>(equals) - line);
 }
 
 void Profile::reserve(std::size_t bytes, std::size_t lines) {

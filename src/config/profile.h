@@ -42,8 +42,8 @@ inline bool is_kept(LineVerdict verdict) {
 
 struct LineClass {
     LineVerdict verdict;
-    std::size_t length;      // of the line after trimming
-    std::size_t keyLength;   // characters before the first '=', or npos
+    std::size_t length;                           // of the line after trimming
+    std::size_t keyLength = std::string::npos;    // characters before the first '=', or npos
 };
 
 class Profile {
@@ -58,6 +58,15 @@ public:
     // Keeps text as it stands, without trimming or the keep rule. May throw
     // bad_alloc.
     LineClass append_line(const char* text, std::size_t length);
+
+    // As add_line, but leaves the line out of the indexes until
+    // index_stored_lines: a whole file is indexed in one pass, its size known.
+    // True when the line is kept. May throw bad_alloc.
+    bool store_line(const char* text, std::size_t length);
+
+    // Indexes the lines that store_line kept, in their order. May throw
+    // bad_alloc.
+    void index_stored_lines();
 
     // Makes room for lines totalling bytes characters, of which up to lines
     // are entries, so that adding them cannot fail half-way. May throw
@@ -81,6 +90,8 @@ private:
     enum class Place { beforeFirstHeader, inSection, underSecondHeader, underNoSection };
 
     std::uint32_t store(const char* text, std::size_t length);
+    LineVerdict index_line(std::uint32_t offset, std::size_t length);
+    void look_ahead(std::size_t& ahead, std::size_t& headersAhead) const;
     LineVerdict take_header(std::uint32_t offset, std::size_t length);
     LineVerdict take_entry(std::uint32_t offset, std::size_t keyLength);
     std::uint32_t header_of(std::uint32_t offset) const;
@@ -95,6 +106,7 @@ private:
     SlotIndex sections_;                   // header number of each section's first header
     SlotIndex keys_;                       // offset of each key's first entry in a section
     std::uint32_t lastLine_ = 0;           // offset of the line kept last
+    std::size_t indexedTo_ = 0;            // text_ up to here is indexed
     int lineCount_ = 0;                    // lines kept
     Place place_ = Place::beforeFirstHeader;   // where the next entry would stand
 };

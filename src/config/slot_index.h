@@ -61,6 +61,12 @@ public:
             if (id != kEmpty) place(hashOf(id), id);
     }
 
+    // Asks the processor to fetch the slot where hash's probe path begins, so
+    // that a find or insert soon after does not wait for memory.
+    void prefetch(std::uint64_t hash) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[hash & mask()]);
+    }
+
     // Adds id; room must have been reserved.
     void insert(std::uint64_t hash, std::uint32_t id) {
         place(hash, id);
