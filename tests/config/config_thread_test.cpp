@@ -38,18 +38,16 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeld) {
     velm_test::ScratchDir dir;
     velm_test::set_env("VELM_CONFIG", dir.path().c_str());
     VELM_SetDisableLocPrefCache(1);
-    std::vector<std::string> files;
-    for (int i = 0; i < kFiles; ++i)
-        files.push_back(dir.write(std::to_string(i), "[M]\nk=" + std::to_string(i) + "\n"));
+    for (int i = 0; i < kFiles; ++i) dir.write(std::to_string(i), "[M]\nk=" + std::to_string(i) + "\n");
     std::atomic<int> writing{2};
     std::vector<std::vector<std::string>> wrong(5);
     // A section holds its own number or is absent; a file always holds its own.
     auto look_up = [&](int section, int file, std::vector<std::string>& out) {
-        char returned[16];
-        VELM_GetPrivatePreferenceString(std::to_string(section).c_str(), "K", "-", returned, 16, "");
-        if (returned != std::string("-") && returned != std::to_string(section)) out.push_back(returned);
-        VELM_GetPrivateProfileString("m", "k", "-", returned, 16, files[file].c_str());
-        if (returned != std::to_string(file)) out.push_back(files[file] + ":" + returned);
+        char s[16], f[16];
+        VELM_GetPrivatePreferenceString(std::to_string(section).c_str(), "K", "-", s, 16, "");
+        VELM_GetPrivateProfileString("m", "k", "-", f, 16, dir.file(std::to_string(file)).c_str());
+        if ((s != std::string("-") && s != std::to_string(section)) || f != std::to_string(file))
+            out.push_back(std::to_string(section) + ":" + s + " " + std::to_string(file) + ":" + f);
     };
     std::vector<std::function<void()>> bodies = {[&] { convert_and_delete(3000), --writing; },
         [&] { for (int i = 0; i < kFiles; ++i) look_up(i % kSections, i, wrong[0]); --writing; }};
