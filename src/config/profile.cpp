@@ -71,6 +71,7 @@ bool Profile::store_line(const char* text, std::size_t length) {
     if (length + 1 > kMaxText - text_.size()) throw std::bad_alloc();
     make_room(text_, length + 1);
     store(text, length);
+    if (text[0] == '[') ++storedHeaders_;
     return true;
 }
 
@@ -78,6 +79,9 @@ void Profile::index_stored_lines() {
     // Every stored line may be an entry: room for all at once, so that the
     // key index never grows (and rehashes) while being filled.
     keys_.reserve(static_cast<std::size_t>(lineCount_), [this](std::uint32_t id) { return key_hash_of(id); });
+    sections_.reserve(storedHeaders_, [this](std::uint32_t id) { return section_hash_of(id); });
+    make_room(headers_, storedHeaders_);
+    storedHeaders_ = 0;
     // A look-ahead some lines in front prefetches the slot of each entry, so
     // that the index's memory is on its way when the entry gets there. It
     // counts the headers between itself and the indexing to know which header
@@ -102,6 +106,7 @@ void Profile::look_ahead(std::size_t& ahead, std::size_t& headersAhead) const {
     ahead += length + 1;
     if (line[0] == '[') {
         ++headersAhead;
+        if (length >= 2) sections_.prefetch(folded_hash(line + 1, length - 2, 0));
     } else if (const void* equals = std::memchr(line, '=', length)) {
         std::size_t header = headers_.size() + headersAhead - 1;
         keys_.prefetch(key_hash(static_cast<std::uint32_t>(header), line, static_cast<const char*>(equals) - line));

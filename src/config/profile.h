@@ -107,6 +107,7 @@ private:
     SlotIndex keys_;                       // offset of each key's first entry in a section
     std::uint32_t lastLine_ = 0;           // offset of the line kept last
     std::size_t indexedTo_ = 0;            // text_ up to here is indexed
+    std::size_t storedHeaders_ = 0;        // lines beginning with '[' stored, not yet indexed
     int lineCount_ = 0;                    // lines kept
     Place place_ = Place::beforeFirstHeader;   // where the next entry would stand
 };
