@@ -2,10 +2,16 @@
 // file for every lookup (a host without a cache) and against inih's reader
 // parsed once (a map lookup).
 #include <strings.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "bench_support.h"
 #include "velm_basetool.h"
@@ -120,6 +126,139 @@ void inih_map(benchmark::State& state, const Lookup& q) {
 }
 #endif
 
+// The least a lookup can cost: one find in a hash map of entries texts.
+void limit(benchmark::State& state, int entries) {
+    std::unordered_map<std::string, std::string> map;
+    for (int i = 0; i < entries; ++i) map[section_name(i) + "\n" + key_name(4)] = value_text(i, 4);
+    const std::string key = section_name(entries / 2) + "\n" + key_name(4);
+    for (auto _ : state) benchmark::DoNotOptimize(map.find(key));
+}
+
+// The bytes the process holds in memory.
+long resident_bytes() {
+    long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+double seconds_of(const std::function<void()>& work) {
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Ten million lines, 109 MB: a million sections of a header and nine entries.
+constexpr int kLargeSections = 1000000;
+Lookup large_file() {
+    std::string path = scratch_dir() + "/large.ini";
+    if (std::FILE* f = std::fopen(path.c_str(), "w")) {
+        for (int s = 0; s < kLargeSections; ++s) {
+            std::fprintf(f, "[S%06d]\n", s);
+            for (int k = 0; k < kEntriesPerSection; ++k) std::fprintf(f, "K%d=v%06d\n", k, s);
+        }
+        std::fclose(f);
+    }
+    return {path, "S500000", "K4", "v500000"};
+}
+
+// The first lookup in the large file: its reading, in bytes per second, and
+// what it adds to the resident size per byte of the file.
+void first_lookup(benchmark::State& state, const Lookup& q, long bytes) {
+    for (auto _ : state) {
+        long before = resident_bytes();
+        char value[1024];
+        state.SetIterationTime(seconds_of([&] {
+            VELM_GetPrivateProfileString(q.section.c_str(), q.key.c_str(), "", value, sizeof value,
+                                         q.path.c_str());
+        }));
+        state.counters["rss_per_file_byte"] = double(resident_bytes() - before) / double(bytes);
+        if (q.value != value) state.SkipWithError("the library did not find the value");
+    }
+    state.SetBytesProcessed(bytes * state.iterations());
+}
+
+// Lookups that go round a hundred thousand small cached files.
+void many_files(benchmark::State& state, const std::vector<std::string>& files) {
+    char value[1024];
+    for (const std::string& file : files)
+        VELM_GetPrivateProfileString("Section1", "Key4", "", value, sizeof value, file.c_str());
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const std::string& file = files[next++ % files.size()];
+        benchmark::DoNotOptimize(VELM_GetPrivateProfileString("Section1", "Key4", "", value,
+                                                              sizeof value, file.c_str()));
+    }
+}
+
+// A hundred thousand sections of nine values each in the preference cache.
+constexpr int kPrefSections = 100000;
+void build_preferences(benchmark::State& state) {
+    for (auto _ : state) {
+        state.SetIterationTime(seconds_of([] {
+            for (int s = 0; s < kPrefSections; ++s) {
+                std::vector<std::string> texts;
+                for (int k = 0; k < kEntriesPerSection; ++k)
+                    texts.push_back(key_name(k) + "=" + value_text(s, k));
+                std::vector<const char*> values;
+                for (const std::string& text : texts) values.push_back(text.c_str());
+                VELM_CreateProfileFromPref(section_name(s).c_str(), kEntriesPerSection,
+                                           values.data(), "bench", 0);
+            }
+        }));
+    }
+}
+
+void preference_lookup(benchmark::State& state) {
+    char value[1024];
+    const std::string section = section_name(kPrefSections / 2);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(VELM_GetPrivatePreferenceString(section.c_str(), "Key4", "", value,
+                                                                 sizeof value, "bench"));
+    }
+    if (value_text(kPrefSections / 2, 4) != value) state.SkipWithError("not found");
+}
+
+// The large cases write some 130 MB of files and take a minute: only with
+// VELM_BENCH_LARGE set.
+void register_large_benchmarks() {
+    Lookup large = large_file();
+    long bytes = 0;
+    if (std::FILE* f = std::fopen(large.path.c_str(), "r")) {
+        std::fseek(f, 0, SEEK_END);
+        bytes = std::ftell(f);
+        std::fclose(f);
+    }
+    add("3.ini10M.first", "library", [large, bytes](benchmark::State& s) { first_lookup(s, large, bytes); })
+        ->Iterations(1)->UseManualTime();
+    add("3.ini10M.cached", "library", [large](benchmark::State& s) { library(s, large); });
+    add("3.ini10M.cached", "limit", [](benchmark::State& s) { limit(s, kLargeSections); });
+    std::vector<std::string> files;
+    for (int i = 0; i < 100000; ++i) {
+        files.push_back(scratch_dir() + "/many" + std::to_string(i) + ".ini");
+        if (std::FILE* f = std::fopen(files.back().c_str(), "w")) {
+            std::fprintf(f, "[Section1]\nKey4=%s\n", value_text(i, 4).c_str());
+            std::fclose(f);
+        }
+    }
+    add("3.files100k", "library", [files](benchmark::State& s) { many_files(s, files); });
+    add("3.files100k", "limit", [](benchmark::State& s) { limit(s, 100000); });
+    add("3.pref100k.build", "library", build_preferences)->Iterations(1)->UseManualTime();
+    add("3.pref100k.lookup", "library", preference_lookup);
+    add("3.pref100k.lookup", "limit", [](benchmark::State& s) { limit(s, kPrefSections); });
+#ifdef VELM_BENCH_HAVE_INIH
+    add("3.ini10M.first", "inih_parse", [large, bytes](benchmark::State& s) {
+        inih_parse(s, large);
+        s.SetBytesProcessed(bytes * s.iterations());
+    })->Iterations(1);
+    add("3.files100k", "inih_parse", [files](benchmark::State& s) {
+        inih_parse(s, Lookup{files[100000 / 2], "Section1", "Key4", value_text(100000 / 2, 4)});
+    });
+#endif
+}
+
 }  // namespace
 
 void register_config_benchmarks() {
@@ -132,12 +271,14 @@ void register_config_benchmarks() {
             std::string row = "3.ini" + std::to_string(lines) + "." + place.name;
             Lookup q = lookup_in(lines, place.where);
             add(row, "library", [q](benchmark::State& s) { library(s, q); });
+            add(row, "limit", [lines](benchmark::State& s) { limit(s, lines / kLinesPerSection); });
 #ifdef VELM_BENCH_HAVE_INIH
             add(row, "inih_parse", [q](benchmark::State& s) { inih_parse(s, q); });
             add(row, "inih_map", [q](benchmark::State& s) { inih_map(s, q); });
 #endif
         }
     }
+    if (std::getenv("VELM_BENCH_LARGE")) register_large_benchmarks();
 }
 
 }  // namespace velm_bench

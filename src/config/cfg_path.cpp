@@ -1,6 +1,7 @@
 // The configuration directory, worked out from the environment at the first
 // call and then kept for the life of the process.
 #include <cstdio>
+#include <mutex>
 
 #include "common/environment.h"
 #include "common/text.h"
@@ -12,8 +13,8 @@ namespace velm::config {
 namespace {
 
 struct CfgPathState {
-    char path[261] = "";   // the configuration directory; empty until the first call
-    int  done      = 0;    // 1 from the start of the first call on
+    char           path[261] = "";   // the configuration directory; empty until the first call
+    std::once_flag done;             // the first call, whichever threads meet there, works it out
 };
 
 CfgPathState cfgPathState;
@@ -44,9 +45,10 @@ void work_out_path(char* path, std::size_t size) {
 
 extern "C" const char* VELM_GetCfgPath(void) {
     using velm::config::cfgPathState;
-    if (!cfgPathState.done) {
-        cfgPathState.done = 1;
+    // Other callers wait for the first one, so none sees a half-written path
+    // and the warning is printed once.
+    std::call_once(cfgPathState.done, [] {
         velm::config::work_out_path(cfgPathState.path, sizeof cfgPathState.path);
-    }
+    });
     return cfgPathState.path;
 }

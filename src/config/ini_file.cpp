@@ -1,11 +1,17 @@
-// The INI file reader: each file is read once per process into a
-// ProfileCache and answered from memory afterwards.
+// The INI file reader: each file is read once per process into a Profile and
+// answered from memory afterwards.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include "common/environment.h"
-#include "config/profile_cache.h"
+#include "config/cache_locks.h"
+#include "config/profile.h"
+#include "config/returned_buffer.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
 
@@ -13,12 +19,17 @@ namespace velm::config {
 
 namespace {
 
-// The files read so far; the table only grows and lives until the process ends.
+// The files read so far; the table only grows, its records never change once
+// in it, and all live until the process ends. Guarded by cache_locks().files.
 struct FileCache {
-    std::vector<ProfileCache> files;   // one per file read while caching was on, in order
+    std::vector<std::unique_ptr<const Profile>> files;   // in the order of first reading
+    SlotIndex byName;                                    // each file's number, by its exact name
 };
 
 FileCache fileCache;
+
+// A longer line arrives in pieces of this many characters, each a line of its own.
+constexpr std::size_t kPieceLength = 1023;
 
 // Closes the file however the reading ends.
 struct FileCloser {
@@ -26,53 +37,114 @@ struct FileCloser {
     ~FileCloser() { std::fclose(file); }
 };
 
-const ProfileCache* find_cached(const char* fileName) {
-    for (const ProfileCache& record : fileCache.files) {
-        if (record.name == fileName) return &record;
-    }
-    return nullptr;
+// File names are compared byte for byte.
+std::uint64_t name_hash(const char* fileName) {
+    return hash_text(fileName, std::strlen(fileName), 0, [](char c) { return c; });
 }
 
-// Reads the lines of fileName into record. False, after logging why, when the
-// file cannot be used. Only a regular file is opened: a directory would read
-// as empty, and a pipe or device could block for ever.
-bool read_profile(const char* fileName, ProfileCache& record) {
+// A record whose name is fileName, kEmpty when none. The table lock is held.
+std::uint32_t number_of(const char* fileName, std::uint64_t hash) {
+    return fileCache.byName.find(hash, [&](std::uint32_t id) {
+        return fileCache.files[id]->name() == fileName;
+    });
+}
+
+// The cached record of fileName, or null. Records are never changed or
+// freed once published, so the caller reads it without the lock.
+const Profile* find_cached(const char* fileName, std::uint64_t hash) {
+    std::shared_lock<std::shared_mutex> lock(cache_locks().files);
+    std::uint32_t id = number_of(fileName, hash);
+    return id == SlotIndex::kEmpty ? nullptr : fileCache.files[id].get();
+}
+
+// Enters fresh into the table, unless another thread entered the same file
+// meanwhile; returns the record that answers. Without memory for the table,
+// fresh answers this once and stays with the caller.
+const Profile* publish(std::unique_ptr<Profile>& fresh, std::uint64_t hash) {
+    std::unique_lock<std::shared_mutex> lock(cache_locks().files);
+    std::uint32_t id = number_of(fresh->name().c_str(), hash);
+    if (id != SlotIndex::kEmpty) return fileCache.files[id].get();
+    try {
+        make_room(fileCache.files, 1);
+        fileCache.byName.reserve(1, [](std::uint32_t n) {
+            return name_hash(fileCache.files[n]->name().c_str());
+        });
+    } catch (const std::bad_alloc&) {
+        return fresh.get();
+    }
+    fileCache.byName.insert(hash, static_cast<std::uint32_t>(fileCache.files.size()));
+    fileCache.files.push_back(std::move(fresh));
+    return fileCache.files.back().get();
+}
+
+// Room for the lines of a file of the size of file: its bytes, and one for
+// the end of each piece that has no line feed.
+void reserve_for(std::FILE* file, Profile& record) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return;
+    long size = std::ftell(file);
+    std::rewind(file);
+    if (size > 0) {
+        std::size_t bytes = static_cast<std::size_t>(size);
+        record.reserve(bytes + bytes / kPieceLength + 2, 0);
+    }
+}
+
+// Passes each piece of file to take as std::fgets into a buffer of 1024
+// bytes would yield it: through its line feed or kPieceLength characters,
+// seen as a C string (up to a NUL). False when reading fails.
+template <class Take>
+bool read_pieces(std::FILE* file, Take take) {
+    std::vector<char> buffer(1 << 16);
+    std::size_t begin = 0, end = 0;
+    bool atEnd = false;
+    for (;;) {
+        if (!atEnd && end - begin < kPieceLength) {
+            std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+            end -= begin;
+            begin = 0;
+            end += std::fread(buffer.data() + end, 1, buffer.size() - end, file);
+            if (std::ferror(file)) return false;
+            atEnd = std::feof(file) != 0;
+        }
+        if (begin == end) return true;
+        const char* piece = buffer.data() + begin;
+        std::size_t length = std::min(end - begin, kPieceLength);
+        if (const void* feed = std::memchr(piece, '\n', length))
+            length = static_cast<const char*>(feed) - piece + 1;
+        const void* nul = std::memchr(piece, '\0', length);
+        take(piece, nul ? static_cast<const char*>(nul) - piece : length);
+        begin += length;
+    }
+}
+
+// Reads the lines of fileName into a new record; null, after logging why,
+// when the file cannot be used. Only a regular file is opened: a directory
+// would read as empty, and a pipe or device could block for ever.
+std::unique_ptr<Profile> read_profile(const char* fileName) {
     platform::FileKind kind = platform::file_kind(fileName);
     if (kind == platform::FileKind::missing) {
         VELM_ERROR("%s does not exist\n", fileName);
-        return false;
+        return nullptr;
     }
     std::FILE* file = kind == platform::FileKind::regular ? platform::open_for_reading(fileName)
                                                             : nullptr;
     if (!file) {
         VELM_ERROR("%s could not be opened\n", fileName);
-        return false;
-    }
-    FileCloser closer{file};
-    // A longer line arrives in pieces of 1023 characters, each a line of its own.
-    char piece[1024];
-    while (std::fgets(piece, sizeof piece, file)) AddLine(record, piece, std::strlen(piece));
-    return true;
-}
-
-// The record for fileName, read now if it is not cached. fresh receives a
-// record that does not enter the table. Null when the file cannot be used.
-const ProfileCache* profile_of(const char* fileName, ProfileCache& fresh) {
-    if (const ProfileCache* cached = find_cached(fileName)) return cached;
-    if (!common::configuration_allows_ini()) {
-        VELM_TRACE("No ini file used (config path is not defined).\n");
         return nullptr;
     }
-    fresh.name = fileName;
-    if (!read_profile(fileName, fresh)) return nullptr;
-    VELM_DEBUG("Cache %s %d values\n", fileName, static_cast<int>(fresh.lines.size()));
-    if (platform::get_env("VELM_DISABLE_PROPFILE_CACHE")) return &fresh;
-    try {
-        fileCache.files.push_back(std::move(fresh));
-        return &fileCache.files.back();
-    } catch (const std::bad_alloc&) {
-        return &fresh;  // answered now, read again next time
+    FileCloser closer{file};
+    auto record = std::make_unique<Profile>(fileName);
+    reserve_for(file, *record);
+    bool read = read_pieces(file, [&](const char* piece, std::size_t length) {
+        if (record->store_line(piece, length)) VELM_TRACE("  Add line:%s\n", record->last_line());
+    });
+    if (!read) {
+        // Half a file would answer defaults for what it lacks: keep nothing.
+        VELM_ERROR("ERROR: reading %s failed; the file is not cached\n", fileName);
+        return nullptr;
     }
+    record->index_stored_lines();
+    return record;
 }
 
 }  // namespace
@@ -90,10 +162,21 @@ int VELM_GetPrivateProfileString(const char* section, const char* key,
     put_default(defaultValue, returned, size);
     if (!section || !key || !fileName) return text_length(returned, size);
     try {
-        ProfileCache fresh;
-        const ProfileCache* record = profile_of(fileName, fresh);
-        if (!record) return 0;
-        FindValue(*record, section, key, returned, size);
+        std::uint64_t hash = name_hash(fileName);
+        const Profile* record = find_cached(fileName, hash);
+        std::unique_ptr<Profile> fresh;
+        if (!record) {
+            if (!velm::common::configuration_allows_ini()) {
+                VELM_TRACE("No ini file used (config path is not defined).\n");
+                return 0;
+            }
+            fresh = read_profile(fileName);
+            if (!fresh) return 0;
+            VELM_DEBUG("Cache %s %d values\n", fileName, fresh->line_count());
+            record = fresh.get();
+            if (!velm::platform::get_env("VELM_DISABLE_PROPFILE_CACHE")) record = publish(fresh, hash);
+        }
+        put_value(record->find_value(section, key), returned, size);
         return text_length(returned, size);
     } catch (const std::bad_alloc&) {
         return 0;  // the file could not be read into memory; nothing was recorded

@@ -1,10 +1,16 @@
 // The preference cache: sections of key=value texts that hosts hand in, kept
 // in one process-wide profile and looked up by the rules of INI files.
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <string>
+#include <vector>
 
-#include "config/profile_cache.h"
+#include "config/cache_locks.h"
+#include "config/profile.h"
+#include "config/returned_buffer.h"
 #include "velm_basetool.h"
 
 namespace velm::config {
@@ -12,11 +18,19 @@ namespace velm::config {
 namespace {
 
 struct PrefCache {
-    std::unique_ptr<ProfileCache> cache;   // null until a conversion creates it
-    unsigned char disabled = 0;            // nonzero: rebuilt per conversion, deletable
+    std::unique_ptr<Profile> cache;           // null until a conversion creates it; guarded
+                                              // by cache_locks().preferences
+    std::atomic<unsigned char> disabled{0};   // nonzero: rebuilt per conversion, deletable
 };
 
 PrefCache prefCache;
+
+// What a conversion did, logged once the lock is released.
+struct Conversion {
+    bool refused = false;              // the section stood in the cache already
+    std::vector<std::string> added;    // the lines appended, the header first
+    int lineCount = 0;                 // the cache's lines afterwards
+};
 
 // A value counts with at most its first 1024 characters.
 std::size_t value_length(const char* value) {
@@ -25,55 +39,61 @@ std::size_t value_length(const char* value) {
     return length;
 }
 
-bool has_section(const ProfileCache& cache, const char* section) {
-    std::size_t sectionLength = std::strlen(section);
-    for (std::size_t header : cache.headers) {
-        if (is_header_of(cache.lines[header], section, sectionLength)) return true;
-    }
-    return false;
-}
-
-// Appends the header of section and the values that qualify; returns how many
-// lines were added.
-std::size_t append_section(ProfileCache& cache, const char* section, int valueCount,
-                           const char* const* values) {
-    std::size_t before = cache.lines.size();
+// Appends the header of section and the values that qualify to cache, whole
+// or (without memory) not at all; the texts of the lines kept go to kept.
+void append_section(Profile& cache, const char* section, int valueCount,
+                    const char* const* values, std::vector<const char*>& kept) {
     std::string header = std::string("[") + section + "]";
-    // The header goes in as it is, so that even an empty name gives "[]".
-    append_line(cache, header.data(), header.size());
-    VELM_TRACE("  Add section line:%s\n", header.c_str());
+    std::size_t bytes = header.size() + 1, lines = 1;
     for (int i = 0; values && i < valueCount; ++i) {
-        if (values[i]) AddLine(cache, values[i], value_length(values[i]));
+        if (values[i]) bytes += value_length(values[i]) + 1, ++lines;
     }
-    return cache.lines.size() - before;
+    cache.reserve(bytes, lines);
+    kept.reserve(lines);
+    // From here on nothing allocates. The header goes in as it is, so that
+    // even an empty name gives "[]".
+    cache.append_line(header.data(), header.size());
+    kept.push_back(cache.last_line());
+    for (int i = 0; values && i < valueCount; ++i) {
+        if (values[i] && is_kept(cache.add_line(values[i], value_length(values[i])).verdict))
+            kept.push_back(cache.last_line());
+    }
 }
 
+// Converts section into the cache; the lock is held.
 void convert(const char* section, int valueCount, const char* const* values,
-             const char* cacheName) {
+             const char* cacheName, Conversion& done) {
     bool created = !prefCache.cache;
     if (created) {
-        auto fresh = std::make_unique<ProfileCache>();
-        fresh->name = shown(cacheName);
-        prefCache.cache = std::move(fresh);
-    } else if (has_section(*prefCache.cache, section)) {
+        prefCache.cache = std::make_unique<Profile>(shown(cacheName));
+    } else if (prefCache.cache->find_section(section) != SlotIndex::kEmpty) {
+        done.refused = true;
+        return;
+    }
+    std::vector<const char*> kept;
+    try {
+        append_section(*prefCache.cache, section, valueCount, values, kept);
+    } catch (const std::bad_alloc&) {
+        if (created) prefCache.cache.reset();
+        throw;
+    }
+    done.lineCount = prefCache.cache->line_count();
+    try {
+        done.added.assign(kept.begin(), kept.end());
+    } catch (const std::bad_alloc&) {
+        done.added.clear();   // converted, only the trace of the lines is lost
+    }
+}
+
+void log_conversion(const Conversion& done, const char* section, const char* cacheName) {
+    if (done.refused) {
         VELM_TRACE("Section %s still exists. No values converted\n", section);
         return;
     }
-    ProfileCache& cache = *prefCache.cache;
-    std::size_t before = cache.lines.size();
-    try {
-        std::size_t added = append_section(cache, section, valueCount, values);
-        VELM_TRACE("Converted %d values\n", static_cast<int>(added));
-        VELM_DEBUG("Preference cache %s with %d lines\n", shown(cacheName),
-                   static_cast<int>(cache.lines.size()));
-    } catch (const std::bad_alloc&) {
-        // Out of memory: the cache is left as it was before this call.
-        if (created) {
-            prefCache.cache.reset();
-        } else {
-            truncate_lines(cache, before);
-        }
-    }
+    for (std::size_t i = 0; i < done.added.size(); ++i)
+        VELM_TRACE(i == 0 ? "  Add section line:%s\n" : "  Add line:%s\n", done.added[i].c_str());
+    VELM_TRACE("Converted %d values\n", static_cast<int>(done.added.size()));
+    VELM_DEBUG("Preference cache %s with %d lines\n", shown(cacheName), done.lineCount);
 }
 
 }  // namespace
@@ -87,16 +107,24 @@ extern "C" {
 void VELM_CreateProfileFromPref(const char* section, int valueCount, const char* const* values,
                                 const char* cacheName, unsigned char keepExisting) {
     if (!section) return;
-    if (!keepExisting && prefCache.disabled) prefCache.cache.reset();
+    std::unique_ptr<Profile> discarded;   // freed after the lock is released
+    Conversion done;
     try {
-        convert(section, valueCount, values, cacheName);
+        std::unique_lock<std::shared_mutex> lock(cache_locks().preferences);
+        if (!keepExisting && prefCache.disabled) discarded = std::move(prefCache.cache);
+        convert(section, valueCount, values, cacheName, done);
     } catch (const std::bad_alloc&) {
-        // The cache could not even be created; the next conversion tries again.
+        return;   // the cache is as it was; the next conversion tries again
     }
+    log_conversion(done, section, cacheName);
 }
 
 void VELM_DeletePrefProfile(void) {
-    if (prefCache.disabled) prefCache.cache.reset();
+    if (!prefCache.disabled) return;
+    std::unique_ptr<Profile> discarded;
+    std::unique_lock<std::shared_mutex> lock(cache_locks().preferences);
+    discarded.swap(prefCache.cache);
+    lock.unlock();
 }
 
 int VELM_GetPrivatePreferenceString(const char* section, const char* key,
@@ -105,7 +133,10 @@ int VELM_GetPrivatePreferenceString(const char* section, const char* key,
     (void)profileName;  // there is only the one preference cache
     if (!returned) size = 0;
     put_default(defaultValue, returned, size);
-    if (section && key && prefCache.cache) FindValue(*prefCache.cache, section, key, returned, size);
+    if (section && key) {
+        std::shared_lock<std::shared_mutex> lock(cache_locks().preferences);
+        if (prefCache.cache) put_value(prefCache.cache->find_value(section, key), returned, size);
+    }
     return text_length(returned, size);
 }
 

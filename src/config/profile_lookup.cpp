@@ -1,6 +1,6 @@
 // The everyday lookups of hosts: texts and integers from the preference
 // cache, each shown at debug level.
-#include "config/profile_cache.h"
+#include "config/returned_buffer.h"
 #include "velm_basetool.h"
 
 namespace {

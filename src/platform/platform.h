@@ -92,4 +92,8 @@ const TimeFormatDialect& time_format_dialect();
 enum class Access { exists, read, write };
 int access(const char* path, Access mode);
 
+// Has prepare run before every fork() of the process, parent after it in the
+// parent and child in the child. Does nothing where there is no fork.
+void on_fork(void (*prepare)(), void (*parent)(), void (*child)());
+
 }  // namespace velm::platform

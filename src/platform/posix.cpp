@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -247,6 +248,10 @@ const TimeFormatDialect& time_format_dialect() {
     static const TimeFormatDialect dialect{"aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ%", "_-0^#",
                                            true, "cCxXyY", "deHImMSuUVwWy"};
     return dialect;
+}
+
+void on_fork(void (*prepare)(), void (*parent)(), void (*child)()) {
+    ::pthread_atfork(prepare, parent, child);
 }
 
 }  // namespace velm::platform

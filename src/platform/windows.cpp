@@ -130,4 +130,6 @@ const TimeFormatDialect& time_format_dialect() {
     return dialect;
 }
 
+void on_fork(void (*)(), void (*)(), void (*)()) {}
+
 }  // namespace velm::platform

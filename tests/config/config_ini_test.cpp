@@ -1,24 +1,27 @@
-// The INI reader: line, section and key rules, defaults and sizes, the file
-// cache and the environment that allows reading at all.
+// The INI reader: line, section and key rules, binary bytes, defaults and
+// sizes, the file cache, the environment that allows reading at all, and
+// files that cannot be read.
 #include <climits>
 #include <filesystem>
 
 #include "config/config_fixture.h"
 
 using velm_test::set_env;
+using namespace std::string_literals;
 
 namespace {
 
-const std::string k100(100, 'k');
+const std::string k100(100, 'k'), s300(300, 's');
 
 // What a lookup with the default "d" leaves, as "text|result".
-std::string get(const std::string& file, const char* section, const std::string& key) {
+std::string get(const std::string& file, const std::string& section, const std::string& key) {
     char returned[1100];
-    int result = VELM_GetPrivateProfileString(section, key.c_str(), "d", returned, 1100, file.c_str());
+    int result = VELM_GetPrivateProfileString(section.c_str(), key.c_str(), "d", returned, 1100,
+                                              file.c_str());
     return std::string(returned) + "|" + std::to_string(result);
 }
 
-struct Lookup { const char* section; std::string key, text; };  // text: "d" where nothing is found
+struct Lookup { std::string section, key, text; };  // text: "d" where nothing is found
 
 }  // namespace
 
@@ -28,17 +31,20 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
         "top=1\n[Main]\nMode=fast\nMode = spaced\na=b=c\nab=\nx=\n#x=1\n  #x=1\ntab=v\t\n"
         "trail=v \r \r\nLevel=1\nlevel=2\n" + k100 + "=cut\n[Hdr] #c\nin=1\n [Lead]\nin=2\n"
         "[Blank]  \r\nin=3\n[Long]\n" + k100 + "k=full\n[S]\nk=1\n[T]\n[S]\nk2=2\n"
-        "[Pieces]\nbig=" + std::string(1019, 'v') + "tail=end\n");
+        "[Pieces]\nbig=" + std::string(1019, 'v') + "tail=end\n[Bin]\nnul=a\0b\nhigh=\xff\x80\n"s +
+        "ctl=\x01\x1b\n[\xc4]\nk=upper\n[\xe4]\nk=lower\n[" + s300 + "]\nk=long\nend=no line end");
     const Lookup table[] = {
         {"Main", "MODE", "fast"}, {"mAIN", "Mode ", " spaced"}, {"Main", "a", "b=c"},
         {"Main", "ab", ""}, {"Main", "x", "d"}, {"Main", "#x", "d"}, {"Main", "  #x", "1"},
         {"Main", "tab", "v\t"}, {"Main", "trail", "v"}, {"Main", "level", "1"},
         {"Main", k100 + "zz", "cut"}, {"Long", k100 + "k", "d"}, {"Main", "top", "d"},
         {"Hdr", "in", "d"}, {"Lead", "in", "d"}, {"Blank", "in", "3"}, {"S", "k", "1"},
-        {"S", "k2", "d"}, {"Pieces", "big", std::string(1019, 'v')}, {"Pieces", "tail", "end"}};
+        {"S", "k2", "d"}, {"Pieces", "big", std::string(1019, 'v')}, {"Pieces", "tail", "end"}, {"Bin", "nul", "a"},
+        {"Bin", "b", "d"}, {"bin", "HIGH", "\xff\x80"}, {"Bin", "ctl", "\x01\x1b"},
+        {"\xe4", "k", "lower"}, {s300, "k", "long"}, {s300, "end", "no line end"}};
     for (const Lookup& row : table)
         EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size())) << row.key;
-    EXPECT_EQ(log_lines().back(), "Cache " + file + " 28 values");
+    EXPECT_EQ(log_lines().back(), "Cache " + file + " 39 values");
 }
 
 TEST_F(ConfigTest, ReturnedStaysWithinSize) {
@@ -71,12 +77,15 @@ TEST_F(ConfigTest, FileIsReadOnceUnlessCachingIsOffAndRetriedUntilUsable) {
     EXPECT_EQ(get(fresh, "M", "v"), "new|3");
     velm_test::unset_env("VELM_LIBUSER_EXITS_INI");
     EXPECT_EQ(get(kept, "M", "v") + get(fresh, "M", "v"), "old|3d|0");
+    set_env("VELM_LOCAL", "L");  // alone, it allows reading too
+    EXPECT_EQ(get(fresh, "M", "v"), "new|3");
     const std::string no_ini = "No ini file used (config path is not defined).";
     const std::vector<std::string> expected = {
         no_ini, "  Add line:[M]", "  Add line:v=old", "Cache " + kept + " 2 values",
         fresh + " does not exist", fresh + " does not exist", dir.path() + " could not be opened",
         "  Add line:[M]", "  Add line:v=old", "Cache " + fresh + " 2 values",
-        "  Add line:[M]", "  Add line:v=new", "Cache " + fresh + " 2 values", no_ini};
+        "  Add line:[M]", "  Add line:v=new", "Cache " + fresh + " 2 values", no_ini,
+        "  Add line:[M]", "  Add line:v=new", "Cache " + fresh + " 2 values"};
     EXPECT_EQ(log_lines(), expected);
 }
 
@@ -84,10 +93,10 @@ TEST_F(ConfigTest, IntegerLookupAndNullArgumentsAnswerTheDefault) {
     set_env("VELM_CONFIG", dir.path().c_str());
     std::string file = dir.write("i.ini", "[M]\na=12abc\nb=abc\nc= 7\n");
     const char* f = file.c_str();
-    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "a", 5, f), 12);
-    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "b", 5, f) + VELM_GetPrivateProfileInt("M", "c", 5, f), 7);
-    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "d", INT_MIN, f), INT_MIN);
-    EXPECT_EQ(VELM_GetPrivateProfileInt("N", "a", -5, f), -5);
+    const std::vector<int> numbers = {VELM_GetPrivateProfileInt("M", "a", 5, f), VELM_GetPrivateProfileInt("M", "b", 5, f),
+        VELM_GetPrivateProfileInt("M", "c", 5, f), VELM_GetPrivateProfileInt("M", "d", INT_MIN, f),
+        VELM_GetPrivateProfileInt("N", "a", -5, f)};
+    EXPECT_EQ(numbers, (std::vector<int>{12, 0, 7, INT_MIN, -5}));
     char returned[8];
     EXPECT_EQ(VELM_GetPrivateProfileString(nullptr, "a", "dd", returned, 8, f) +
               VELM_GetPrivateProfileString("M", nullptr, "dd", returned, 8, f) +
@@ -102,7 +111,24 @@ TEST_F(ConfigTest, LongFileNamesAreKeptWhole) {
     set_env("VELM_CONFIG", dir.path().c_str());
     std::string padding;  // two names of over 300 characters that differ only at their end
     for (int i = 0; i < 150; ++i) padding += "./";
-    std::string a = dir.write(padding + "a.ini", "[M]\nv=a\n");
-    std::string b = dir.write(padding + "b.ini", "[M]\nv=b\n");
-    EXPECT_EQ(get(a, "M", "v") + get(b, "M", "v"), "a|1b|1");
+    EXPECT_EQ(get(dir.write(padding + "a", "[M]\nv=a\n"), "M", "v") + get(dir.write(padding + "b", "[M]\nv=b\n"), "M", "v"), "a|1b|1");
+}
+
+TEST_F(ConfigTest, UnreadableFilesAnswerTheDefaultAndAreTriedAgain) {
+    set_env("VELM_CONFIG", dir.path().c_str());
+    const std::string failing = "/proc/self/mem";  // opens, then fails at the first read
+    if (velm_test::file_exists(failing)) {
+        EXPECT_EQ(get(failing, "M", "v") + get(failing, "M", "v"), "d|0d|0");
+        const std::string error = "ERROR: reading " + failing + " failed; the file is not cached";
+        EXPECT_EQ(log_lines(), std::vector<std::string>(2, error));
+    }
+    if (!velm_test::can_drop_privileges()) GTEST_SKIP() << "no unprivileged user to drop to";
+    const std::string file = dir.write("secret.ini", "[M]\nv=1\n");
+    std::filesystem::permissions(file, std::filesystem::perms::none);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);  // for the child's log
+    EXPECT_EQ(velm_test::run_unprivileged([&] {
+        std::string returned = "GGGG";
+        int result = VELM_GetPrivateProfileString("M", "v", "d", &returned[0], 3, file.c_str());
+        return result == 0 && returned == "d\0\0G"s && log_lines().back() == file + " could not be opened";
+    }), 1);
 }

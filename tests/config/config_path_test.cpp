@@ -1,5 +1,7 @@
-// The configuration directory: precedence of its variables, the one warning.
+// The configuration directory: precedence of its variables, the one warning,
+// whichever threads make the first call together.
 #include <filesystem>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -31,15 +33,17 @@ TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
         if (GetParam().env[i]) velm_test::set_env(names[i], GetParam().env[i]);
         else velm_test::unset_env(names[i]);
     }
-    const char* first = VELM_GetCfgPath();
+    std::vector<const char*> first(4);
+    std::vector<std::thread> callers;
+    for (const char*& answer : first) callers.emplace_back([&answer] { answer = VELM_GetCfgPath(); });
+    for (std::thread& caller : callers) caller.join();
     velm_test::set_env("VELM_CONFIG", "changed");
-    EXPECT_EQ(VELM_GetCfgPath(), first);
-    EXPECT_EQ(first, GetParam().expected);
+    EXPECT_EQ(first, std::vector<const char*>(4, VELM_GetCfgPath()));
+    EXPECT_EQ(first[0], GetParam().expected);
     EXPECT_EQ(out.finish(), GetParam().warns ? "Warning VELM_LOCAL or VELM_CONFIG not set. Set to:" +
                                                    GetParam().expected + "\n" : "");
 }
 
-// Row 1 is the empty VELM_CONFIG, rows 8 and 9 the overlong directories.
 // Row 1 is the empty VELM_CONFIG, rows 8 and 9 the overlong directories.
 INSTANTIATE_TEST_SUITE_P(Env, ConfigPath, testing::Values(
     Row{{"C", "L", "V"}, "C", false}, Row{{"", "L"}, "", false},

@@ -29,8 +29,8 @@ TEST_F(ConfigTest, ConversionKeepsQualifyingValuesAndRefusesASecondOne) {
 
 TEST_F(ConfigTest, DisabledCacheIsRebuiltUnlessKeptAndCanBeDeleted) {
     char returned[8];
-    EXPECT_EQ(VELM_GetPrivatePreferenceString("A", "a", "dflt", returned, 8, nullptr), 4);
-    EXPECT_EQ(VELM_GetPrivatePreferenceString("A", "a", "12345678", returned, 8, ""), 0);
+    EXPECT_EQ(VELM_GetPrivatePreferenceString("A", "a", "dflt", returned, 8, nullptr) +
+              VELM_GetPrivatePreferenceString("A", "a", "12345678", returned, 8, ""), 4);
     std::string longValue = "k=" + std::string(1100, 'v');
     const char* const a[] = {"a=1"};
     const char* const b[] = {"b=2", longValue.c_str(), "[C]"};
@@ -46,6 +46,26 @@ TEST_F(ConfigTest, DisabledCacheIsRebuiltUnlessKeptAndCanBeDeleted) {
     EXPECT_EQ(lookup("B", "b") + lookup("A", "a") + lookup("C", "a"), "21-");
     VELM_DeletePrefProfile();
     EXPECT_EQ(lookup("B", "b"), "-");
+    const std::string s300(300, 's'), name400(400, 'c'), binary = "k=v\x80";  // beyond the fixed fields
+    VELM_CreateProfileFromPref(s300.c_str(), 1, std::vector<const char*>{binary.c_str()}.data(), name400.c_str(), 0);
+    EXPECT_EQ(lookup(s300.c_str(), "k"), "v\x80");
+}
+
+TEST_F(ConfigTest, NullArgumentsAnswerTheDefault) {
+    const char* const values[] = {"k=v"};
+    VELM_CreateProfileFromPref(nullptr, 1, values, "P", 0);  // no section: nothing converted
+    VELM_CreateProfileFromPref("S", -1, values, nullptr, 0);
+    char returned[1024];
+    EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "k", "d", returned, 8, nullptr) +
+              VELM_GetPrivatePreferenceString("S", nullptr, "d", returned, 8, nullptr) +
+              VELM_GetPrivatePreferenceString("S", "k", "d", nullptr, 8, "x"), 2);
+    VELM_GetProfileString(nullptr, nullptr, returned, "dd", nullptr);
+    EXPECT_STREQ(returned, "dd");
+    VELM_GetProfileString("S", "k", nullptr, "dd", "x");
+    EXPECT_EQ(VELM_GetIniInt(nullptr, "k", 5), 5);
+    const std::vector<std::string> expected = {"  Add section line:[S]", "Converted 1 values",
+        "Preference cache  with 1 lines", "GetProfile: .=dd", "GetProfile: S.k=", "GetProfileInt: .k=5"};
+    EXPECT_EQ(log_lines(), expected);
 }
 
 TEST_F(ConfigTest, ProfileLookupsReadOnlyThePreferenceCacheAndLogWhatTheyFound) {
@@ -58,9 +78,9 @@ TEST_F(ConfigTest, ProfileLookupsReadOnlyThePreferenceCacheAndLogWhatTheyFound) 
     VELM_GetIniString("main", "mode", returned, nullptr);
     EXPECT_STREQ(returned, "fast");
     VELM_GetIniString("main", "Missing", returned, nullptr);
-    EXPECT_EQ(VELM_GetProfileInt("main", "LEVEL", 7, "x"), 3);
-    EXPECT_EQ(VELM_GetIniInt("Main", "n", 7), 12);
-    EXPECT_EQ(VELM_GetIniInt("Main", "Mode", 7), 0);
+    const std::vector<int> numbers = {VELM_GetProfileInt("main", "LEVEL", 7, "x"), VELM_GetIniInt("Main", "n", 7),
+                                      VELM_GetIniInt("Main", "Mode", 7)};
+    EXPECT_EQ(numbers, (std::vector<int>{3, 12, 0}));
     std::vector<std::string> log = log_lines(), tail(log.end() - 6, log.end());
     std::vector<std::string> expected = {
         "GetProfile: main.Missing=abc", "GetProfile: main.mode=fast", "GetProfile: main.Missing=",

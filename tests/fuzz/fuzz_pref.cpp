@@ -1,71 +1,58 @@
-// The preference cache: conversions of arbitrary sections and key=value texts
-// under both settings of the cache switch, interleaved with lookups of names
-// drawn from what was converted, into buffers of exactly their size.
+// The preference cache through its interface: conversions of arbitrary
+// sections and values under both settings of the switch, deletions, and
+// lookups into buffers of exactly their size, which must hold what the walk
+// over the converted lines finds, cut to the buffer, or else the default.
+#include "../config/reference_walk.h"
 #include "fuzz_support.h"
 
-using velm_fuzz::Buffer;
+static std::vector<std::string> seen(1, ""), lines;  // names met so far; what the cache holds
+static bool disabled = false;
 
-static std::vector<std::string> seen;  // sections and texts converted so far, each up to its '='
-
-static void remember(const std::string& text) { seen.push_back(text.substr(0, text.find('='))); }
+static std::string name(FuzzedDataProvider& in) {
+    return in.ConsumeBool() ? seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)]
+                            : velm_fuzz::text(in, 300);
+}
 
 static void convert(FuzzedDataProvider& in) {
-    Buffer section = velm_fuzz::pick(in, seen, 3);
-    std::vector<Buffer> texts;
+    std::string section = name(in);
+    std::vector<std::string> texts;
     std::vector<const char*> values;
-    for (int n = in.ConsumeIntegralInRange(0, 8); n > 0; --n) {
-        std::string text = velm_fuzz::text(in, 1100);
-        texts.emplace_back(text);
-        values.push_back(in.ConsumeProbability<float>() < 0.1f ? nullptr : texts.back().get());
-        remember(text);
-    }
-    remember(section ? section.get() : "");
-    int count = in.ConsumeIntegralInRange(-2, static_cast<int>(values.size()));
-    Buffer cacheName = velm_fuzz::pick(in, seen, 3);
-    VELM_CreateProfileFromPref(section, count, values.empty() ? nullptr : values.data(), cacheName,
-                               in.ConsumeIntegral<unsigned char>());
+    for (int n = in.ConsumeIntegralInRange(0, 8); n > 0; --n) texts.push_back(velm_fuzz::text(in, 1100));
+    for (const std::string& text : texts) values.push_back(text.c_str()), seen.push_back(text.substr(0, text.find('=')));
+    bool keep = in.ConsumeBool();
+    VELM_CreateProfileFromPref(section.c_str(), int(values.size()), values.data(), "P", keep);
+    if (!keep && disabled) lines.clear();
+    for (const std::string& line : lines)
+        if (velm_test::same_ignoring_case(line, "[" + section + "]")) return;
+    lines.push_back("[" + section + "]"), seen.push_back(section);
+    for (const std::string& text : texts) velm_test::keep_line(lines, text.substr(0, 1024));
 }
 
 static void look_up(FuzzedDataProvider& in) {
-    Buffer s = velm_fuzz::pick(in, seen, 3), k = velm_fuzz::pick(in, seen, 3);
-    Buffer d = velm_fuzz::pick(in, seen, 3, 1100), p = velm_fuzz::pick(in, seen, 3);
-    switch (in.ConsumeIntegralInRange(0, 4)) {
-        case 0: {
-            unsigned size = in.ConsumeIntegralInRange(0u, 1100u);
-            Buffer returned(size);
-            int length = VELM_GetPrivatePreferenceString(s, k, d, returned, size, p);
-            FUZZ_CHECK(size ? std::strlen(returned) == std::size_t(length) : length == 0);
-            break;
-        }
-        case 1: case 2: {  // these write up to 1024 bytes
-            Buffer returned(1024);
-            if (in.ConsumeBool()) VELM_GetProfileString(s, k, returned, d, p);
-            else VELM_GetIniString(s, k, returned, d);
-            FUZZ_CHECK(std::memchr(returned, '\0', 1024) != nullptr);
-            break;
-        }
-        case 3: VELM_GetProfileInt(s, k, in.ConsumeIntegral<int>(), p); break;
-        default: VELM_GetIniInt(s, k, in.ConsumeIntegral<int>());
-    }
+    std::string section = name(in), key = name(in), fallback = velm_fuzz::text(in, 40);
+    unsigned size = in.ConsumeIntegralInRange(0u, 1100u);
+    velm_fuzz::Buffer returned(size);
+    int length = VELM_GetPrivatePreferenceString(section.c_str(), key.c_str(), fallback.c_str(), returned, size, "");
+    if (size == 0) return FUZZ_CHECK(length == 0);
+    std::string want = velm_test::walk_lookup(lines, section, key).value_or(fallback.size() < size ? fallback : "");
+    FUZZ_CHECK(std::string(returned.get(), length) == want.substr(0, size - 1) && returned[length] == '\0');
 }
 
-// Every conversion and lookup goes through the log too.
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return velm_fuzz::quiet_log(1); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    seen.assign(1, "");
     while (in.remaining_bytes() > 0) {
-        int choice = in.ConsumeIntegralInRange(0, 5);
-        if (choice <= 1) convert(in);
-        else if (choice == 2) VELM_SetDisableLocPrefCache(in.ConsumeIntegral<unsigned char>());
-        else if (choice == 3) VELM_DeletePrefProfile();
-        else look_up(in);
+        switch (in.ConsumeIntegralInRange(0, 3)) {
+            case 0: convert(in); break;
+            case 1: VELM_SetDisableLocPrefCache(disabled = in.ConsumeBool()); break;
+            case 2: VELM_DeletePrefProfile(), lines.resize(disabled ? 0 : lines.size()); break;
+            default: look_up(in);
+        }
     }
     // Each input starts from no cache, so that a finding replays alone.
-    VELM_SetDisableLocPrefCache(1);
-    VELM_DeletePrefProfile();
-    VELM_SetDisableLocPrefCache(0);
+    VELM_SetDisableLocPrefCache(1), VELM_DeletePrefProfile(), VELM_SetDisableLocPrefCache(0);
+    disabled = false, lines.clear(), seen.assign(1, "");
     velm_fuzz::keep_session_file_small();
     return 0;
 }

@@ -1,0 +1,115 @@
+// One in-memory profile (the kept lines of an INI file, or the preference
+// cache) with the rule that decides what becomes of each line and the section
+// and key lookup. Lines are held in one buffer; the first header of every
+// section and the first entry of every key in it are indexed as they arrive,
+// so a lookup costs the same in a file of ten lines or of ten million.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/slot_index.h"
+
+namespace velm::config {
+
+// Only the first 100 characters of a key take part in a lookup.
+constexpr std::size_t kKeyLength = 100;
+
+// What became of a line offered to a profile.
+enum class LineVerdict {
+    header,             // kept: opens its section
+    entry,              // kept: the first entry of its key in a section
+    empty,              // dropped: nothing left after trimming
+    tooShort,           // dropped: fewer than 3 characters
+    comment,            // dropped: begins with '#'
+    namesNoSection,     // kept, never found: begins with '[' but is no "[name]"
+    secondHeader,       // kept, never found: a section named above already
+    noEquals,           // kept, never found: neither a header nor an entry
+    aboveFirstHeader,   // kept, never found: an entry before any section
+    underSecondHeader,  // kept, never found: below a second header of a section
+    underNoSection,     // kept, never found: below a '[' line that names no section
+    keyTooLong,         // kept, never found: a key of more than 100 characters
+    secondEntry,        // kept, never found: its key stood earlier in the section
+};
+
+// Whether a line with this verdict is stored (and traced as added).
+inline bool is_kept(LineVerdict verdict) {
+    return verdict != LineVerdict::empty && verdict != LineVerdict::tooShort &&
+           verdict != LineVerdict::comment;
+}
+
+struct LineClass {
+    LineVerdict verdict;
+    std::size_t length;                           // of the line after trimming
+    std::size_t keyLength = std::string::npos;    // characters before the first '=', or npos
+};
+
+class Profile {
+public:
+    explicit Profile(std::string name) : name_(std::move(name)) {}
+
+    // Trims the first length characters of text at their end and keeps them
+    // if they make a line worth keeping. Says what became of the line; a
+    // dropped line changes nothing. May throw bad_alloc.
+    LineClass add_line(const char* text, std::size_t length);
+
+    // Keeps text as it stands, without trimming or the keep rule. May throw
+    // bad_alloc.
+    LineClass append_line(const char* text, std::size_t length);
+
+    // As add_line, but leaves the line out of the indexes until
+    // index_stored_lines: a whole file is indexed in one pass, its size known.
+    // True when the line is kept. May throw bad_alloc.
+    bool store_line(const char* text, std::size_t length);
+
+    // Indexes the lines that store_line kept, in their order. May throw
+    // bad_alloc.
+    void index_stored_lines();
+
+    // Makes room for lines totalling bytes characters, of which up to lines
+    // are entries, so that adding them cannot fail half-way. May throw
+    // bad_alloc, and then nothing changed.
+    void reserve(std::size_t bytes, std::size_t lines);
+
+    // The header number of the first header of section, or kEmpty.
+    std::uint32_t find_section(const char* section) const;
+
+    // The value of key (its first 100 characters) under the first header of
+    // section, NUL-terminated inside the profile; null when not found.
+    const char* find_value(const char* section, const char* key) const;
+
+    // The text of the line kept last.
+    const char* last_line() const { return text_.data() + lastLine_; }
+
+    int line_count() const { return lineCount_; }
+    const std::string& name() const { return name_; }
+
+private:
+    enum class Place { beforeFirstHeader, inSection, underSecondHeader, underNoSection };
+
+    std::uint32_t store(const char* text, std::size_t length);
+    LineVerdict index_line(std::uint32_t offset, std::size_t length);
+    void look_ahead(std::size_t& ahead, std::size_t& headersAhead) const;
+    LineVerdict take_header(std::uint32_t offset, std::size_t length);
+    LineVerdict take_entry(std::uint32_t offset, std::size_t keyLength);
+    std::uint32_t header_of(std::uint32_t offset) const;
+    std::uint64_t section_hash_of(std::uint32_t header) const;
+    std::uint64_t key_hash_of(std::uint32_t offset) const;
+    bool entry_matches(std::uint32_t offset, std::uint32_t header, const char* key,
+                       std::size_t keyLength) const;
+
+    std::string name_;                     // file name or cache name, kept whole
+    std::string text_;                     // the kept lines, each ended by a NUL
+    std::vector<std::uint32_t> headers_;   // offsets of the lines that begin with '['
+    SlotIndex sections_;                   // header number of each section's first header
+    SlotIndex keys_;                       // offset of each key's first entry in a section
+    std::uint32_t lastLine_ = 0;           // offset of the line kept last
+    std::size_t indexedTo_ = 0;            // text_ up to here is indexed
+    std::size_t storedHeaders_ = 0;        // lines beginning with '[' stored, not yet indexed
+    int lineCount_ = 0;                    // lines kept
+    Place place_ = Place::beforeFirstHeader;   // where the next entry would stand
+};
+
+}  // namespace velm::config

@@ -1,0 +1,42 @@
+#include "config/returned_buffer.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "common/text.h"
+
+namespace velm::config {
+
+void put_default(const char* defaultValue, char* returned, unsigned int size) {
+    if (!returned || size == 0) return;
+    std::size_t length = defaultValue ? std::strlen(defaultValue) : 0;
+    if (!defaultValue || length >= size) {
+        returned[0] = '\0';
+        return;
+    }
+    std::memcpy(returned, defaultValue, length);
+    std::memset(returned + length, 0, size - length);
+}
+
+void put_value(const char* value, char* returned, unsigned int size) {
+    if (value && returned) common::copy_cut(returned, size, value);
+}
+
+int text_length(const char* returned, unsigned int size) {
+    if (!returned || size == 0) return 0;
+    const void* end = std::memchr(returned, '\0', size);
+    std::size_t length = end ? static_cast<const char*>(end) - returned : size;
+    return length > INT_MAX ? INT_MAX : static_cast<int>(length);
+}
+
+int lookup_int(TextLookup lookup, const char* section, const char* key, int defaultValue,
+               const char* name) {
+    char defaultText[16];
+    std::snprintf(defaultText, sizeof defaultText, "%d", defaultValue);
+    char buffer[1025] = {};
+    lookup(section, key, defaultText, buffer, 1024, name);
+    return common::leading_int(buffer);
+}
+
+}  // namespace velm::config

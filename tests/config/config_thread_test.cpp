@@ -1,0 +1,78 @@
+// The caches from many threads at once: every answer is one that they held at
+// some moment, and a child forked amid lookups finds them whole and free.
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+#include "velm_basetool.h"
+
+namespace {
+
+constexpr int kFiles = 300, kSections = 40;
+
+// Runs each body on a thread of its own, all started together.
+void run_together(const std::vector<std::function<void()>>& bodies) {
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (const auto& body : bodies) threads.emplace_back([&go, &body] { while (!go) {} body(); });
+    go = true;
+    for (std::thread& thread : threads) thread.join();
+}
+
+// Converts the sections round by round, deleting the cache now and then;
+// section n holds k=n.
+void convert_and_delete(int rounds) {
+    for (int round = 0; round < rounds; ++round) {
+        std::string section = std::to_string(round % kSections), value = "k=" + section;
+        const char* values[] = {"x=1", value.c_str()};
+        VELM_CreateProfileFromPref(section.c_str(), 2, values, "P", round % 3 != 0);
+        if (round % 11 == 0) VELM_DeletePrefProfile();
+    }
+}
+
+}  // namespace
+
+TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeld) {
+    velm_test::ScratchDir dir;
+    velm_test::set_env("VELM_CONFIG", dir.path().c_str());
+    VELM_SetDisableLocPrefCache(1);
+    for (int i = 0; i < kFiles; ++i) dir.write(std::to_string(i), "[M]\nk=" + std::to_string(i) + "\n");
+    std::atomic<int> writing{2};
+    std::vector<std::vector<std::string>> wrong(5);
+    // A section holds its own number or is absent; a file always holds its own.
+    auto look_up = [&](int section, int file, std::vector<std::string>& out) {
+        char s[16], f[16];
+        VELM_GetPrivatePreferenceString(std::to_string(section).c_str(), "K", "-", s, 16, "");
+        VELM_GetPrivateProfileString("m", "k", "-", f, 16, dir.file(std::to_string(file)).c_str());
+        if ((s != std::string("-") && s != std::to_string(section)) || f != std::to_string(file))
+            out.push_back(std::to_string(section) + ":" + s + " " + std::to_string(file) + ":" + f);
+    };
+    std::vector<std::function<void()>> bodies = {[&] { convert_and_delete(3000), --writing; },
+        [&] { for (int i = 0; i < kFiles; ++i) look_up(i % kSections, i, wrong[0]); --writing; }};
+    for (int t = 1; t <= 4; ++t) {
+        bodies.push_back([&, t] {
+            for (int n = 0; writing > 0 || n < 500; ++n)
+                look_up((n + t) % kSections, (n * 31 + t * 97) % kFiles, wrong[t]);
+        });
+    }
+    run_together(bodies);
+    EXPECT_EQ(wrong, std::vector<std::vector<std::string>>(5));
+}
+
+TEST(ConfigThreads, ChildForkedAmidConversionsAndLookupsUsesTheCache) {
+    std::atomic<bool> stop{false};
+    std::thread writer([&] { while (!stop) convert_and_delete(kSections); });
+    std::vector<int> statuses;
+    for (int i = 0; i < 20; ++i) {
+        statuses.push_back(velm_test::run_unprivileged([] {
+            convert_and_delete(kSections);  // hangs if a lock stayed taken
+            return VELM_GetProfileInt(std::to_string(kSections - 1).c_str(), "k", -1, "");
+        }));
+    }
+    stop = true;
+    writer.join();
+    if (statuses[0] == -1) GTEST_SKIP() << "no fork on this system";
+    EXPECT_EQ(statuses, std::vector<int>(20, kSections - 1));
+}

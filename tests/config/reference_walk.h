@@ -1,0 +1,39 @@
+// The lookup as a plain walk over the lines, as the INI rules read: the
+// indexed profile must answer exactly as this does.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velm_test {
+
+inline bool same_ignoring_case(std::string a, std::string b) {
+    for (std::string* text : {&a, &b})
+        for (char& c : *text) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    return a == b;
+}
+
+// Keeps what a profile keeps of raw: up to a NUL, trimmed at the end, 3
+// characters or more, no '#' first.
+inline void keep_line(std::vector<std::string>& kept, std::string raw) {
+    raw = raw.substr(0, raw.find('\0'));
+    raw.erase(raw.find_last_not_of("\r\n") + 1);
+    raw.erase(raw.find_last_not_of(" \r") + 1);
+    if (raw.size() >= 3 && raw[0] != '#') kept.push_back(raw);
+}
+
+// The value of key (its first 100 characters) under the first header of section.
+inline std::optional<std::string> walk_lookup(const std::vector<std::string>& lines,
+                                              const std::string& section, const std::string& key) {
+    bool inside = false;
+    for (const std::string& line : lines) {
+        if (!inside) inside = same_ignoring_case(line, "[" + section + "]");
+        else if (line[0] == '[') return std::nullopt;
+        else if (line.find('=') != std::string::npos && same_ignoring_case(line.substr(0, line.find('=')), key.substr(0, 100)))
+            return line.substr(line.find('=') + 1);
+    }
+    return std::nullopt;
+}
+
+}  // namespace velm_test
