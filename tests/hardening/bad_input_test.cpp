@@ -27,32 +27,6 @@ TEST_F(LogTest, NullFormatsAndNamesWriteNothingAndBinaryBytesPassUnchanged) {
     EXPECT_EQ(session_lines(), Lines{binary});
 }
 
-class LogFileCannotBeCreated : public LogTest, public testing::WithParamInterface<int> {};
-
-// A file where the log directory should be, a directory where the log file
-// should be, and a log directory the process may not write to.
-TEST_P(LogFileCannotBeCreated, ReportsOnStandardOutputAndTouchesNothing) {
-    std::string plain = dir.write("plain", "x"), path = expected_log("veserver_VELM_");
-    if (GetParam() == 0) set_env("VE_TMP_DIR", plain.c_str());
-    if (GetParam() == 1) fs::create_directory(path);
-    if (GetParam() == 2 && !can_drop_privileges()) GTEST_SKIP() << "Wine has no unprivileged user to drop to";
-    auto attempt = [&] {
-        StdoutCapture out;
-        VELM_ERROR("message\n");
-        Lines lines = split_lines(out.finish());
-        for (std::string& line : lines) line = without_timestamp(line);
-        std::string tried = VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "";
-        bool reported = lines == Lines{"Can't open VE Quillan-Mor Kest-Session-LogFile " + tried, "message"};
-        return reported && VELM_GetLogLevelStdOut() == 1 ? 0 : 1;
-    };
-    EXPECT_EQ(GetParam() == 2 ? run_unprivileged(attempt) : attempt(), 0);
-    EXPECT_EQ(read_file(plain), "x");
-    EXPECT_EQ(fs::is_directory(path), GetParam() == 1);
-    EXPECT_EQ(fs::is_regular_file(path), false);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, LogFileCannotBeCreated, testing::Values(0, 1, 2), row_number);
-
 TEST_F(LogTest, EmptyAndOverlongPathsFailAndTheReportIsCut) {
     const std::string longPath = dir.path() + "/" + std::string(5000, 'p'), other = dir.write("f", "x");
     for (const std::string& path : {std::string(), longPath}) {

@@ -1,5 +1,6 @@
 // The writer: initialisation from the environment, the session log file and
 // its header, line format, capacity, the failed opening.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -7,6 +8,8 @@
 #include "log/log_fixture.h"
 
 #if !defined(_WIN32)
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -17,6 +20,11 @@ using velm_test::split_lines;
 using velm_test::StdoutCapture;
 using velm_test::without_timestamp;
 using Lines = std::vector<std::string>;
+#if defined(_WIN32)
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
 
 TEST_F(LogTest, DroppedFirstMessageInitialisesButCreatesNoFile) {
     EXPECT_EQ(VELM_GetLogLevel(), -3);
@@ -31,8 +39,8 @@ TEST_F(LogTest, DroppedFirstMessageInitialisesButCreatesNoFile) {
     EXPECT_FALSE(velm_test::file_exists(expected_log("veserver_VELM_")));
 }
 
-TEST_F(LogTest, FirstErrorCreatesFileWithHeaderAndEchoesOnlyTheError) {
-    // A file left by an earlier process with the same id is emptied.
+TEST_F(LogTest, FirstErrorAppendsHeaderAndErrorAndEchoesOnlyTheError) {
+    // A file left by an earlier process with the same id keeps its lines.
     std::string path = dir.write("veserver_VELM_" + std::to_string(pid()) + ".log", "old\n");
     StdoutCapture out;
     VELM_ERROR("disk %s full\n", "C:");
@@ -40,8 +48,19 @@ TEST_F(LogTest, FirstErrorCreatesFileWithHeaderAndEchoesOnlyTheError) {
 
     ASSERT_NE(VELM_GetLogFilePath(), nullptr);
     EXPECT_EQ(VELM_GetLogFilePath(), path);
+    std::string bytes = velm_test::read_file(path);
+    // Every line of ours ends in the platform's line end, the header's too.
+    std::size_t lf = 0, crlf = 0;
+    for (std::size_t i = 4; i < bytes.size(); ++i) {  // after the earlier "old\n"
+        lf += bytes[i] == '\n';
+        crlf += bytes[i] == '\n' && bytes[i - 1] == '\r';
+    }
+    EXPECT_EQ(lf, 7u);
+    EXPECT_EQ(crlf, kWindows ? 7u : 0u);
     Lines lines = read_lines(path);
-    ASSERT_EQ(lines.size(), 7u);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "old");
+    lines.erase(lines.begin());
     const std::string tool = "  VELM Base-Tool                     (V11.2.2.1)  ";
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4),
               (Lines{"  ### VE Quillan-Mor Kest Log-File ###", "",
@@ -178,45 +197,69 @@ TEST_F(LogTest, MessageIsCutAtItsCapacity) {
     EXPECT_EQ(file.substr(file.size() - expected.size()), expected);
 }
 
-// A missing log directory, a directory path that leaves no room for the file
-// name, and (POSIX) a symbolic link planted at the file's path.
-class UnopenableSessionFile : public LogTest, public testing::WithParamInterface<int> {};
+// What stands at (or instead of) the session log file's path. plant returns
+// the log directory to use and may name the file that must keep its bytes.
+struct Hostile {
+    std::string name;
+    std::string (*plant)(const velm_test::ScratchDir& dir, const std::string& log, std::string& kept);
+    bool posixOnly = false, unprivileged = false;
+};
 
-TEST_P(UnopenableSessionFile, FallsBackToStandardOutputOnce) {
-    std::string directory = GetParam() == 1 ? dir.path() + std::string(1100, 'd') : dir.file("missing");
-    std::string victim = dir.write("victim", "keep me");
-    if (GetParam() == 2) {
-#if defined(_WIN32)
-        GTEST_SKIP() << "no symbolic links to plant under Wine";
-#else
-        directory = dir.path();
-        ASSERT_EQ(symlink(victim.c_str(), expected_log("veserver_VELM_").c_str()), 0);
-#endif
-    }
-    velm_test::set_env("VE_TMP_DIR", directory.c_str());
-    StdoutCapture out;
-    VELM_ERROR("first\n");
-    VELM_TRACE("trace\n");
-    VELM_PRINT_VERINFO("version\n");  // level 7 stays off standard output
-    std::string printed = out.finish();
-    std::string path = (std::filesystem::path(directory) /
-                        ("veserver_VELM_" + std::to_string(pid()) + ".log")).string().substr(0, 1024);
-    ASSERT_NE(VELM_GetLogFilePath(), nullptr);
-    EXPECT_EQ(VELM_GetLogFilePath(), path);  // the path tried, cut to its buffer
-    EXPECT_EQ(VELM_GetLogLevelStdOut(), 1);
-    EXPECT_EQ(velm_test::read_file(victim), "keep me");
-    // The report is timestamped and, like any message, cut at its capacity.
-    std::string report = "Can't open VE Quillan-Mor Kest-Session-LogFile " + path + "\n";
-    EXPECT_TRUE(has_timestamp_at(printed));
-    std::string plain;
-    for (std::size_t i = 0; i < printed.size();) {
-        if (has_timestamp_at(printed, i)) i += 26;
-        else plain += printed[i++];
-    }
-    EXPECT_EQ(plain, report.substr(0, 1056) + "first\ntrace\n");
+class UnopenableSessionFile : public LogTest, public testing::WithParamInterface<Hostile> {};
+
+TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
+    if (GetParam().posixOnly && kWindows) GTEST_SKIP() << "no such file or user under Wine";
+    const std::string victim = dir.write("victim", "keep me");
+    auto attempt = [&] {  // in a child of its own, whose pid names the file
+        std::string kept = victim;
+        std::string directory = GetParam().plant(dir, expected_log("veserver_VELM_"), kept);
+        velm_test::set_env("VE_TMP_DIR", directory.c_str());
+        StdoutCapture out;
+        VELM_ERROR("first\n");
+        VELM_TRACE("trace\n");
+        VELM_PRINT_VERINFO("version\n");  // level 7 stays off standard output
+        std::string printed = out.finish(), plain;
+        for (std::size_t i = 0; i < printed.size();) {
+            if (has_timestamp_at(printed, i)) i += 26;
+            else plain += printed[i++];
+        }
+        std::string path = (std::filesystem::path(directory) /
+                            ("veserver_VELM_" + std::to_string(pid()) + ".log")).string().substr(0, 1024);
+        // The report is timestamped and, like any message, cut at its capacity.
+        std::string report = ("Can't open VE Quillan-Mor Kest-Session-LogFile " + path + "\n").substr(0, 1056);
+        std::size_t reason = report.size() + std::string("Reason: ").size();
+        return (VELM_GetLogFilePath() && VELM_GetLogFilePath() == path ? 0 : 1) |
+               (VELM_GetLogLevelStdOut() == 1 ? 0 : 2) | (has_timestamp_at(printed) ? 0 : 4) |
+               (plain.substr(0, reason) == report + "Reason: " ? 0 : 8) |
+               (plain.find('\n', reason) == plain.size() - 13 ? 0 : 16) |
+               (plain.substr(plain.size() - 12) == "first\ntrace\n" ? 0 : 32) |
+               (velm_test::read_file(kept) == "keep me" ? 0 : 64);
+    };
+    EXPECT_EQ(kWindows ? attempt() : velm_test::run_in_child(attempt, GetParam().unprivileged), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, UnopenableSessionFile, testing::Values(0, 1, 2), velm_test::row_number);
+namespace fs = std::filesystem;
+
+const Hostile kHostile[] = {
+    {"MissingDirectory", [](auto& dir, auto&, auto&) { return dir.file("missing"); }},
+    {"PathTooLong", [](auto& dir, auto&, auto&) { return dir.path() + std::string(1100, 'd'); }},
+    {"FileAsDirectory", [](auto&, auto&, auto& kept) { return kept; }},
+    {"DirectoryAtPath", [](auto& dir, auto& log, auto&) { return fs::create_directory(log), dir.path(); }},
+    {"UnwritableDirectory", [](auto& dir, auto&, auto&) { return dir.path(); }, true, true},
+    {"SymbolicLink", [](auto& dir, auto& log, auto& kept) {
+         return fs::create_symlink(kept, log), dir.path(); }, true},
+    {"HardLink", [](auto& dir, auto& log, auto& kept) {
+         return fs::create_hard_link(kept, log), dir.path(); }, true},
+#if !defined(_WIN32)
+    {"Fifo", [](auto& dir, auto& log, auto&) { return mkfifo(log.c_str(), 0600), dir.path(); }, true},
+    {"OtherUsersFile", [](auto& dir, auto& log, auto& kept) {
+         kept = dir.write(fs::path(log).filename().string(), "keep me");
+         return chown(log.c_str(), getpwnam("nobody")->pw_uid, 0), dir.path(); }, true},
+#endif
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnopenableSessionFile, testing::ValuesIn(kHostile),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(LogTest, WithoutDirectoryVariablesThePlatformTempIsUsed) {
     velm_test::unset_env("VE_TMP_DIR");

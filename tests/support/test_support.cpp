@@ -85,7 +85,10 @@ std::string read_file(const std::string& path) {
 std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // a Windows line end
+        lines.push_back(line);
+    }
     return lines;
 }
 
@@ -151,18 +154,19 @@ bool can_drop_privileges() {
 #endif
 }
 
-int run_unprivileged(const std::function<int()>& body) {
+int run_in_child(const std::function<int()>& body, bool unprivileged) {
 #if defined(_WIN32)
-    (void)body;
+    (void)body, (void)unprivileged;
     return -1;
 #else
     struct passwd* nobody = getpwnam("nobody");
-    if (!nobody) return -1;
+    if (unprivileged && !nobody) return -1;
     std::fflush(nullptr);
     pid_t child = fork();
     if (child < 0) return -1;
     if (child == 0) {
-        if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(125);
+        alarm(60);  // a hang is a failure, not a stuck test run
+        if (unprivileged && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) _exit(125);
         int code = body();
         std::fflush(nullptr);
         _exit(code);
@@ -172,5 +176,7 @@ int run_unprivileged(const std::function<int()>& body) {
     return WEXITSTATUS(status);
 #endif
 }
+
+int run_unprivileged(const std::function<int()>& body) { return run_in_child(body, true); }
 
 }  // namespace velm_test
