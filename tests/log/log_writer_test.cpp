@@ -9,7 +9,9 @@
 
 #if !defined(_WIN32)
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -309,3 +311,54 @@ TEST_F(LogTest, PrintAndLogGoesThroughTheWriterAtStdOutLevelOne) {
     EXPECT_EQ(session_lines(), Lines{"  both 8"});
 }
 
+
+#if !defined(_WIN32)
+TEST_F(LogTest, LinesTheFileRefusesAreCountedWhenWritingWorksAgain) {
+    EXPECT_EQ(velm_test::run_in_child([] {
+        VELM_SetLogLevel(6);
+        VELM_SetLogLevelStdOut(7);  // the file only
+        VELM_PRINTLOG("start\n");
+        struct stat st;
+        if (stat(VELM_GetLogFilePath(), &st) != 0) return 2;
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {static_cast<rlim_t>(st.st_size) + 40, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);  // room for a line and a part of the next
+        for (int i = 1; i <= 5; ++i) VELM_PRINTLOG("line %d of the full disk\n", i);
+        limit.rlim_cur = RLIM_INFINITY;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        VELM_PRINTLOG("after\n");
+        return session_lines() == Lines{"start", "line 1 of the full disk", "line 2 of the fu",
+                                        "*** 4 log lines lost: the session log file could not be "
+                                        "written ***", "after"} ? 0 : 1;
+    }), 0);
+}
+
+TEST_F(LogTest, EchoedLineIsOutBeforeTheHostExits) {
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    EXPECT_EQ(velm_test::run_in_child([&] {
+        dup2(pipeEnds[1], 1);
+        VELM_ERROR("piped\n");
+        _exit(0);
+        return 1;
+    }), 0);
+    close(pipeEnds[1]);
+    char received[256] = "";
+    EXPECT_GT(read(pipeEnds[0], received, sizeof received - 1), 0);
+    EXPECT_EQ(without_timestamp(received), "piped\n");
+}
+
+TEST_F(LogTest, FileOpenedWithStandardOutputClosedIsPrivateAndGetsNoEcho) {
+    EXPECT_EQ(velm_test::run_in_child([] {
+        umask(0);
+        close(1);
+        VELM_ERROR("once\n");
+        std::fflush(stdout);
+        struct stat st;
+        Lines lines = session_lines();
+        for (std::string& line : lines) line = without_timestamp(line);
+        return (stat(VELM_GetLogFilePath(), &st) == 0 && (st.st_mode & 0777) == 0600 ? 0 : 1) |
+               (lines == Lines{"once"} ? 0 : 2);
+    }), 0);
+}
+#endif
