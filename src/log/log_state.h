@@ -49,8 +49,6 @@ struct LogState {
     int  logFile              = -1;     // the session log file's descriptor; -1: none
     long lostLines            = 0;      // lines the file refused since its last good write
     bool lineCut              = false;  // the file ends inside a line written in part
-    std::int64_t stampSecond  = -1;     // the second stampText shows; -1: none yet
-    char stampText[40]        = "";     // "YYYY/MM/DD-hh:mm:ss UTC - " of stampSecond
     std::mutex writerLock;              // one line at a time, one opening, one initialisation
 };
 

@@ -62,15 +62,23 @@ char* put_digits(char* out, int value, int width) {
     return out + width;
 }
 
-// The "YYYY/MM/DD-hh:mm:ss UTC - " prefix for the current time. Built by hand
-// and kept for the rest of its second: it is most of the cost of a line.
+// The last timestamp a thread built, kept for the rest of its second: it is
+// most of the cost of a line. One per thread, so that lines are built
+// without the lock.
+struct TimestampCache {
+    std::int64_t second = -1;  // the second text shows; -1: none yet
+    char text[40] = "";        // "YYYY/MM/DD-hh:mm:ss UTC - " of second
+};
+thread_local TimestampCache stampCache;
+
+// The "YYYY/MM/DD-hh:mm:ss UTC - " prefix for the current time, built by hand.
 const char* current_timestamp() {
     std::int64_t now = platform::now();
-    if (now == logState.stampSecond) return logState.stampText;
+    if (now == stampCache.second) return stampCache.text;
     std::tm utc;
     if (!platform::utc_time(now, utc) || utc.tm_year + 1900 < 0 || utc.tm_year + 1900 > 9999)
         return "";
-    char* out = logState.stampText;
+    char* out = stampCache.text;
     out = put_digits(out, utc.tm_year + 1900, 4);
     *out++ = '/';
     out = put_digits(out, utc.tm_mon + 1, 2);
@@ -83,8 +91,8 @@ const char* current_timestamp() {
     *out++ = ':';
     out = put_digits(out, utc.tm_sec, 2);
     std::memcpy(out, " UTC - ", sizeof " UTC - ");
-    logState.stampSecond = now;
-    return logState.stampText;
+    stampCache.second = now;
+    return stampCache.text;
 }
 
 // A message after its format is applied, in a heap buffer of the message
@@ -156,8 +164,8 @@ void log_directory(char* out, std::size_t size) {
     }
 }
 
-// Sends one message to the outputs its level reaches, under writerLock.
-void deliver(int level, unsigned char timestamp, const char* message) {
+// Sends one built line to the outputs its level reaches, under writerLock.
+void deliver(int level, const char* line, std::size_t length) {
     bool toFile = logState.logLevel <= level;
     if (toFile && logState.logFile < 0) {
         // No file: from now on everything of level 1 and up is shown on
@@ -167,18 +175,19 @@ void deliver(int level, unsigned char timestamp, const char* message) {
     }
     bool showsOnStdOut = (level != kVersionInfoLevel || logState.printVerInfoStdOut == 1) &&
                          logState.logLevelStdOut <= level;
-    if (!toFile && !showsOnStdOut) return;
-    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
-    std::size_t length = 0;
-    char* line = build_line(stamped ? current_timestamp() : nullptr, message, length);
     if (!line) {
-        if (toFile) ++logState.lostLines;
+        if (toFile) ++logState.lostLines;  // no memory to build it
         return;
     }
     if (toFile) write_to_file(line, length);
     // A failed echo (a closed pipe) is not the log's to report: the file has the line.
     if (showsOnStdOut) platform::write_stdout(line, length);
-    std::free(line);
+}
+
+// The line of a message as both outputs show it; null without memory.
+char* line_of(unsigned char timestamp, const char* message, std::size_t& length) {
+    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
+    return build_line(stamped ? current_timestamp() : nullptr, message, length);
 }
 
 // Formats a line of the writer's own and delivers it like a message.
@@ -187,7 +196,11 @@ void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
     va_start(args, format);
     char* message = format_new_message(format, args);
     va_end(args);
-    if (message) deliver(level, timestamp, message);
+    if (!message) return;
+    std::size_t length = 0;
+    char* line = line_of(timestamp, message, length);
+    deliver(level, line, length);
+    std::free(line);
     std::free(message);
 }
 
@@ -236,19 +249,26 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
     }
     if (drops(level) || !format) return;
 
-    // Formatted before the lock is taken: the host's arguments are read on
-    // its own thread, and other threads' lines need not wait for it.
+    // Formatted and built before the lock is taken: the host's arguments are
+    // read on its own thread, and other threads' lines need not wait for it.
     char* message = format_new_message(format, args);
     if (!message) return;  // no memory: this message is lost, the host goes on
-    {
+    if (!logState.openingDone.load(std::memory_order_acquire)) {
         std::lock_guard<std::mutex> hold(logState.writerLock);
         if (!logState.openingDone) open_session_file();
-        deliver(level, timestamp, message);
     }
+    std::size_t length = 0;
+    char* line = line_of(timestamp, message, length);
     std::free(message);
+    {
+        std::lock_guard<std::mutex> hold(logState.writerLock);
+        deliver(level, line, length);
+    }
+    std::free(line);
 }
 
 }  // namespace velm::log
+
 extern "C" void vVELM_LOG(int level, unsigned char timestamp, const char* format, va_list args) {
     velm::log::write_message(level, timestamp, format, args);
 }
