@@ -33,7 +33,7 @@ constexpr NameField name_field(const char* name) {
 // for a host that logs from its own static constructors. The levels, flags and
 // trace depth are atomics so that the drop test reads them without the lock;
 // everything else is guarded by writerLock.
-struct LogState {
+struct alignas(64) LogState {
     std::atomic<int> logLevel       {-3};  // file level; -3 until initialised
     std::atomic<int> logLevelStdOut {4};   // standard-output level
     std::atomic<int> logLevelSyslog {-3};  // kept and reported only: no system log is written
