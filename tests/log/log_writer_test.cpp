@@ -81,31 +81,35 @@ struct EnvLevels {
     const char* stdOut;  // (null: unset)
     const char* syslog;
     int file, out, sys;  // the levels after the first message
+    const char* stamp;   // VELM_LOG_TIMESTAMP, and whether it switches timestamps on
+    bool stamped;
 };
 
 class LevelsFromEnvironment : public LogTest, public testing::WithParamInterface<EnvLevels> {};
 
-TEST_P(LevelsFromEnvironment, FileLevelIsTheLeastOfTheThree) {
+TEST_P(LevelsFromEnvironment, FileLevelIsTheLeastOfTheThreeAndYesStampsLines) {
     const EnvLevels& row = GetParam();
-    if (row.level) velm_test::set_env("VELM_LOG_LEVEL", row.level);
-    if (row.stdOut) velm_test::set_env("VELM_LOG_LEVEL_STDOUT", row.stdOut);
-    if (row.syslog) velm_test::set_env("VELM_LOG_LEVEL_SYSLOG", row.syslog);
+    const char* names[] = {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP"};
+    const char* values[] = {row.level, row.stdOut, row.syslog, row.stamp};
+    for (int i = 0; i < 4; ++i) if (values[i]) velm_test::set_env(names[i], values[i]);
     StdoutCapture out;
     VELM_LOG(0, 0, "never shown\n");
     EXPECT_EQ(out.finish(), "");
-    EXPECT_EQ(VELM_GetLogLevel(), row.file);
-    EXPECT_EQ(VELM_GetLogLevelStdOut(), row.out);
-    EXPECT_EQ(VELM_GetLogLevelSyslog(), row.sys);
+    EXPECT_EQ((std::vector<int>{VELM_GetLogLevel(), VELM_GetLogLevelStdOut(), VELM_GetLogLevelSyslog()}),
+              (std::vector<int>{row.file, row.out, row.sys}));
+    VELM_PRINTLOG("p\n");
+    ASSERT_EQ(session_lines().size(), 1u);
+    EXPECT_EQ(has_timestamp_at(session_lines()[0]), row.stamped);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Env, LevelsFromEnvironment,
-    testing::Values(EnvLevels{"abc", nullptr, nullptr, 1, 4, 4},
-                    EnvLevels{"6", nullptr, nullptr, 4, 4, 4},  // alone it never raises
-                    EnvLevels{"6", "6", "6", 6, 6, 6},
-                    EnvLevels{" +2x", nullptr, nullptr, 2, 4, 4},
-                    EnvLevels{nullptr, "1", nullptr, 1, 1, 4},
-                    EnvLevels{"99999999999", "-5", "3", 1, 1, 3}),
+    testing::Values(EnvLevels{"abc", nullptr, nullptr, 1, 4, 4, "yes", true},
+                    EnvLevels{"6", nullptr, nullptr, 4, 4, 4, "no", false},  // alone it never raises
+                    EnvLevels{"6", "6", "6", 6, 6, 6, "Y", true},
+                    EnvLevels{" +2x", nullptr, nullptr, 2, 4, 4, "0", false},
+                    EnvLevels{nullptr, "1", nullptr, 1, 1, 4, "1", true},
+                    EnvLevels{"99999999999", "-5", "3", 1, 1, 3, "true", false}),
     velm_test::row_number);
 
 TEST_F(LogTest, LevelSetBeforeFirstMessageKeepsTheEnvironmentUnread) {
@@ -119,23 +123,6 @@ TEST_F(LogTest, LevelSetBeforeFirstMessageKeepsTheEnvironmentUnread) {
     EXPECT_EQ(VELM_GetLogLevelSyslog(), -3);
     EXPECT_EQ(session_lines(), Lines{"w"});  // no timestamp either
 }
-
-class TimestampFromEnvironment
-    : public LogTest, public testing::WithParamInterface<std::pair<const char*, bool>> {};
-
-TEST_P(TimestampFromEnvironment, OnlyYesLikeValuesSwitchItOn) {
-    velm_test::set_env("VELM_LOG_TIMESTAMP", GetParam().first);
-    VELM_PRINTLOG("p\n");
-    Lines lines = session_lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(has_timestamp_at(lines[0]), GetParam().second);
-}
-
-INSTANTIATE_TEST_SUITE_P(Env, TimestampFromEnvironment,
-                         testing::Values(std::pair{"yes", true}, std::pair{"Y", true},
-                                         std::pair{"1", true}, std::pair{"no", false},
-                                         std::pair{"0", false}, std::pair{"true", false}),
-                         velm_test::row_number);
 
 TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestamp) {
     VELM_SetLogLevel(1);
@@ -162,30 +149,21 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestamp) {
     }
 }
 
-TEST_F(LogTest, TimestampFlagStampsEveryLineAndHeader) {
+TEST_F(LogTest, TimestampFlagAndIndentationReachEveryLineAndTheHeader) {
+    VELM_DecTraceSpaces();  // stays at 0, so three increments give depth 3
+    for (int i = 0; i < 3; ++i) VELM_IncTraceSpaces();
     VELM_SetLogTimestamp(2);
-    VELM_PRINTLOG("p\n");
+    StdoutCapture out;
+    VELM_PRINTLOG("deep\n");
+    std::string printed = out.finish();
     Lines lines = read_lines(VELM_GetLogFilePath());
     ASSERT_EQ(lines.size(), 7u);
     // The first header message holds two line ends: its second line is bare.
     EXPECT_EQ(lines[1], "");
-    for (std::size_t i : {0, 2, 3, 4, 5, 6}) EXPECT_TRUE(has_timestamp_at(lines[i])) << lines[i];
-    EXPECT_EQ(lines[3].size(), 26u);  // an empty header line becomes a bare prefix
-}
-
-TEST_F(LogTest, IndentationStandsBeforeTheTimestampInBothOutputs) {
-    VELM_DecTraceSpaces();  // stays at 0, so three increments give depth 3
-    for (int i = 0; i < 3; ++i) VELM_IncTraceSpaces();
-    StdoutCapture out;
-    VELM_ERROR("deep\n");
-    std::string printed = out.finish();
-    Lines lines = read_lines(VELM_GetLogFilePath());
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[0].substr(0, 12), "        ### ");  // the header is indented too
-    for (const std::string& line : {lines[6], printed}) {
-        EXPECT_TRUE(has_timestamp_at(line, 6)) << line;
-        EXPECT_EQ(without_timestamp(line).substr(0, 10), "      deep");
-    }
+    for (std::size_t i : {0, 2, 3, 4, 5, 6}) EXPECT_TRUE(has_timestamp_at(lines[i], 6)) << lines[i];
+    EXPECT_EQ(lines[3].size(), 32u);  // an empty header line becomes a bare prefix
+    EXPECT_EQ(without_timestamp(lines[0]).substr(0, 12), "        ### ");
+    EXPECT_EQ((Lines{without_timestamp(lines[6]), without_timestamp(printed)}), (Lines{"      deep", "      deep\n"}));
 }
 
 TEST_F(LogTest, MessageIsCutAtItsCapacity) {
@@ -294,23 +272,16 @@ TEST_F(LogTest, VersionInfoReachesStandardOutputOnlyWithTheFlagAtOne) {
     EXPECT_EQ(session_lines(), (Lines{"p", "v2", "v1"}));
 }
 
-TEST_F(LogTest, PrintAndLogPrintsDirectlyAboveStdOutLevelOne) {
+TEST_F(LogTest, PrintAndLogPrintsDirectlyAboveStdOutLevelOneElseThroughTheWriter) {
     VELM_IncTraceSpaces();
     StdoutCapture out;
     VELM_PRINT_AND_LOG("plain %d\n", 7);
-    EXPECT_EQ(out.finish(), "plain 7\n");
     EXPECT_EQ(VELM_GetLogLevel(), -3);  // the log was not even initialised
-}
-
-TEST_F(LogTest, PrintAndLogGoesThroughTheWriterAtStdOutLevelOne) {
     VELM_SetLogLevel(1);
-    VELM_IncTraceSpaces();
-    StdoutCapture out;
     VELM_PRINT_AND_LOG("both %d\n", 8);
-    EXPECT_EQ(out.finish(), "  both 8\n");
+    EXPECT_EQ(out.finish(), "plain 7\n  both 8\n");
     EXPECT_EQ(session_lines(), Lines{"  both 8"});
 }
-
 
 #if !defined(_WIN32)
 TEST_F(LogTest, LinesTheFileRefusesAreCountedWhenWritingWorksAgain) {
