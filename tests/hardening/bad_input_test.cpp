@@ -11,22 +11,6 @@ using namespace std::string_literals;
 using namespace velm_test;
 using Lines = std::vector<std::string>;
 
-TEST_F(LogTest, NullFormatsAndNamesWriteNothingAndBinaryBytesPassUnchanged) {
-    const char* none = nullptr;
-    VELM_SetLogLevel(1);
-    StdoutCapture out;
-    VELM_TRACE(none), VELM_DEBUG(none), VELM_WARNING(none), VELM_ERROR(none), VELM_CRERROR(none);
-    VELM_PRINTLOG(none), VELM_PRINT_AND_LOG(none), VELM_PRINT_VERINFO(none), VELM_LOG(9, 1, none);
-    VELM_SetApplName(none), VELM_SetCustName(none), VELM_SetProdName(none);
-    EXPECT_EQ(VELM_GetLogFilePath(), nullptr);  // nothing was logged, so no file either
-    const std::string binary = "\x01\x7f\x80\xff\t\r|";
-    VELM_PRINTLOG("%s", "");
-    VELM_PRINTLOG("%s\n", binary.c_str());
-    EXPECT_EQ(out.finish(), binary + "\n");
-    EXPECT_EQ(VELM_GetLogFilePath(), expected_log("veserver_"));  // names reset without configuration
-    EXPECT_EQ(session_lines(), Lines{binary});
-}
-
 TEST_F(LogTest, EmptyAndOverlongPathsFailAndTheReportIsCut) {
     const std::string longPath = dir.path() + "/" + std::string(5000, 'p'), other = dir.write("f", "x");
     for (const std::string& path : {std::string(), longPath}) {

@@ -60,6 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{false, [] { VELM_SetApplName("mytool"), VELM_SetCustName("site"),
                              VELM_SetProdName("site"); }, "mytool_site_", "site"},
         NameCase{false, [] { VELM_SetProdName(nullptr); }, "veserver_VELM_", ""},
+        NameCase{false, [] { VELM_SetApplName(nullptr); }, "veserver_", ""},
         NameCase{false, [] { VELM_SetApplName(kLong.c_str()), VELM_SetCustName(kLong.c_str()),
                              VELM_SetProdName(kLong.c_str()); },
                  std::string(110, 'n') + "_" + std::string(110, 'n') + "_", std::string(111, 'n')}),

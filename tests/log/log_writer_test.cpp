@@ -124,21 +124,20 @@ TEST_F(LogTest, LevelSetBeforeFirstMessageKeepsTheEnvironmentUnread) {
     EXPECT_EQ(session_lines(), Lines{"w"});  // no timestamp either
 }
 
-TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestamp) {
+TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing) {
     VELM_SetLogLevel(1);
+    const char* none = nullptr;
     StdoutCapture out;
-    VELM_TRACE("t\n");
-    VELM_DEBUG("d\n");
-    VELM_WARNING("w\n");
-    VELM_ERROR("e\n");
-    VELM_CRERROR("c\n");
-    VELM_PRINTLOG("p\n");
-    VELM_LOG(4, 0, "l4\n");
-    VELM_LOG(9, 1, "l9\n");
+    VELM_TRACE(none), VELM_DEBUG(none), VELM_WARNING(none), VELM_ERROR(none), VELM_CRERROR(none);
+    VELM_PRINTLOG(none), VELM_PRINT_AND_LOG(none), VELM_PRINT_VERINFO(none), VELM_LOG(9, 1, none);
+    EXPECT_EQ(VELM_GetLogFilePath(), nullptr);  // nothing was logged, so no file either
+    VELM_TRACE("t\n"), VELM_DEBUG("d\n"), VELM_WARNING("w\n"), VELM_ERROR("e\n"), VELM_CRERROR("c\n");
+    VELM_PRINTLOG("p\n"), VELM_LOG(4, 0, "l4\n"), VELM_LOG(9, 1, "l9\n");
     VELM_LOG(0, 1, "l0\n");  // below every level
-    Lines printed = split_lines(out.finish());
-    Lines lines = session_lines();
-    const Lines expected = {"t", "d", "w", "*e", "*c", "p", "l4", "*l9"};  // *: timestamped
+    VELM_PRINTLOG("%s", "");  // an empty text adds nothing
+    VELM_PRINTLOG("%s\n", "\x01\x7f\x80\xff\t\r|");  // binary bytes pass unchanged
+    Lines printed = split_lines(out.finish()), lines = session_lines();
+    const Lines expected = {"t", "d", "w", "*e", "*c", "p", "l4", "*l9", "\x01\x7f\x80\xff\t\r|"};  // *: timestamped
     ASSERT_EQ(lines.size(), expected.size());
     ASSERT_EQ(printed.size(), expected.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
