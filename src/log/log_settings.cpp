@@ -57,20 +57,20 @@ using velm::log::logState;
 
 // The setters take the writer's lock: a level rule reads one level to change
 // another, and the names must not change while the file is being opened.
-using Hold = std::lock_guard<std::mutex>;
+using velm::log::hold_writer_lock;
 
 extern "C" {
 
 void VELM_SetLogLevel(int level) {
-    Hold hold(logState.writerLock);
+    auto hold = hold_writer_lock();
     velm::log::set_level(level);
 }
 void VELM_SetLogLevelStdOut(int level) {
-    Hold hold(logState.writerLock);
+    auto hold = hold_writer_lock();
     velm::log::set_level_stdout(level);
 }
 void VELM_SetLogLevelSyslog(int level) {
-    Hold hold(logState.writerLock);
+    auto hold = hold_writer_lock();
     velm::log::set_level_syslog(level);
 }
 int VELM_GetLogLevel(void) { return logState.logLevel; }
@@ -86,14 +86,14 @@ const char* VELM_GetLogFilePath(void) {
 
 void VELM_SetApplName(const char* name) {
     {
-        Hold hold(logState.writerLock);
+        auto hold = hold_writer_lock();
         if (name) velm::log::set_name_part(logState.applName, name);
     }
     VELM_SetCustName(nullptr);
 }
 
 void VELM_SetCustName(const char* name) {
-    Hold hold(logState.writerLock);
+    auto hold = hold_writer_lock();
     if (name) {
         velm::log::set_name_part(logState.custName, name);
         return;
@@ -103,7 +103,7 @@ void VELM_SetCustName(const char* name) {
 }
 
 void VELM_SetProdName(const char* name) {
-    Hold hold(logState.writerLock);
+    auto hold = hold_writer_lock();
     if (name) {
         velm::log::set_prod_name(name);
         return;

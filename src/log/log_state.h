@@ -72,6 +72,10 @@ inline bool drops(int level) {
 inline int at_least_one(int level) { return level < 1 ? 1 : level; }
 inline int lesser(int a, int b) { return a < b ? a : b; }
 
+// Takes writerLock. The first call also arranges that a fork while another
+// thread holds it leaves the child a free lock.
+std::unique_lock<std::mutex> hold_writer_lock();
+
 // The writer behind vVELM_LOG and the entry points.
 void write_message(int level, unsigned char timestamp, const char* format, va_list args);
 

@@ -239,12 +239,16 @@ void unlock_after_fork() { logState.writerLock.unlock(); }
 
 }  // namespace
 
-void write_message(int level, unsigned char timestamp, const char* format, va_list args) {
+std::unique_lock<std::mutex> hold_writer_lock() {
     static const bool forkHandled =
         (platform::on_fork(lock_for_fork, unlock_after_fork, unlock_after_fork), true);
     (void)forkHandled;
+    return std::unique_lock<std::mutex>(logState.writerLock);
+}
+
+void write_message(int level, unsigned char timestamp, const char* format, va_list args) {
     if (peek(logState.logLevel) == -3) {
-        std::lock_guard<std::mutex> hold(logState.writerLock);
+        auto hold = hold_writer_lock();
         if (logState.logLevel == -3) initialise_from_env();
     }
     if (drops(level) || !format) return;
@@ -254,14 +258,14 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
     char* message = format_new_message(format, args);
     if (!message) return;  // no memory: this message is lost, the host goes on
     if (!logState.openingDone.load(std::memory_order_acquire)) {
-        std::lock_guard<std::mutex> hold(logState.writerLock);
+        auto hold = hold_writer_lock();
         if (!logState.openingDone) open_session_file();
     }
     std::size_t length = 0;
     char* line = line_of(timestamp, message, length);
     std::free(message);
     {
-        std::lock_guard<std::mutex> hold(logState.writerLock);
+        auto hold = hold_writer_lock();
         deliver(level, line, length);
     }
     std::free(line);

@@ -66,3 +66,20 @@ TEST_F(LogTest, FirstMessagesOfManyThreadsOpenOneFileWithOneHeader) {
     EXPECT_EQ(sorted_messages(velm_test::session_lines(), true), expected);
     EXPECT_EQ(sorted_messages(velm_test::split_lines(out.finish()), true), expected);
 }
+
+#if !defined(_WIN32)
+TEST_F(LogTest, ChildForkedWhileAnotherThreadLogsCanLog) {
+    VELM_SetLogLevel(6);
+    VELM_SetLogLevelStdOut(7);  // the file only
+    VELM_PRINTLOG("opened\n");  // before the fork: the children write into this file
+    std::atomic<bool> stop{false};
+    std::thread busy([&] { while (!stop) VELM_PRINTLOG("busy\n"); });
+    std::vector<int> results;
+    for (int i = 0; i < 20; ++i) results.push_back(velm_test::run_in_child([] { return VELM_PRINTLOG("child\n"), 0; }));
+    stop = true;
+    busy.join();
+    EXPECT_EQ(results, std::vector<int>(20, 0));
+    Lines lines = velm_test::session_lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "child"), 20);
+}
+#endif
