@@ -169,7 +169,7 @@ test_cfgpath_and_log() {
     fail "log error -> $rc:"$'\n'"$out"
   local version
   version=$("${emulator[@]}" "$tool" --version | tr -d '\r')
-  grep -q "^  VELM Base-Tool  *($version)" "$path" && [[ $(tail -n 1 "$path") == *" UTC - a %s stays" ]] ||
+  grep -q "^  VELM Base-Tool  *($version)" "$path" && [[ $(tail -n 1 "$path" | tr -d '\r') == *" UTC - a %s stays" ]] ||
     fail "session log file $path:"$'\n'"$(cat "$path")"
 }
 
