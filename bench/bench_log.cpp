@@ -119,7 +119,7 @@ void register_log_benchmarks() {
 #ifdef VELM_BENCH_HAVE_SPDLOG
     add("2.accepted", "spdlog", accepted_spdlog);
 #endif
-    add("3.threads", "library", accepted_threads)->Threads(1)->Threads(2)->Threads(8)->UseRealTime();
+    add("2.accepted.threads", "library", accepted_threads)->Threads(1)->Threads(2)->Threads(8)->UseRealTime();
 }
 
 }  // namespace velm_bench
