@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstddef>
-#include <cstdint>
 #include <mutex>
 
 namespace velm::log {

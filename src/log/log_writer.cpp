@@ -18,6 +18,7 @@ LogState logState;
 
 namespace {
 
+constexpr int kErrorLevel = 4;        // the report of a failed opening, always timestamped
 constexpr int kVersionInfoLevel = 7;
 constexpr std::size_t kMinMessageCapacity = 1056;
 constexpr char kVersionText[] = "V11.2.2.1";
@@ -221,8 +222,8 @@ void open_session_file() {
     logState.logFile = fits ? platform::open_session_file(logState.logFilePath, reason, sizeof reason) : -1;
     const char* prodName = logState.prodName.text;
     if (logState.logFile < 0) {
-        deliver_own(4, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
-        deliver_own(4, 1, "Reason: %s\n", reason);
+        deliver_own(kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
+        deliver_own(kErrorLevel, 1, "Reason: %s\n", reason);
     }
     deliver_own(kVersionInfoLevel, 0, "  ### %s Log-File ###\n\n", prodName);
     deliver_own(kVersionInfoLevel, 0, "  %s Session-LogFile %s\n", prodName, logState.logFilePath);
