@@ -27,11 +27,7 @@ private:
 int current_pid();
 
 // Names the instances of a parameterised test by their row: "row0", "row1"...
-struct RowNumber {
-    template <class Info>
-    std::string operator()(const Info& info) const { return "row" + std::to_string(info.index); }
-};
-inline constexpr RowNumber row_number{};
+inline constexpr auto row_number = [](const auto& info) { return "row" + std::to_string(info.index); };
 
 void set_env(const char* name, const char* value);
 void unset_env(const char* name);
