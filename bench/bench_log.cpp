@@ -74,6 +74,14 @@ void accepted_limit(benchmark::State& state) {
     }
 }
 
+// Accepted lines from several threads at once into the one session file; the
+// rate counts the lines of all threads together.
+void accepted_threads(benchmark::State& state) {
+    int n = 0;
+    for (auto _ : state) VELM_ERROR("accepted message %d: %s\n", ++n, kPayload);
+    state.SetItemsProcessed(state.iterations());
+}
+
 #ifdef VELM_BENCH_HAVE_SPDLOG
 // One logger per row, without locks (the library takes none either), writing
 // spdlog's default line: timestamp, logger name, level, message.
@@ -111,6 +119,7 @@ void register_log_benchmarks() {
 #ifdef VELM_BENCH_HAVE_SPDLOG
     add("2.accepted", "spdlog", accepted_spdlog);
 #endif
+    add("2.accepted.threads", "library", accepted_threads)->Threads(1)->Threads(2)->Threads(8)->UseRealTime();
 }
 
 }  // namespace velm_bench

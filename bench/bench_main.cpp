@@ -60,9 +60,11 @@ int main(int argc, char** argv) {
     velm_bench::register_datum_benchmarks();
 
     // Accepted log lines are echoed on standard output; they are measured
-    // going to /dev/null, and the progress display goes to standard error.
+    // going to /dev/null (or the file VELM_BENCH_STDOUT names), and the
+    // progress display goes to standard error.
     std::fflush(stdout);
-    if (!std::freopen("/dev/null", "w", stdout)) {
+    const char* echo = std::getenv("VELM_BENCH_STDOUT");
+    if (!std::freopen(echo ? echo : "/dev/null", "w", stdout)) {
         std::perror("velm_bench: cannot send standard output to /dev/null");
         return 1;
     }

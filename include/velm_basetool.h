@@ -6,9 +6,11 @@
  * velm_datum.h and velm_paramline.h, the case-conversion class in
  * velm_string.h.
  *
- * Every function runs to completion on the caller's thread. The process-wide
- * state (log, caches, configuration directory) is not guarded: a host that
- * calls from several threads serialises its calls. Results: 0 means success
+ * Every function runs to completion on the caller's thread, and every
+ * function may be called from several threads at once: the process-wide state
+ * (log, caches, configuration directory) is guarded inside the library. No
+ * function may be called from a signal handler (none is async-signal-safe:
+ * they take locks and allocate). Results: 0 means success
  * or yes, -1 failure or no, unless a function says otherwise.
  */
 #ifndef VELM_BASETOOL_H
@@ -59,7 +61,22 @@ extern "C" {
  * dialect on Windows (the C99 conversions and %I64d, %I32d, %Id, %Iu, %Ix,
  * %ws, %wc, %S, %C). A %n takes its pointer argument and prints and writes
  * nothing; the arguments after it keep their places. A %n beside numbered
- * arguments ("%1$d") or beside an unknown conversion gives an empty message. */
+ * arguments ("%1$d") or beside an unknown conversion gives an empty message.
+ *
+ * The session log file is appended to (an earlier run with the same pid keeps
+ * its lines) and created readable by its owner only: at the trace level it
+ * holds configuration values. Anything at its path but a regular file of one
+ * link owned by the process's effective user (a symbolic or hard link, a FIFO,
+ * another user's file) is refused, never followed, truncated or waited on; the
+ * reason follows the report. Each line (indentation, timestamp, message) goes
+ * out in one write and is on disk, resp. on standard output, when the call
+ * returns, so lines of several threads never mix. Lines the file refuses (a
+ * full disk) are counted; once it takes lines again, a line saying how many
+ * log lines were lost comes first. Hosts should ignore SIGPIPE: the echo writes
+ * to standard output, and a reader that went away would end the process. A
+ * forked child writes into the file its parent opened (named with the
+ * parent's pid) and prints on the standard output it inherited; it never
+ * opens a file of its own once the parent has one. */
 
 /* Writes one message of the given level; a nonzero timestamp gives this line
    the "YYYY/MM/DD-hh:mm:ss UTC - " prefix. Messages longer than the format's

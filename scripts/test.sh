@@ -37,6 +37,13 @@ cmake --build "$build/asan" -j"$jobs"
  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
  ctest -j"$jobs" --output-on-failure -E '^install_')
 
+banner "Log thread tests with ThreadSanitizer (clang)"
+cmake -S "$root" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+      -DVELM_SANITIZE=thread -DVELM_BUILD_TOOLS=OFF >/dev/null
+cmake --build "$build/tsan" -j"$jobs" --target log_thread_test
+(cd "$build/tsan" && TSAN_OPTIONS=halt_on_error=1 ctest -j"$jobs" --output-on-failure -R '^log_thread_test')
+
 banner "Linux tests under valgrind memcheck"
 # Every test of the Linux build runs under memcheck, and with it the programs
 # a test starts (but not the system's own); any error, and any definite or
@@ -46,7 +53,7 @@ banner "Linux tests under valgrind memcheck"
 memcheck_options="--error-exitcode=97 --leak-check=full --show-leak-kinds=definite,indirect"
 memcheck_options+=" --errors-for-leak-kinds=definite,indirect --num-callers=30"
 memcheck_options+=" --trace-children=yes --trace-children-skip=/usr/*,/bin/*"
-memcheck_options+=" --suppressions=$root/tests/hardening/valgrind.supp"
+memcheck_options+=" --suppressions=$root/tests/valgrind.supp"
 (cd "$build/linux" && rm -rf Testing &&
  ctest -T memcheck -j"$jobs" -E '^(abi_|install_)' \
        --overwrite MemoryCheckCommand="$(command -v valgrind)" \

@@ -37,6 +37,7 @@ void VELM_PRINT_AND_LOG(const char* format, ...) {
         // Printed as it is: no indentation, no timestamp, and the log is not
         // initialised by it.
         if (format) velm::log::print_message(stdout, format, args);
+        std::fflush(stdout);  // like the writer's echo: nothing left for a crash or a fork
     } else {
         velm::log::write_message(6, 0, format, args);
     }
@@ -45,11 +46,15 @@ void VELM_PRINT_AND_LOG(const char* format, ...) {
 
 void VELM_IncTraceSpaces(void) {
     // Unbounded in practice, but a counter must not overflow.
-    if (logState.traceSpaces < INT_MAX) ++logState.traceSpaces;
+    int depth = velm::log::peek(logState.traceSpaces);
+    while (depth < INT_MAX && !logState.traceSpaces.compare_exchange_weak(depth, depth + 1)) {
+    }
 }
 
 void VELM_DecTraceSpaces(void) {
-    if (logState.traceSpaces > 0) --logState.traceSpaces;
+    int depth = velm::log::peek(logState.traceSpaces);
+    while (depth > 0 && !logState.traceSpaces.compare_exchange_weak(depth, depth - 1)) {
+    }
 }
 
 }  // extern "C"

@@ -1,5 +1,6 @@
 // Levels, flags and the names that make up the session log file's name.
 #include <cstdio>
+#include <mutex>
 
 #include "common/environment.h"
 #include "common/text.h"
@@ -13,22 +14,21 @@ using common::copy_cut;
 
 namespace {
 
-int at_least_one(int level) { return level < 1 ? 1 : level; }
-
-int lesser(int a, int b) { return a < b ? a : b; }
-
 void reset_cust_name() {
-    copy_cut(logState.custName, sizeof logState.custName, common::has_configuration() ? "VELM_" : "");
+    copy_cut(logState.custName.text, kNameSize, common::has_configuration() ? kDefaultCustName : "");
 }
 
 void reset_prod_name() {
-    copy_cut(logState.prodName, sizeof logState.prodName,
-             common::has_configuration() ? "VE Quillan-Mor Kest" : "");
+    copy_cut(logState.prodName.text, kNameSize, common::has_configuration() ? kDefaultProdName : "");
 }
 
 // name + "_", with the name cut so that both fit the field.
-void set_name_part(char (&field)[112], const char* name) {
-    std::snprintf(field, sizeof field, "%.110s_", name);
+void set_name_part(NameField& field, const char* name) {
+    std::snprintf(field.text, kNameSize, "%.*s_", kPartNameWidth, name);
+}
+
+void set_prod_name(const char* name) {
+    std::snprintf(logState.prodName.text, kNameSize, "%.*s", kProdNameWidth, name);
 }
 
 }  // namespace
@@ -55,11 +55,24 @@ void set_level_syslog(int level) {
 
 using velm::log::logState;
 
+// The setters take the writer's lock: a level rule reads one level to change
+// another, and the names must not change while the file is being opened.
+using velm::log::hold_writer_lock;
+
 extern "C" {
 
-void VELM_SetLogLevel(int level) { velm::log::set_level(level); }
-void VELM_SetLogLevelStdOut(int level) { velm::log::set_level_stdout(level); }
-void VELM_SetLogLevelSyslog(int level) { velm::log::set_level_syslog(level); }
+void VELM_SetLogLevel(int level) {
+    auto hold = hold_writer_lock();
+    velm::log::set_level(level);
+}
+void VELM_SetLogLevelStdOut(int level) {
+    auto hold = hold_writer_lock();
+    velm::log::set_level_stdout(level);
+}
+void VELM_SetLogLevelSyslog(int level) {
+    auto hold = hold_writer_lock();
+    velm::log::set_level_syslog(level);
+}
 int VELM_GetLogLevel(void) { return logState.logLevel; }
 int VELM_GetLogLevelStdOut(void) { return logState.logLevelStdOut; }
 int VELM_GetLogLevelSyslog(void) { return logState.logLevelSyslog; }
@@ -68,15 +81,19 @@ void VELM_SetPrintVerInfo(unsigned char flag) { logState.printVerInfo = flag; }
 void VELM_SetPrintVerInfoStdOut(unsigned char flag) { logState.printVerInfoStdOut = flag; }
 
 const char* VELM_GetLogFilePath(void) {
-    return logState.openingDone ? logState.logFilePath : nullptr;
+    return logState.openingDone.load(std::memory_order_acquire) ? logState.logFilePath : nullptr;
 }
 
 void VELM_SetApplName(const char* name) {
-    if (name) velm::log::set_name_part(logState.applName, name);
+    {
+        auto hold = hold_writer_lock();
+        if (name) velm::log::set_name_part(logState.applName, name);
+    }
     VELM_SetCustName(nullptr);
 }
 
 void VELM_SetCustName(const char* name) {
+    auto hold = hold_writer_lock();
     if (name) {
         velm::log::set_name_part(logState.custName, name);
         return;
@@ -86,8 +103,9 @@ void VELM_SetCustName(const char* name) {
 }
 
 void VELM_SetProdName(const char* name) {
+    auto hold = hold_writer_lock();
     if (name) {
-        std::snprintf(logState.prodName, sizeof logState.prodName, "%.111s", name);
+        velm::log::set_prod_name(name);
         return;
     }
     velm::log::reset_prod_name();

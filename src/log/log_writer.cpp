@@ -1,6 +1,8 @@
 // The log writer: every message of the library and its hosts passes here.
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <cstring>
 
 #include "common/environment.h"
@@ -17,6 +19,7 @@ LogState logState;
 
 namespace {
 
+constexpr int kErrorLevel = 4;        // the report of a failed opening, always timestamped
 constexpr int kVersionInfoLevel = 7;
 constexpr std::size_t kMinMessageCapacity = 1056;
 constexpr char kVersionText[] = VELM_BASETOOL_VERSION_TEXT;
@@ -32,16 +35,21 @@ bool env_says_yes(const char* name) {
     return value && (value[0] == 'y' || value[0] == 'Y' || value[0] == '1');
 }
 
-// Reads the levels and flags from the environment. The file level ends as the
-// least of the three levels, and the flags are only ever switched on, so a
-// flag a host set before its first message survives.
+// Reads the levels and flags from the environment, under writerLock. The
+// rules are applied in their order, and the file level is stored last: a
+// thread that tests for dropping meanwhile sees either the uninitialised log
+// or the finished levels. The flags are only ever switched on, so a flag a
+// host set before its first message survives.
 void initialise_from_env() {
-    set_level(level_from_env("VELM_LOG_LEVEL"));
-    set_level_stdout(level_from_env("VELM_LOG_LEVEL_STDOUT"));
-    set_level_syslog(level_from_env("VELM_LOG_LEVEL_SYSLOG"));
+    int fileLevel = at_least_one(level_from_env("VELM_LOG_LEVEL"));
+    int stdoutLevel = at_least_one(level_from_env("VELM_LOG_LEVEL_STDOUT"));
+    int syslogLevel = at_least_one(level_from_env("VELM_LOG_LEVEL_SYSLOG"));
     if (env_says_yes("VELM_LOG_TIMESTAMP")) logState.logTimestamp = 1;
     if (platform::get_env("VELM_VERSION")) logState.printVerInfo = 1;
     if (platform::get_env("VELM_VERSION_STDOUT")) logState.printVerInfoStdOut = 1;
+    logState.logLevelStdOut = stdoutLevel;
+    logState.logLevelSyslog = syslogLevel;
+    logState.logLevel = lesser(lesser(fileLevel, stdoutLevel), syslogLevel);
 }
 
 // Room for the formatted message: the format's length + 256, at least 1056.
@@ -56,15 +64,23 @@ char* put_digits(char* out, int value, int width) {
     return out + width;
 }
 
-// The "YYYY/MM/DD-hh:mm:ss UTC - " prefix for the current time. Built by hand
-// and kept for the rest of its second: it is most of the cost of a line.
+// The last timestamp a thread built, kept for the rest of its second: it is
+// most of the cost of a line. One per thread, so that lines are built
+// without the lock.
+struct TimestampCache {
+    std::int64_t second = -1;  // the second text shows; -1: none yet
+    char text[40] = "";        // "YYYY/MM/DD-hh:mm:ss UTC - " of second
+};
+thread_local TimestampCache stampCache;
+
+// The "YYYY/MM/DD-hh:mm:ss UTC - " prefix for the current time, built by hand.
 const char* current_timestamp() {
     std::int64_t now = platform::now();
-    if (now == logState.stampSecond) return logState.stampText;
+    if (now == stampCache.second) return stampCache.text;
     std::tm utc;
     if (!platform::utc_time(now, utc) || utc.tm_year + 1900 < 0 || utc.tm_year + 1900 > 9999)
         return "";
-    char* out = logState.stampText;
+    char* out = stampCache.text;
     out = put_digits(out, utc.tm_year + 1900, 4);
     *out++ = '/';
     out = put_digits(out, utc.tm_mon + 1, 2);
@@ -77,26 +93,68 @@ const char* current_timestamp() {
     *out++ = ':';
     out = put_digits(out, utc.tm_sec, 2);
     std::memcpy(out, " UTC - ", sizeof " UTC - ");
-    logState.stampSecond = now;
-    return logState.stampText;
+    stampCache.second = now;
+    return stampCache.text;
 }
 
-void write_indentation(std::FILE* out, int depth) {
-    static const char spaces[] = "                                                                ";
-    std::size_t remaining = depth > 0 ? 2 * static_cast<std::size_t>(depth) : 0;
-    while (remaining > 0) {
-        std::size_t chunk = remaining < sizeof spaces - 1 ? remaining : sizeof spaces - 1;
-        std::fwrite(spaces, 1, chunk, out);
-        remaining -= chunk;
+// A message after its format is applied, in a heap buffer of the message
+// capacity; null when there is no memory for it.
+char* format_new_message(const char* format, va_list args) {
+    std::size_t capacity = message_capacity(format);
+    char* message = static_cast<char*>(std::malloc(capacity + 1));
+    if (message) format_message(message, capacity + 1, format, args);
+    return message;
+}
+
+// One line as both outputs show it, in one heap buffer so that it goes out
+// in one write: indentation, then the timestamp when there is one, then the
+// message (which brings its own line end). Null when there is no memory.
+char* build_line(const char* timestamp, const char* message, std::size_t& length) {
+    int depth = peek(logState.traceSpaces);
+    std::size_t indent = depth > 0 ? 2 * static_cast<std::size_t>(depth) : 0;
+    std::size_t stampLength = timestamp ? std::strlen(timestamp) : 0;
+    std::size_t messageLength = std::strlen(message);
+    length = indent + stampLength + messageLength;
+    char* line = static_cast<char*>(std::malloc(length + 1));
+    if (!line) return nullptr;
+    std::memset(line, ' ', indent);
+    if (stampLength) std::memcpy(line + indent, timestamp, stampLength);
+    std::memcpy(line + indent + stampLength, message, messageLength + 1);
+    return line;
+}
+
+// Writes text to the session log file. After lines were lost, the file first
+// gets a line end (if it was left inside a line) and a line that counts them,
+// in the same write, so that nothing lost goes unnoticed and no two lines are
+// glued together.
+void write_to_file(const char* text, std::size_t length) {
+    char notice[96] = "";
+    int noticeLength = 0;
+    if (logState.lostLines > 0 || logState.lineCut) {
+        noticeLength = std::snprintf(notice, sizeof notice,
+                                     "%s*** %ld log lines lost: the session log file could not be written ***\n",
+                                     logState.lineCut ? "\n" : "", logState.lostLines);
     }
-}
-
-// One line as both outputs show it: indentation, then the timestamp when
-// there is one, then the message (which brings its own line end).
-void write_line(std::FILE* out, const char* timestamp, const char* message) {
-    write_indentation(out, logState.traceSpaces);
-    if (timestamp) std::fputs(timestamp, out);
-    std::fputs(message, out);
+    std::size_t total = static_cast<std::size_t>(noticeLength) + length;
+    char* out = const_cast<char*>(text);
+    if (noticeLength > 0) {
+        out = static_cast<char*>(std::malloc(total));
+        if (!out) {
+            ++logState.lostLines;
+            return;
+        }
+        std::memcpy(out, notice, static_cast<std::size_t>(noticeLength));
+        std::memcpy(out + noticeLength, text, length);
+    }
+    std::size_t written = platform::write_session_file(logState.logFile, out, total);
+    if (written == total) {
+        logState.lostLines = 0;
+        logState.lineCut = false;
+    } else {
+        ++logState.lostLines;
+        if (written > 0) logState.lineCut = out[written - 1] != '\n';
+    }
+    if (out != text) std::free(out);
 }
 
 // The log directory: VE_TMP_DIR, TEMP, TMP, then the platform's own.
@@ -108,63 +166,111 @@ void log_directory(char* out, std::size_t size) {
     }
 }
 
-// Creates the session log file and writes its header. The report of a failed
-// opening and the header lines come back into the writer, which must not
-// start another opening from there.
+// Sends one built line to the outputs its level reaches, under writerLock.
+void deliver(int level, const char* line, std::size_t length) {
+    bool toFile = logState.logLevel <= level;
+    if (toFile && logState.logFile < 0) {
+        // No file: from now on everything of level 1 and up is shown on
+        // standard output, this message included.
+        logState.logLevelStdOut = 1;
+        toFile = false;
+    }
+    bool showsOnStdOut = (level != kVersionInfoLevel || logState.printVerInfoStdOut == 1) &&
+                         logState.logLevelStdOut <= level;
+    if (!line) {
+        if (toFile) ++logState.lostLines;  // no memory to build it
+        return;
+    }
+    if (toFile) write_to_file(line, length);
+    // A failed echo (a closed pipe) is not the log's to report: the file has the line.
+    if (showsOnStdOut) platform::write_stdout(line, length);
+}
+
+// The line of a message as both outputs show it; null without memory.
+char* line_of(unsigned char timestamp, const char* message, std::size_t& length) {
+    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
+    return build_line(stamped ? current_timestamp() : nullptr, message, length);
+}
+
+// Formats a line of the writer's own and delivers it like a message.
+void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    char* message = format_new_message(format, args);
+    va_end(args);
+    if (!message) return;
+    std::size_t length = 0;
+    char* line = line_of(timestamp, message, length);
+    deliver(level, line, length);
+    std::free(line);
+    std::free(message);
+}
+
+// Creates the session log file and writes its header, under writerLock. The
+// report of a failed opening and the header lines go out like messages of
+// their levels, but straight from here: the lock is already held.
 void open_session_file() {
-    logState.opening = true;
     char directory[1025];
     log_directory(directory, sizeof directory);
     int length = std::snprintf(logState.logFilePath, sizeof logState.logFilePath,
                                "%s%c%s%s%d.log", directory, platform::path_separator(),
-                               logState.applName, logState.custName, platform::process_id());
-    logState.openingDone = true;
+                               logState.applName.text, logState.custName.text,
+                               platform::process_id());
+    logState.openingDone.store(true, std::memory_order_release);
     // A path that had to be cut names some other file: never open that one.
     bool fits = length >= 0 && static_cast<std::size_t>(length) < sizeof logState.logFilePath;
-    logState.logFile = fits ? platform::open_session_file(logState.logFilePath) : nullptr;
-    if (!logState.logFile) {
-        VELM_ERROR("Can't open %s-Session-LogFile %s\n", logState.prodName, logState.logFilePath);
+    char reason[256] = "the path is too long";
+    logState.logFile = fits ? platform::open_session_file(logState.logFilePath, reason, sizeof reason) : -1;
+    const char* prodName = logState.prodName.text;
+    if (logState.logFile < 0) {
+        deliver_own(kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
+        deliver_own(kErrorLevel, 1, "Reason: %s\n", reason);
     }
-    VELM_PRINT_VERINFO("  ### %s Log-File ###\n\n", logState.prodName);
-    VELM_PRINT_VERINFO("  %s Session-LogFile %s\n", logState.prodName, logState.logFilePath);
-    VELM_PRINT_VERINFO("\n");
-    VELM_PRINT_VERINFO("  VELM Base-Tool                     (%s)  %s %s\n", kVersionText,
-                       __DATE__, __TIME__);
-    VELM_PRINT_VERINFO("\n");
-    logState.opening = false;
+    deliver_own(kVersionInfoLevel, 0, "  ### %s Log-File ###\n\n", prodName);
+    deliver_own(kVersionInfoLevel, 0, "  %s Session-LogFile %s\n", prodName, logState.logFilePath);
+    deliver_own(kVersionInfoLevel, 0, "\n");
+    deliver_own(kVersionInfoLevel, 0, "  VELM Base-Tool                     (%s)  %s %s\n", kVersionText,
+                __DATE__, __TIME__);
+    deliver_own(kVersionInfoLevel, 0, "\n");
 }
+
+// A fork while another thread writes must not leave the child a lock that
+// nobody will release.
+void lock_for_fork() { logState.writerLock.lock(); }
+void unlock_after_fork() { logState.writerLock.unlock(); }
 
 }  // namespace
 
+std::unique_lock<std::mutex> hold_writer_lock() {
+    static const bool forkHandled =
+        (platform::on_fork(lock_for_fork, unlock_after_fork, unlock_after_fork), true);
+    (void)forkHandled;
+    return std::unique_lock<std::mutex>(logState.writerLock);
+}
+
 void write_message(int level, unsigned char timestamp, const char* format, va_list args) {
-    if (logState.logLevel == -3) initialise_from_env();
-    if (logState.logLevel > level && logState.logLevelStdOut > level) return;
-    if (!format) return;
-
-    std::size_t capacity = message_capacity(format);
-    char* message = static_cast<char*>(std::malloc(capacity + 1));
-    if (!message) return;  // no memory: this message is lost, the host goes on
-    format_message(message, capacity + 1, format, args);
-
-    if (!logState.logFile && !logState.opening && !logState.openingDone) open_session_file();
-
-    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
-    const char* prefix = stamped ? current_timestamp() : nullptr;
-
-    if (logState.logLevel <= level) {
-        if (!logState.logFile) {
-            // No file: from now on everything of level 1 and up is shown on
-            // standard output, this message included.
-            logState.logLevelStdOut = 1;
-        } else {
-            write_line(logState.logFile, prefix, message);
-            std::fflush(logState.logFile);
-        }
+    if (peek(logState.logLevel) == -3) {
+        auto hold = hold_writer_lock();
+        if (logState.logLevel == -3) initialise_from_env();
     }
-    bool showsOnStdOut = level != kVersionInfoLevel || logState.printVerInfoStdOut == 1;
-    if (showsOnStdOut && logState.logLevelStdOut <= level) write_line(stdout, prefix, message);
+    if (drops(level) || !format) return;
 
+    // Formatted and built before the lock is taken: the host's arguments are
+    // read on its own thread, and other threads' lines need not wait for it.
+    char* message = format_new_message(format, args);
+    if (!message) return;  // no memory: this message is lost, the host goes on
+    if (!logState.openingDone.load(std::memory_order_acquire)) {
+        auto hold = hold_writer_lock();
+        if (!logState.openingDone) open_session_file();
+    }
+    std::size_t length = 0;
+    char* line = line_of(timestamp, message, length);
     std::free(message);
+    {
+        auto hold = hold_writer_lock();
+        deliver(level, line, length);
+    }
+    std::free(line);
 }
 
 }  // namespace velm::log

@@ -34,10 +34,25 @@ void fallback_log_directory(char* out, std::size_t size);
 // The configuration directory used when none of its variables is set.
 const char* fallback_config_directory();
 
-// Creates or empties the session log file for writing. The file is never
-// inherited by child processes and, where the system can tell, a symbolic
-// link at path is refused. Null on failure.
-std::FILE* open_session_file(const char* path);
+// Opens the session log file for appending, creating it (readable by its
+// owner only) if needed; never blocks, never follows a symbolic link, never
+// inherited by child processes. On POSIX anything but a regular file of one
+// link owned by the effective user is refused. Lines written through it end
+// in the platform's line end. Returns a descriptor above 2, or -1 with the
+// reason written into reason (cut to reasonSize - 1 characters).
+int open_session_file(const char* path, char* reason, std::size_t reasonSize);
+
+// Writes size bytes to the session log file in one call where the system
+// allows it. Returns how many bytes were written: size unless it failed.
+std::size_t write_session_file(int file, const char* data, std::size_t size);
+
+// Writes size bytes to standard output at once, after whatever the process
+// had buffered there. Returns false when standard output refused them.
+bool write_stdout(const char* data, std::size_t size);
+
+// Runs before (prepare) and after (parent, child) each fork of the process;
+// does nothing where there is no fork.
+void on_fork(void (*prepare)(), void (*parent)(), void (*child)());
 
 // Opens a file for reading as the platform's text files are read (Windows:
 // text mode, CR LF reads as LF; POSIX: the bytes as they are). Null on

@@ -31,18 +31,17 @@ void close_fd(int fd) {
     ::close(fd);
 }
 
-// Writes all of data, retrying after interruptions and short writes.
-bool write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
+// Writes all of data, retrying after interruptions and short writes; returns
+// how many bytes were written (size unless an error stopped it).
+std::size_t write_all(int fd, const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
     }
-    return true;
+    return done;
 }
 
 // Copies the rest of from into to; false on a read or write error.
@@ -55,7 +54,8 @@ bool copy_contents(int from, int to) {
             if (errno == EINTR) continue;
             return false;
         }
-        if (!write_all(to, buffer, static_cast<std::size_t>(n))) return false;
+        std::size_t size = static_cast<std::size_t>(n);
+        if (write_all(to, buffer, size) != size) return false;
     }
 }
 
@@ -98,14 +98,58 @@ void fallback_log_directory(char* out, std::size_t size) {
 
 const char* fallback_config_directory() { return "/tmp"; }
 
-std::FILE* open_session_file(const char* path) {
-    // The log directory is usually shared (/tmp) and the name predictable:
-    // never follow a link planted there.
-    int fd = open_cloexec(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
-    if (fd < 0) return nullptr;
-    std::FILE* file = ::fdopen(fd, "w");
-    if (!file) close_fd(fd);
-    return file;
+namespace {
+
+// Why an opened session file is not ours to write, or null when it is: the
+// log directory is usually shared (/tmp) and the name predictable.
+const char* refusal_of(int fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    if (st.st_nlink != 1) return "a file with more than one link";
+    if (st.st_uid != ::geteuid()) return "a file of another user";
+    return nullptr;
+}
+
+// fd itself, or a duplicate above 2 when it landed on a standard stream that
+// was closed at start: the log must not write what a host prints there.
+int above_stdio(int fd) {
+    if (fd > 2) return fd;
+    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    close_fd(fd);
+    return moved;
+}
+
+}  // namespace
+
+int open_session_file(const char* path, char* reason, std::size_t reasonSize) {
+    // Appended to, never truncated: an earlier run with the same pid keeps its
+    // lines, and a copytruncate rotation leaves no hole. O_NONBLOCK: a FIFO at
+    // the path must not hang the host. 0600: the log holds configuration
+    // values at the trace level.
+    int fd = open_cloexec(path, O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOFOLLOW, 0600);
+    const char* refusal = fd < 0 ? std::strerror(errno) : refusal_of(fd);
+    if (!refusal) fd = above_stdio(fd);
+    if (!refusal && fd < 0) refusal = std::strerror(errno);
+    if (refusal) {
+        if (fd >= 0) close_fd(fd);
+        std::snprintf(reason, reasonSize, "%s", refusal);
+        return -1;
+    }
+    return fd;
+}
+
+std::size_t write_session_file(int file, const char* data, std::size_t size) {
+    return write_all(file, data, size);
+}
+
+bool write_stdout(const char* data, std::size_t size) {
+    std::fflush(stdout);
+    return write_all(STDOUT_FILENO, data, size) == size;
+}
+
+void on_fork(void (*prepare)(), void (*parent)(), void (*child)()) {
+    ::pthread_atfork(prepare, parent, child);
 }
 
 FileKind file_kind(const char* path) {

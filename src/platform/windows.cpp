@@ -2,9 +2,11 @@
 // runtime).
 #include "platform/platform.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
@@ -42,11 +44,28 @@ void fallback_log_directory(char* out, std::size_t size) {
 
 const char* fallback_config_directory() { return "c:\\temp"; }
 
-std::FILE* open_session_file(const char* path) {
-    // "N": not inherited by child processes. Binary, so that the file holds
-    // exactly the bytes the Linux build writes.
-    return std::fopen(path, "wbN");
+int open_session_file(const char* path, char* reason, std::size_t reasonSize) {
+    // Appended to, never truncated: an earlier run with the same pid keeps its
+    // lines. Text mode gives every line the CR LF that Windows tools expect;
+    // not inherited by child processes.
+    int fd = ::_open(path, _O_WRONLY | _O_CREAT | _O_APPEND | _O_TEXT | _O_NOINHERIT,
+                     _S_IREAD | _S_IWRITE);
+    if (fd < 0) std::snprintf(reason, reasonSize, "%s", std::strerror(errno));
+    return fd;
 }
+
+std::size_t write_session_file(int file, const char* data, std::size_t size) {
+    int n = ::_write(file, data, static_cast<unsigned>(size));
+    return n < 0 ? 0 : static_cast<std::size_t>(n);
+}
+
+bool write_stdout(const char* data, std::size_t size) {
+    std::fflush(stdout);
+    return ::_write(::_fileno(stdout), data, static_cast<unsigned>(size)) ==
+           static_cast<int>(size);
+}
+
+void on_fork(void (*)(), void (*)(), void (*)()) {}
 
 std::FILE* open_for_reading(const char* path) {
     // Text mode, as Windows hosts write their INI files: CR LF reads as LF.

@@ -5,8 +5,7 @@
 
 #include "fuzz_support.h"
 
-// Deep enough to need several chunks of indentation, shallow enough to keep
-// runs fast; the depth lives on from one input to the next.
+// Deep indentation, yet fast runs; the depth lives on from one input to the next.
 constexpr int kMaxDepth = 80;
 static int depth = 0;
 

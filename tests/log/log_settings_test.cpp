@@ -7,27 +7,16 @@
 using velm_test::read_lines;
 
 TEST_F(LogTest, LevelSettersFollowTheirRules) {
-    VELM_SetLogLevel(0);
-    EXPECT_EQ(VELM_GetLogLevel(), 1);
-    EXPECT_EQ(VELM_GetLogLevelStdOut(), 1);
-    EXPECT_EQ(VELM_GetLogLevelSyslog(), -3);
-
-    VELM_SetLogLevel(5);
-    VELM_SetLogLevelSyslog(2);
-    EXPECT_EQ(VELM_GetLogLevel(), 2);
-    EXPECT_EQ(VELM_GetLogLevelStdOut(), 5);
-    EXPECT_EQ(VELM_GetLogLevelSyslog(), 2);
-
-    VELM_SetLogLevel(4);
-    VELM_SetLogLevelStdOut(6);
-    EXPECT_EQ(VELM_GetLogLevel(), 4);
-    EXPECT_EQ(VELM_GetLogLevelStdOut(), 6);
-    VELM_SetLogLevelStdOut(3);
-    EXPECT_EQ(VELM_GetLogLevel(), 3);
-    EXPECT_EQ(VELM_GetLogLevelStdOut(), 3);
-    VELM_SetLogLevelStdOut(-100);
-    EXPECT_EQ(VELM_GetLogLevel(), 1);
-    EXPECT_EQ(VELM_GetLogLevelStdOut(), 1);
+    struct Step { void (*set)(int); int value, file, out, sys; };  // the levels after the call
+    const Step steps[] = {{VELM_SetLogLevel, 0, 1, 1, -3},       {VELM_SetLogLevel, 5, 5, 5, -3},
+                          {VELM_SetLogLevelSyslog, 2, 2, 5, 2},  {VELM_SetLogLevel, 4, 4, 4, 2},
+                          {VELM_SetLogLevelStdOut, 6, 4, 6, 2},  {VELM_SetLogLevelStdOut, 3, 3, 3, 2},
+                          {VELM_SetLogLevelStdOut, -100, 1, 1, 2}};
+    for (const Step& step : steps) {
+        step.set(step.value);
+        EXPECT_EQ((std::vector<int>{VELM_GetLogLevel(), VELM_GetLogLevelStdOut(), VELM_GetLogLevelSyslog()}),
+                  (std::vector<int>{step.file, step.out, step.sys})) << step.value;
+    }
 }
 
 // A host's calls to the name setters, and the file name and product they give.
@@ -60,6 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{false, [] { VELM_SetApplName("mytool"), VELM_SetCustName("site"),
                              VELM_SetProdName("site"); }, "mytool_site_", "site"},
         NameCase{false, [] { VELM_SetProdName(nullptr); }, "veserver_VELM_", ""},
+        NameCase{false, [] { VELM_SetApplName(nullptr); }, "veserver_", ""},
         NameCase{false, [] { VELM_SetApplName(kLong.c_str()), VELM_SetCustName(kLong.c_str()),
                              VELM_SetProdName(kLong.c_str()); },
                  std::string(110, 'n') + "_" + std::string(110, 'n') + "_", std::string(111, 'n')}),

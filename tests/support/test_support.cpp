@@ -14,6 +14,7 @@
 
 #if defined(_WIN32)
 #include <process.h>
+#define getpid _getpid
 #else
 #include <pwd.h>
 #include <sys/wait.h>
@@ -24,22 +25,14 @@ namespace fs = std::filesystem;
 
 namespace velm_test {
 
-int current_pid() {
-#if defined(_WIN32)
-    return _getpid();
-#else
-    return static_cast<int>(getpid());
-#endif
-}
+int current_pid() { return static_cast<int>(getpid()); }
 
 ScratchDir::ScratchDir() {
     static std::atomic<int> counter{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    fs::path dir = fs::temp_directory_path() /
-                   ("velm_test_" + std::to_string(current_pid()) + "_" +
-                    std::to_string(stamp) + "_" + std::to_string(counter++));
-    fs::create_directories(dir);
-    path_ = dir.string();
+    path_ = (fs::temp_directory_path() / ("velm_test_" + std::to_string(current_pid()) + "_" +
+                                          std::to_string(stamp) + "_" + std::to_string(counter++))).string();
+    fs::create_directories(path_);
 }
 
 ScratchDir::~ScratchDir() {
@@ -48,44 +41,34 @@ ScratchDir::~ScratchDir() {
     fs::remove_all(path_, ignored);
 }
 
-std::string ScratchDir::file(const std::string& name) const {
-    return (fs::path(path_) / name).string();
-}
+std::string ScratchDir::file(const std::string& name) const { return (fs::path(path_) / name).string(); }
 
 std::string ScratchDir::write(const std::string& name, const std::string& bytes) const {
-    std::string target = file(name);
-    std::ofstream out(target, std::ios::binary);
-    out << bytes;
-    return target;
+    std::ofstream(file(name), std::ios::binary) << bytes;
+    return file(name);
 }
 
-void set_env(const char* name, const char* value) {
 #if defined(_WIN32)
-    _putenv_s(name, value);
+void set_env(const char* name, const char* value) { _putenv_s(name, value); }
+void unset_env(const char* name) { _putenv_s(name, ""); }
 #else
-    setenv(name, value, 1);
+void set_env(const char* name, const char* value) { setenv(name, value, 1); }
+void unset_env(const char* name) { unsetenv(name); }
 #endif
-}
-
-void unset_env(const char* name) {
-#if defined(_WIN32)
-    _putenv_s(name, "");
-#else
-    unsetenv(name);
-#endif
-}
 
 std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
     return bytes.str();
 }
 
 std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // a Windows line end
+        lines.push_back(line);
+    }
     return lines;
 }
 
@@ -105,24 +88,19 @@ std::string StdoutCapture::finish() {
     if (done_) return {};
     done_ = true;
     std::fflush(stdout);
-    std::string text = testing::internal::GetCapturedStdout();
-    std::string clean;
+    std::string text = testing::internal::GetCapturedStdout(), clean;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        clean += text[i];
+        if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') clean += text[i];
     }
     return clean;
 }
 
 bool has_timestamp_at(const std::string& line, std::size_t at) {
-    // "2026/12/06-19:55:18 UTC - "
-    static const char shape[] = "dddd/dd/dd-dd:dd:dd UTC - ";
-    const std::size_t n = sizeof shape - 1;
-    if (line.size() < at + n) return false;
-    for (std::size_t i = 0; i < n; ++i) {
+    static const std::string shape = "dddd/dd/dd-dd:dd:dd UTC - ";  // 2026/12/06-19:55:18 UTC -
+    if (line.size() < at + shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
         char c = line[at + i];
-        bool ok = shape[i] == 'd' ? (c >= '0' && c <= '9') : c == shape[i];
-        if (!ok) return false;
+        if (shape[i] == 'd' ? (c < '0' || c > '9') : c != shape[i]) return false;
     }
     return true;
 }
@@ -134,35 +112,28 @@ std::string without_timestamp(const std::string& line) {
 }
 
 std::vector<std::string> session_lines() {
-    const char* path = VELM_GetLogFilePath();
-    if (!path) return {};
-    std::vector<std::string> lines = read_lines(path);
     // The header is "  ### ...", "", "  ... Session-LogFile ...", "", "  VELM Base-Tool ...", "".
     const std::size_t header = 6;
+    std::vector<std::string> lines = read_lines(VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "");
     if (lines.size() <= header) return {};
     return std::vector<std::string>(lines.begin() + header, lines.end());
 }
 
-bool can_drop_privileges() {
 #if defined(_WIN32)
-    return false;
+bool can_drop_privileges() { return false; }
+int run_in_child(const std::function<int()>&, bool) { return -1; }
 #else
-    return getpwnam("nobody") != nullptr;
-#endif
-}
+bool can_drop_privileges() { return getpwnam("nobody") != nullptr; }
 
-int run_unprivileged(const std::function<int()>& body) {
-#if defined(_WIN32)
-    (void)body;
-    return -1;
-#else
+int run_in_child(const std::function<int()>& body, bool unprivileged) {
     struct passwd* nobody = getpwnam("nobody");
-    if (!nobody) return -1;
+    if (unprivileged && !nobody) return -1;
     std::fflush(nullptr);
     pid_t child = fork();
     if (child < 0) return -1;
     if (child == 0) {
-        if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(125);
+        alarm(60);  // a hang is a failure, not a stuck test run
+        if (unprivileged && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) _exit(125);
         int code = body();
         std::fflush(nullptr);
         _exit(code);
@@ -170,7 +141,9 @@ int run_unprivileged(const std::function<int()>& body) {
     int status = 0;
     if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
-#endif
 }
+#endif
+
+int run_unprivileged(const std::function<int()>& body) { return run_in_child(body, true); }
 
 }  // namespace velm_test

@@ -27,16 +27,12 @@ private:
 int current_pid();
 
 // Names the instances of a parameterised test by their row: "row0", "row1"...
-struct RowNumber {
-    template <class Info>
-    std::string operator()(const Info& info) const { return "row" + std::to_string(info.index); }
-};
-inline constexpr RowNumber row_number{};
+inline constexpr auto row_number = [](const auto& info) { return "row" + std::to_string(info.index); };
 
 void set_env(const char* name, const char* value);
 void unset_env(const char* name);
 
-// text cut at each "\n" (the line ends dropped; a last unended piece kept).
+// text cut at each "\n" (the line ends, "\r\n" too, dropped; a last unended piece kept).
 std::vector<std::string> split_lines(const std::string& text);
 
 // The whole file as bytes; empty when it cannot be read.
@@ -67,6 +63,9 @@ std::vector<std::string> session_lines();
 // unprivileged user, and returns its exit status (or -1 when the platform
 // cannot do that, in which case the caller skips).
 int run_unprivileged(const std::function<int()>& body);
+// Runs body in a forked child under a 60-second alarm, as nobody when
+// unprivileged; its exit status, or -1 without fork (Windows) or on a signal.
+int run_in_child(const std::function<int()>& body, bool unprivileged = false);
 bool can_drop_privileges();
 
 }  // namespace velm_test

@@ -136,7 +136,7 @@ test_cfgpath_and_log() {
   run_program "$tool" log error 'a %s stays'
   local path=${out//\\//}
   [[ $rc$out == 0logs?velmtool_*.log && $err == ${ts}"a %s stays" ]] && grep -q "^  VELM Base-Tool  *(V$version)" "$path" &&
-    [[ $(tail -n 1 "$path") == *" UTC - a %s stays" ]] || fail "session log file $path:"$'\n'"$(cat "$path")"
+    [[ $(tail -n 1 "$path" | tr -d '\r') == *" UTC - a %s stays" ]] || fail "session log file $path:"$'\n'"$(cat "$path")"
 }
 
 test_example_host() {
