@@ -75,6 +75,11 @@ inline int lesser(int a, int b) { return a < b ? a : b; }
 // thread holds it leaves the child a free lock.
 std::unique_lock<std::mutex> hold_writer_lock();
 
+// Closes the session log file, if one is open, and returns its path (null
+// when none was open). Later messages are shown on standard output only; for
+// a tool that removes its own file at the end of a run.
+const char* close_session_file();
+
 // The writer behind vVELM_LOG and the entry points.
 void write_message(int level, unsigned char timestamp, const char* format, va_list args);
 

@@ -248,6 +248,14 @@ std::unique_lock<std::mutex> hold_writer_lock() {
     return std::unique_lock<std::mutex>(logState.writerLock);
 }
 
+const char* close_session_file() {
+    auto lock = hold_writer_lock();
+    if (logState.logFile < 0) return nullptr;
+    platform::close_session_file(logState.logFile);
+    logState.logFile = -1;
+    return logState.logFilePath;
+}
+
 void write_message(int level, unsigned char timestamp, const char* format, va_list args) {
     if (peek(logState.logLevel) == -3) {
         auto hold = hold_writer_lock();

@@ -46,6 +46,9 @@ int open_session_file(const char* path, char* reason, std::size_t reasonSize);
 // allows it. Returns how many bytes were written: size unless it failed.
 std::size_t write_session_file(int file, const char* data, std::size_t size);
 
+// Closes a descriptor open_session_file returned.
+void close_session_file(int file);
+
 // Writes size bytes to standard output at once, after whatever the process
 // had buffered there. Returns false when standard output refused them.
 bool write_stdout(const char* data, std::size_t size);
@@ -106,9 +109,5 @@ const TimeFormatDialect& time_format_dialect();
 // else -1.
 enum class Access { exists, read, write };
 int access(const char* path, Access mode);
-
-// Has prepare run before every fork() of the process, parent after it in the
-// parent and child in the child. Does nothing where there is no fork.
-void on_fork(void (*prepare)(), void (*parent)(), void (*child)());
 
 }  // namespace velm::platform

@@ -143,6 +143,8 @@ std::size_t write_session_file(int file, const char* data, std::size_t size) {
     return write_all(file, data, size);
 }
 
+void close_session_file(int file) { ::close(file); }
+
 bool write_stdout(const char* data, std::size_t size) {
     std::fflush(stdout);
     return write_all(STDOUT_FILENO, data, size) == size;
@@ -292,10 +294,6 @@ const TimeFormatDialect& time_format_dialect() {
     static const TimeFormatDialect dialect{"aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ%", "_-0^#",
                                            true, "cCxXyY", "deHImMSuUVwWy"};
     return dialect;
-}
-
-void on_fork(void (*prepare)(), void (*parent)(), void (*child)()) {
-    ::pthread_atfork(prepare, parent, child);
 }
 
 }  // namespace velm::platform

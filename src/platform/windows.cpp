@@ -59,6 +59,8 @@ std::size_t write_session_file(int file, const char* data, std::size_t size) {
     return n < 0 ? 0 : static_cast<std::size_t>(n);
 }
 
+void close_session_file(int file) { ::_close(file); }
+
 bool write_stdout(const char* data, std::size_t size) {
     std::fflush(stdout);
     return ::_write(::_fileno(stdout), data, static_cast<unsigned>(size)) ==
@@ -148,7 +150,5 @@ const TimeFormatDialect& time_format_dialect() {
     static const TimeFormatDialect dialect{"aAbBcdHIjmMpSUwWxXyYzZ%", "#", false, "", ""};
     return dialect;
 }
-
-void on_fork(void (*)(), void (*)(), void (*)()) {}
 
 }  // namespace velm::platform

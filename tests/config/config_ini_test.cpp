@@ -126,6 +126,7 @@ TEST_F(ConfigTest, UnreadableFilesAnswerTheDefaultAndAreTriedAgain) {
     const std::string file = dir.write("secret.ini", "[M]\nv=1\n");
     std::filesystem::permissions(file, std::filesystem::perms::none);
     std::filesystem::permissions(dir.path(), std::filesystem::perms::all);  // for the child's log
+    if (const char* log = VELM_GetLogFilePath()) std::filesystem::permissions(log, std::filesystem::perms::all);
     EXPECT_EQ(velm_test::run_unprivileged([&] {
         std::string returned = "GGGG";
         int result = VELM_GetPrivateProfileString("M", "v", "d", &returned[0], 3, file.c_str());

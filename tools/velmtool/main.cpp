@@ -147,11 +147,7 @@ int usage_error(const char* prefix, const std::string& message) {
 // Removes the session log file a run wrote as a side effect. It is closed
 // first, as an open file cannot be removed everywhere.
 void discard_session_log_file() {
-    velm::log::LogState& state = velm::log::logState;
-    if (!state.logFile) return;
-    std::fclose(state.logFile);
-    state.logFile = nullptr;
-    std::remove(state.logFilePath);
+    if (const char* path = velm::log::close_session_file()) std::remove(path);
 }
 
 int run_command(const Command& command, const Arguments& args, bool keepLog) {
