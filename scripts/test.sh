@@ -37,12 +37,12 @@ cmake --build "$build/asan" -j"$jobs"
  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
  ctest -j"$jobs" --output-on-failure -E '^install_')
 
-banner "Log thread tests with ThreadSanitizer (clang)"
+banner "Thread tests of the log and the caches with ThreadSanitizer (clang)"
 cmake -S "$root" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DVELM_SANITIZE=thread -DVELM_BUILD_TOOLS=OFF >/dev/null
-cmake --build "$build/tsan" -j"$jobs" --target log_thread_test
-(cd "$build/tsan" && TSAN_OPTIONS=halt_on_error=1 ctest -j"$jobs" --output-on-failure -R '^log_thread_test')
+cmake --build "$build/tsan" -j"$jobs" --target log_thread_test config_thread_test
+(cd "$build/tsan" && TSAN_OPTIONS=halt_on_error=1 ctest -j"$jobs" --output-on-failure -R "^(log|config)_thread_test")
 
 banner "Linux tests under valgrind memcheck"
 # Every test of the Linux build runs under memcheck, and with it the programs
