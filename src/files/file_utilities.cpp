@@ -13,6 +13,15 @@ namespace {
 // The one result of every failed read check; callers compare against it.
 constexpr int kCheckFailed = 919301;
 
+// The read check's report for each kind of path it cannot read, in the order
+// of platform::FileKind.
+constexpr const char* kRefusals[] = {
+    "ERROR: File %s does not exists.\n",                // missing
+    "ERROR: File %s unable to open for read access\n",  // a regular file that will not open
+    "ERROR: %s is no file but a directory\n",           // directory
+    "ERROR: %s is no regular file\n",                   // FIFO, device, ...
+};
+
 // The wrappers' result for a platform call's success.
 int result_of(bool succeeded) { return succeeded ? 0 : -1; }
 
@@ -34,20 +43,7 @@ int check_readable(const char* path) {
         return 0;
     }
     const char* shown = path ? path : "(null)";
-    switch (kind) {
-    case platform::FileKind::missing:
-        VELM_ERROR("ERROR: File %s does not exists.\n", shown);
-        break;
-    case platform::FileKind::regular:
-        VELM_ERROR("ERROR: File %s unable to open for read access\n", shown);
-        break;
-    case platform::FileKind::directory:
-        VELM_ERROR("ERROR: %s is no file but a directory\n", shown);
-        break;
-    case platform::FileKind::other:
-        VELM_ERROR("ERROR: %s is no regular file\n", shown);
-        break;
-    }
+    VELM_ERROR(kRefusals[static_cast<int>(kind)], shown);
     return kCheckFailed;
 }
 

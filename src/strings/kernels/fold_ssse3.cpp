@@ -80,19 +80,19 @@ __attribute__((target("ssse3"))) void fold_blocks_16(const Byte*& readRef, Byte*
         _mm_storel_epi64(reinterpret_cast<__m128i*>(write), packed);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(write + kLaneTable.count[keptLow]),
                          _mm_srli_si128(packed, 8));
-        write += kLaneTable.count[keptLow] + kLaneTable.count[keptHigh];
-        read += 16;
         consumedFirst = foldLanes >> 15;
+        read += 16;
+        write += kLaneTable.count[keptLow] + kLaneTable.count[keptHigh];
     }
-    readRef = read + consumedFirst;
-    writeRef = write;
+    readRef = read + consumedFirst, writeRef = write;
 }
 
 }  // namespace
 
 BlockFolder ssse3_block_folder() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") ? fold_blocks_16 : nullptr;
+    if (!__builtin_cpu_supports("ssse3")) return nullptr;
+    return fold_blocks_16;
 }
 
 }  // namespace velm::strings::kernels
