@@ -3,9 +3,6 @@
 #include <climits>
 #include <clocale>
 #include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 
 #include <gtest/gtest.h>
@@ -86,8 +83,9 @@ TEST(DatumFields, SetzeDatumStoresUncheckedAndCountsYearsBelow100From1900) {
                          {31, 4, 2023, "31.04.2023"}, {0, 13, INT_MIN, "00.13.-2147481748"}};
     CVELM_Datum date;
     for (const Row& row : kRows) EXPECT_EQ(dmy((date.setzeDatum(row.d, row.m, row.y), date)), row.to);
-    for (int y : {1600, 2000, 2024}) EXPECT_TRUE(CVELM_Datum(1, 1, y).Schaltjahr()) << y;
-    for (int y : {1900, 2023, 2100}) EXPECT_FALSE(CVELM_Datum(1, 1, y).Schaltjahr()) << y;
+    std::vector<int> leap;
+    for (int y : {1600, 2000, 2024, 1900, 2023, 2100}) leap.push_back(CVELM_Datum(1, 1, y).Schaltjahr());
+    EXPECT_EQ(leap, (std::vector<int>{1, 1, 1, 0, 0, 0}));
 }
 
 TEST(DatumFormat, WritesKnownConversionsAsTheRuntimeInTheHostsLocaleAndOthersAsText) {

@@ -58,14 +58,13 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         auto path = [&](const char* p) { return !p || !*p ? std::string() : *p == '/' ? p : d.file(p); };
         std::string from = path(c.source), to = path(c.target);
         const char* arg[] = {c.source ? from.c_str() : nullptr, c.target ? to.c_str() : nullptr};
-        auto copy = [&] {
+        EXPECT_EQ(in_child([&] {
 #if !defined(_WIN32)
             rlimit limit = {static_cast<rlim_t>(c.sizeLimit), static_cast<rlim_t>(c.sizeLimit)};
             if (c.sizeLimit) signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &limit);
 #endif
             return VELM_Copy_File(arg[0], arg[1], c.flag) + 1;
-        };
-        EXPECT_EQ(in_child(copy), c.result + 1) << c.rule;
+        }), c.result + 1) << c.rule;
         EXPECT_EQ(d.listing(), c.after) << c.rule;
     }
 }
@@ -114,7 +113,6 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
     Lines lines = session_lines();
     for (std::string& line : lines) line = has_timestamp_at(line, line.find_first_not_of(' ')) ? without_timestamp(line) : "unstamped";
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(VELM_CheckFileRead(dir.file(kLong).c_str()), 919301);  // its report is the log's to cut
 }
 
 TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {

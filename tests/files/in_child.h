@@ -1,5 +1,5 @@
-// body's result from a forked child that alarm() ends after five seconds; -1
-// when it did not exit by itself (a hang, a crash). Windows: body runs here.
+// body's result from a forked child that alarm() ends after five seconds; -1 when it did not exit by
+// itself (a hang, a crash). Windows: body runs here.
 #pragma once
 #include <functional>
 #if !defined(_WIN32)
