@@ -29,8 +29,8 @@ inline const char* scratch_dir() {
     return name;
 }
 
-// The session log file goes to the scratch folder and standard output, where millions of echoed
-// lines would flood the terminal, to /dev/null. Level 1 lets every message through to the file.
+// The session log file goes to the scratch folder, standard output (millions of echoed lines) to
+// /dev/null; level 1 lets every message through to the file.
 inline int quiet_log(int level = 0) {
     setenv("VE_TMP_DIR", scratch_dir(), 1);
     FUZZ_CHECK(std::freopen("/dev/null", "w", stdout));
@@ -44,8 +44,7 @@ inline void keep_session_file_small() {
     if (file && std::ftell(file) > (1 << 20)) std::rewind(file), FUZZ_CHECK(ftruncate(fileno(file), 0) == 0);
 }
 
-// A heap buffer of exactly n bytes (0x5a each), or of a text and its terminator, so that one byte past
-// it is outside the allocation; the default one is the null pointer.
+// A heap buffer of exactly n bytes (0x5a each) or of a text and its terminator; the default: null.
 struct Buffer : std::unique_ptr<char[]> {
     Buffer() = default;
     explicit Buffer(std::size_t n) : unique_ptr(new char[n]) { std::memset(get(), 0x5a, n); }
