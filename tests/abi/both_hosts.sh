@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Windows build into a scratch prefix, builds a host of Microsoft's
-# ABI against the installed velm_basetool.lib alone, runs it and the MinGW-built
-# host of the same member table under Wine, and compares what they print.
+# Installs the Windows build, builds a host of Microsoft's ABI against the installed velm_basetool.lib
+# alone, runs it and the MinGW-built host of the same member table under Wine, and compares their output.
 set -euo pipefail
 build=$1 source=$2 mingw_host=$3 clangxx=$4 lld_link=$5 dlltool=$6 wine=$7
 work=$(mktemp -d)
@@ -9,8 +8,7 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix lib=$work/prefix/lib
 cmake --install "$build" --prefix "$prefix" >/dev/null
 test -f "$lib/velm_basetool.def" && test -f "$lib/libvelm_basetool.dll.a"
-# No Microsoft headers or libraries here: the host declares the few C functions
-# it calls, from the runtime DLL every Windows has.
+# No Microsoft headers or libraries: the host declares the few C functions it calls from msvcrt.dll.
 printf 'LIBRARY msvcrt.dll\nEXPORTS\n printf\n exit\n memcpy\n memset\n' >"$work/msvcrt.def"
 "$dlltool" -m i386:x86-64 -d "$work/msvcrt.def" -l "$work/msvcrt.lib"
 flags=(--target=x86_64-pc-windows-msvc -ffreestanding -Wall -Wextra -Wpedantic -Werror

@@ -1,8 +1,5 @@
-# The names a built library exports are those the headers declare, as clang
-# mangles them for the library's ABI, plus on Windows the names of
-# velm_basetool.def, which are the headers' in Microsoft's ABI.
-# -DDUMP_TOOL, -DDUMP_ARGS: nm -D --defined-only (ELF) or objdump -p (PE);
-# -DTRIPLE: the library's target; -DLIBRARY, -DCLANG, -DINCLUDE, -DFREESTANDING, -DDEF.
+# The names a built library exports (nm -D or objdump -p as DUMP_TOOL) are those the headers declare,
+# as clang mangles them for TRIPLE, plus on Windows those of DEF, the headers' in Microsoft's ABI.
 
 # The headers' names for one target; implicit and defaulted members are inline.
 function(header_names triple out)
@@ -44,12 +41,10 @@ header_names(${TRIPLE} expected)
 set(free ${expected})
 list(FILTER free EXCLUDE REGEX "^_Z")
 # The compiler emits and exports a second symbol for every constructor.
-foreach(name IN LISTS expected)
-  if(name MATCHES "C1E")
-    string(REPLACE "C1E" "C2E" base ${name})
-    list(APPEND expected ${base})
-  endif()
-endforeach()
+set(bases ${expected})
+list(FILTER bases INCLUDE REGEX "C1E")
+list(TRANSFORM bases REPLACE "C1E" "C2E")
+list(APPEND expected ${bases})
 list(LENGTH free free_count)
 list(LENGTH expected count)
 if(NOT free_count EQUAL 56 OR NOT count EQUAL 86)

@@ -1,5 +1,5 @@
-// Calls every class member and a few free functions and checks each result; built
-// by MinGW and for Microsoft's ABI alike, with no runtime headers.
+// Calls every class member and a few free functions and checks each result; built by MinGW and for
+// Microsoft's ABI alike, with no runtime headers.
 #include "velm_datum.h"
 #include "velm_paramline.h"
 #include "velm_string.h"

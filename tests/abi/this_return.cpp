@@ -1,6 +1,6 @@
-// The entry of the host of Microsoft's ABI. Constructors return `this` and the
-// postfix step its result pointer, which clang's calls never read (they do read
-// the assignments'): calls by the decorated names check it, then the table runs.
+// The entry of the host of Microsoft's ABI. Constructors return `this` and the postfix step its result
+// pointer, which clang's calls never read (they do read the assignments'): calls by the decorated names
+// check it, then the table runs.
 extern "C" int printf(const char* format, ...);
 extern "C" int run_member_table();
 
@@ -16,8 +16,7 @@ extern "C" int microsoft_host_main() {
     const bool returned[] = {datum_now(a) == a, datum_date(a, 1, 2, 2003) == a,
                              datum_post_step(a, b, 0) == b, paramline(a, "x", ';') == a,
                              string(a) == a};
-    for (int i = 0; i < int(sizeof returned); ++i) {
+    for (int i = 0; i < int(sizeof returned); ++i)
         if (!returned[i]) printf("FAIL entry %d does not return its object\n", i);
-    }
     return run_member_table();
 }

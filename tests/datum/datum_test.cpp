@@ -3,9 +3,6 @@
 #include <climits>
 #include <clocale>
 #include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 
 #include <gtest/gtest.h>
@@ -72,8 +69,7 @@ TEST(DatumStep, GoesToTheFirstValidDateAfterTheFields) {
     for (const Row& row : kRows) EXPECT_EQ(dmy(++CVELM_Datum(row.d, row.m, row.y)), row.to) << row.to;
     CVELM_Datum date(31, 12, 2023);  // postfix: the old date; prefix: the stepped object
     const CVELM_Datum old = date++;
-    EXPECT_EQ(&++date, &date);
-    EXPECT_EQ(dmy(old) + " " + dmy(date), "31.12.2023 02.01.2024");
+    EXPECT_EQ(dmy(old) + " " + (&++date == &date ? dmy(date) : "a copy"), "31.12.2023 02.01.2024");
 }
 
 TEST(DatumStep, EveryDayStepsAsTheRuntimesCalendarDoes) {  // from 1970 to 2399, in UTC
@@ -86,8 +82,9 @@ TEST(DatumFields, SetzeDatumStoresUncheckedAndCountsYearsBelow100From1900) {
                          {31, 4, 2023, "31.04.2023"}, {0, 13, INT_MIN, "00.13.-2147481748"}};
     CVELM_Datum date;
     for (const Row& row : kRows) EXPECT_EQ(dmy((date.setzeDatum(row.d, row.m, row.y), date)), row.to);
-    for (int y : {1600, 2000, 2024}) EXPECT_TRUE(CVELM_Datum(1, 1, y).Schaltjahr()) << y;
-    for (int y : {1900, 2023, 2100}) EXPECT_FALSE(CVELM_Datum(1, 1, y).Schaltjahr()) << y;
+    std::vector<int> leap;
+    for (int y : {1600, 2000, 2024, 1900, 2023, 2100}) leap.push_back(CVELM_Datum(1, 1, y).Schaltjahr());
+    EXPECT_EQ(leap, (std::vector<int>{1, 1, 1, 0, 0, 0}));
 }
 
 TEST(DatumFormat, WritesKnownConversionsAsTheRuntimeInTheHostsLocaleAndOthersAsText) {
@@ -106,7 +103,6 @@ TEST(DatumFormat, WritesKnownConversionsAsTheRuntimeInTheHostsLocaleAndOthersAsT
 
 TEST(DatumFormat, OnlyTheClockSetAndAssignmentDeriveTheFieldsFromAConvertibleMoment) {
     CVELM_Datum date(5, 6, 2007);
-    EXPECT_EQ(format(date, kStamp), "1970-01-01 00:00:00");
     for (std::int64_t m : {std::int64_t{-1}, std::int64_t{32535244800}, INT64_MIN, INT64_MAX}) EXPECT_EQ(dmy(date = m), "05.06.2007");
     const std::int64_t before = std::time(nullptr), tick = CVELM_Datum::GetTickCount();
     EXPECT_TRUE(tick >= before && tick <= static_cast<std::int64_t>(std::time(nullptr)));

@@ -2,12 +2,13 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "files/in_child.h"
 #include "log/log_fixture.h"
 
 #if !defined(_WIN32)
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 using namespace velm_test;
@@ -16,6 +17,20 @@ namespace fs = std::filesystem;
 
 const std::string kLong(5000, 'p');
 const Lines kUntouched = {"fifo=", "old=old", "src=new"};
+
+// body's result from a forked child that alarm() ends after five seconds; -1 when it did not exit by
+// itself (a hang, a crash). Windows: body runs here.
+int in_child(const std::function<int()>& body) {
+#if defined(_WIN32)
+    return body();
+#else
+    std::fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) alarm(5), _exit(body());
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
 
 // A folder holding "src", "old" and "fifo" (a FIFO but on Windows), and its names with their bytes.
 struct CopyFolder : ScratchDir {
@@ -38,8 +53,7 @@ struct CopyFolder : ScratchDir {
 
 TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
     struct { const char *rule, *source, *target; int flag, result; Lines after; int sizeLimit = 0; } cases[] = {
-        {"kept under the flag", "src", "old", 1, -1, kUntouched},
-        {"replaced without it", "src", "old", 0, 0, {"fifo=", "old=new", "src=new"}},
+        {"kept under the flag", "src", "old", 1, -1, kUntouched}, {"replaced without it", "src", "old", 0, 0, {"fifo=", "old=new", "src=new"}},
         {"new target", "src", "fresh", 1, 0, {"fifo=", "fresh=new", "old=old", "src=new"}},
         {"source as target", "src", "src", 0, -1, kUntouched}, {"directory target", "src", ".", 0, -1, kUntouched},
         {"directory source", ".", "fresh", 0, -1, kUntouched}, {"missing source", "gone", "fresh", 0, -1, kUntouched},
@@ -48,8 +62,7 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         {"long target", "src", kLong.c_str(), 0, -1, kUntouched},
 #if !defined(_WIN32)  // nothing waits for a FIFO's peer; only a regular file is replaced; writes past 2 bytes fail
         {"FIFO source", "fifo", "fresh", 0, -1, kUntouched}, {"FIFO target", "src", "fifo", 0, -1, kUntouched},
-        {"unreadable source", "/proc/self/mem", "fresh", 0, -1, kUntouched},
-        {"device target", "src", "/dev/full", 0, -1, kUntouched},
+        {"unreadable source", "/proc/self/mem", "fresh", 0, -1, kUntouched}, {"device target", "src", "/dev/full", 0, -1, kUntouched},
         {"full disk, old target", "src", "old", 0, -1, kUntouched, 2}, {"full disk, new", "src", "fresh", 1, -1, kUntouched, 2},
 #endif
     };
@@ -114,7 +127,6 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
     Lines lines = session_lines();
     for (std::string& line : lines) line = has_timestamp_at(line, line.find_first_not_of(' ')) ? without_timestamp(line) : "unstamped";
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(VELM_CheckFileRead(dir.file(kLong).c_str()), 919301);  // its report is the log's to cut
 }
 
 TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {

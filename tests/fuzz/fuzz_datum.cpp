@@ -30,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     moment.Format("%Y%m%d", ymd);
     FUZZ_CHECK(std::atoll(ymd) == moment.Jahr() * 10000LL + moment.Monat() * 100 + moment.Tag());
     FUZZ_CHECK(date_of(++moment) == date_of(tomorrow));
-    velm_fuzz::Buffer out(260);
-    while (in.remaining_bytes() > 0) {
+    for (velm_fuzz::Buffer out(260); in.remaining_bytes() > 0;) {
         date.Format(velm_fuzz::Buffer(velm_fuzz::text(in, 300)), out);
         FUZZ_CHECK(std::memchr(out, '\0', 260) != nullptr);
     }

@@ -10,8 +10,8 @@ template <class T, class Matches>
 static void check(int (*parse)(const char*, T*), const std::string& text, const char* allowed, T unset, Matches matches) {
     T value = unset;
     int result = parse(velm_fuzz::Buffer(text), &value);
-    FUZZ_CHECK(result == 0 || (result == -1 && value == unset));
-    FUZZ_CHECK(result == -1 || (text.find_first_not_of(allowed) == std::string::npos && matches(value)));
+    FUZZ_CHECK(result == 0 ? text.find_first_not_of(allowed) == std::string::npos && matches(value)
+                           : result == -1 && value == unset);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

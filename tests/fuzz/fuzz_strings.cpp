@@ -1,6 +1,8 @@
-// The string editors and case converters on arbitrary bytes, in heap buffers of exactly the size the
-// interface asks for, checked by properties and by agreeing with each other: lengths never grow, a
-// second edit changes nothing, variants and in-place calls agree, a failed call writes nothing.
+// The string editors and case converters on arbitrary bytes in heap buffers of exactly the size the
+// interface asks for, by properties and by agreeing with each other: lengths never grow, a second
+// edit changes nothing, variants and in-place calls agree, a failed call writes nothing.
+#include <cctype>
+
 #include "fuzz_support.h"
 #include "velm_string.h"
 
@@ -14,50 +16,46 @@ template <class F> static std::string edited(const std::string& text, F edit) {
     return b.get();
 }
 
-static void check_replacing_string(const std::string& text, const std::string& search, const std::string& by) {
-    Buffer source(text), own(text.size() + by.size() + 1), out(text.size() + by.size() + 1);
-    std::memcpy(own, text.c_str(), text.size() + 1);
-    int result = VELM_Replace_String_In_String(source, Buffer(search), Buffer(by), out);
-    FUZZ_CHECK(result == VELM_Replace_String_In_String(own, Buffer(search), Buffer(by), own));
-    std::size_t at = std::strlen(source);  // the source is cut at the match
-    FUZZ_CHECK(result == (search.empty() || text.find(search) == std::string::npos ? -1 : 0));
-    FUZZ_CHECK(result == 0 ? at == text.find(search) && std::string(out) == std::string(own) &&
-                                 std::string(out) == text.substr(0, at) + by + text.substr(at + search.size())
-                           : at == text.size() && out[0] == '\x5a' && std::string(own) == text);
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     int leading = in.ConsumeIntegral<int>(), trailing = in.ConsumeIntegral<int>();
     char c1 = in.ConsumeIntegral<char>(), c2 = in.ConsumeIntegral<char>();
-    std::string search = velm_fuzz::text(in, 64), replacement = velm_fuzz::text(in, 256), text = velm_fuzz::text(in);
-    check_replacing_string(text, search, replacement);
+    std::string search = velm_fuzz::text(in, 64), by = velm_fuzz::text(in, 256), text = velm_fuzz::text(in);
+
+    // The source is cut at the first match, and as its own output holds what a separate output holds.
+    Buffer source(text), own(text.size() + by.size() + 1), out(text.size() + by.size() + 1);
+    std::memcpy(own, text.c_str(), text.size() + 1);
+    int result = VELM_Replace_String_In_String(source, Buffer(search), Buffer(by), out);
+    std::size_t at = std::strlen(source);
+    FUZZ_CHECK(result == VELM_Replace_String_In_String(own, Buffer(search), Buffer(by), own));
+    FUZZ_CHECK(result == (search.empty() || text.find(search) == std::string::npos ? -1 : 0));
+    FUZZ_CHECK(result == 0 ? at == text.find(search) && std::string(out) == std::string(own) &&
+                                 std::string(out) == text.substr(0, at) + by + text.substr(at + search.size())
+                           : at == text.size() && out[0] == '\x5a' && std::string(own) == text);
 
     auto trim = [&](char* s) { VELM_Bereinige_String(s, leading, trailing); };
-    std::string trimmed = edited(text, trim);
+    std::string trimmed = edited(text, trim), killed = edited(text, VELM_KillExtraChars);
     FUZZ_CHECK(text.find(trimmed) != std::string::npos && edited(trimmed, trim) == trimmed);
     int deleted = 0, replaced = 0;
     std::string without = edited(text, [&](char* s) { deleted = VELM_Delete_Chars_From_String(s, c1); });
     std::string swapped = edited(text, [&](char* s) { replaced = VELM_Replace_Char_In_String(s, c1, c2); });
     FUZZ_CHECK(deleted == replaced && without.size() + deleted == text.size() && without.find(c1) == std::string::npos);
     FUZZ_CHECK(c2 == '\0' || (swapped.size() == text.size() && (c1 == c2 || swapped.find(c1) == std::string::npos)));
-    std::string killed = edited(text, VELM_KillExtraChars);
     FUZZ_CHECK(killed.size() == text.size() && edited(killed, VELM_KillExtraChars) == killed);
     for (std::size_t i = 0; i < text.size(); ++i) FUZZ_CHECK(killed[i] == text[i] || (killed[i] == '_' && !std::isalnum(text[i] & 0xff)));
 
-    // Both case variants agree in the "C" locale, and neither changes what the other case already settled.
+    // All case variants agree in the "C" locale, and none changes what the other case already settled.
     const Edit lowers[] = {VELM_Translate_String_To_Lower, VELM_StringToLower, CVELM_String::string_to_lower};
     const Edit uppers[] = {VELM_Translate_String_To_Upper, VELM_StringToUpper, CVELM_String::string_to_upper};
     std::string lower = edited(text, lowers[0]), upper = edited(text, uppers[0]);
-    for (int i = 0; i < 3; ++i) {
-        FUZZ_CHECK(edited(text, lowers[i]) == lower && edited(text, uppers[i]) == upper && lower.size() == text.size());
-        FUZZ_CHECK(edited(upper, lowers[i]) == lower && edited(lower, uppers[i]) == upper);
-    }
+    for (int i = 0; i < 3; ++i)
+        FUZZ_CHECK(edited(text, lowers[i]) == lower && edited(text, uppers[i]) == upper && lower.size() == text.size() &&
+                   edited(upper, lowers[i]) == lower && edited(lower, uppers[i]) == upper);
 
     // Folding in place gives what folding into a separate buffer gives, and never more bytes.
-    Buffer in_place(text), source(text), out(text.size() + 1);
+    Buffer in_place(text), from(text), folded(text.size() + 1);
     VELM_convert_UTF8_to_ISO(in_place, in_place);
-    VELM_convert_UTF8_to_ISO(source, out);
-    FUZZ_CHECK(std::strcmp(in_place, out) == 0 && source.get() == text && std::strlen(out) <= text.size());
+    VELM_convert_UTF8_to_ISO(from, folded);
+    FUZZ_CHECK(std::strcmp(in_place, folded) == 0 && from.get() == text && std::strlen(folded) <= text.size());
     return 0;
 }

@@ -1,10 +1,7 @@
 // Shared by the fuzz targets: a private scratch folder, a quiet standard output, caller buffers that
-// AddressSanitizer guards byte for byte, arguments drawn from the input, and a check that turns a
-// broken promise into a finding.
+// AddressSanitizer guards byte for byte, arguments drawn from the input, and broken promises as findings.
 #pragma once
-
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +16,6 @@
 #include "log/log_state.h"
 #include "velm_basetool.h"
 
-// A promise of the interface that the input broke: report it as a crash.
 #define FUZZ_CHECK(c) \
     ((c) ? (void)0 : (std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #c), std::abort()))
 
@@ -33,8 +29,8 @@ inline const char* scratch_dir() {
     return name;
 }
 
-// Points the session log file into the scratch folder and silences standard output, where millions
-// of echoed log lines would flood the terminal. Level 1 lets every message through to the file.
+// The session log file goes to the scratch folder, standard output (millions of echoed lines) to
+// /dev/null; level 1 lets every message through to the file.
 inline int quiet_log(int level = 0) {
     setenv("VE_TMP_DIR", scratch_dir(), 1);
     FUZZ_CHECK(std::freopen("/dev/null", "w", stdout));
@@ -42,16 +38,15 @@ inline int quiet_log(int level = 0) {
     return 0;
 }
 
-// The session log file would grow without end over millions of runs.
+// Empties the session log file past 1 MiB, which would otherwise grow over millions of runs.
 inline void keep_session_file_small() {
     int file = velm::log::logState.logFile;
     if (file >= 0 && lseek(file, 0, SEEK_END) > (1 << 20)) FUZZ_CHECK(ftruncate(file, 0) == 0);
 }
 
-// A heap buffer of exactly the bytes asked for (0x5a each), or of a text and its terminator: one byte
-// past it is already outside the allocation (size 0 gives a valid pointer to no byte).
+// A heap buffer of exactly n bytes (0x5a each) or of a text and its terminator; the default: null.
 struct Buffer : std::unique_ptr<char[]> {
-    Buffer() = default;  // the null pointer
+    Buffer() = default;
     explicit Buffer(std::size_t n) : unique_ptr(new char[n]) { std::memset(get(), 0x5a, n); }
     explicit Buffer(const std::string& s) : Buffer(s.size() + 1) { std::memcpy(get(), s.c_str(), s.size() + 1); }
     operator char*() const { return get(); }
@@ -64,8 +59,7 @@ inline std::string text(FuzzedDataProvider& in, std::size_t max_length = 2048) {
     return s;
 }
 
-// A name argument: null, a fresh text, or (choices 2 to last) one of the candidates, since names of
-// what is really there reach further.
+// A name: null, a fresh text, or (choices 2 to last) one of the candidates, which reach further.
 inline Buffer pick(FuzzedDataProvider& in, const std::vector<std::string>& candidates, int last,
                    std::size_t max_length = 300) {
     int choice = in.ConsumeIntegralInRange(0, last);

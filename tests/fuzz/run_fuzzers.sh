@@ -1,21 +1,19 @@
 #!/usr/bin/env bash
-# Replays the seed corpus of every fuzz target (seeds and earlier findings, kept as regression cases),
-# then fuzzes each for a bounded time. A finding goes to BUILD_DIR/fuzz-findings/ and fails the run;
-# add its input to tests/fuzz/corpus/<target>/ once fixed.   usage: run_fuzzers.sh BUILD_DIR [SECONDS]
+# Replays each fuzz target's seed corpus (seeds and earlier findings), then fuzzes it for a bounded
+# time. A finding goes to BUILD_DIR/fuzz-findings/ and fails the run; once fixed, add its input to
+# tests/fuzz/corpus/<target>/.   usage: run_fuzzers.sh BUILD_DIR [SECONDS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd) findings=$1/fuzz-findings seconds=${2:-20} work=$(mktemp -d) passed=0
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$findings"
-# Runs the target with its output kept aside, shown only when it fails.
+# Runs a target with its output kept aside, shown only when it fails.
 run() { local log=$work/$1.log; shift; "$@" >"$log" 2>&1 || { tail -n 60 "$log"; exit 1; }; }
 for target in "$1"/bin/fuzz_*; do
-  name=${target##*/fuzz_} seeds=$here/corpus/${target##*/fuzz_}
-  mkdir -p "$work/$name"
-  corpora=("$work/$name") inputs=("$seeds"/*)
-  if [[ -e ${inputs[0]} ]]; then
-    echo "-- $name: replaying ${#inputs[@]} seeds"
-    run "$name.replay" "$target" -timeout=10 "${inputs[@]}"
-    corpora+=("$seeds")
+  name=${target##*/fuzz_}
+  seeds=$here/corpus/$name corpora=("$work/$name") && mkdir -p "$work/$name"
+  if [[ -n $(ls -A "$seeds" 2>/dev/null) ]]; then
+    echo "-- $name: replaying $(ls "$seeds" | wc -l) seeds"
+    run "$name.replay" "$target" -timeout=10 "$seeds"/* && corpora+=("$seeds")
   fi
   echo "-- $name: fuzzing for $seconds s"
   run "$name" "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$findings/$name-" "${corpora[@]}"

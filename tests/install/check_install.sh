@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The library as others get it: installed with --prefix, as a subproject (alone, then installed
-# with an absolute libdir), and as the Debian package; a host built with CMake and pkg-config.
+# The library as others get it: installed with --prefix, as a subproject (alone, then installed with an
+# absolute libdir), and as the Debian package; a host built with CMake and with pkg-config.
 set -euo pipefail
-build=$1 source=$2 project=$3
-work=$(mktemp -d)
+build=$1 source=$2 project=$3 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # pc_host DIR: builds and runs the host with the flags of the .pc file under DIR.
 pc_host() {
@@ -35,7 +34,8 @@ pc_host "$work/abs"
 (cd "$work" && cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >cpack.log 2>&1) ||
   { cat "$work/cpack.log"; exit 1; }
 dpkg-deb -c "$work"/deb/*.deb >"$work/contents"
-grep -q '/usr/bin/velmtool$' "$work/contents" && grep -q '/usr/share/man/man1/velmtool.1' "$work/contents"
+grep -q '/usr/bin/velmtool$' "$work/contents"
+grep -q '/usr/share/man/man1/velmtool.1' "$work/contents"
 dpkg-deb -x "$work"/deb/*.deb "$work/root"
 cmake_host "$work/root/usr"
 pc_host "$work/root"

@@ -1,21 +1,23 @@
-// The string utilities: every byte of an edited buffer, and the guard bytes after it.
+// The string utilities and every block folder this processor runs: every byte of an edited buffer,
+// and the guard bytes after it.
 #include <climits>
 #include <cmath>
 #include <functional>
-#include <string>
-#include <vector>
+#include <random>
 
 #include <gtest/gtest.h>
 
+#include "strings/utf8_folding.h"
 #include "velm_basetool.h"
 #include "velm_string.h"
 
 using namespace std::string_literals;
+using namespace velm::strings;
 
 namespace {
 
 using Edit = std::function<int(char*)>;
-const std::string kGuard = "\x7F\x7F\x7F";
+const std::string kGuard = "\x7F\x7F\x7F", kMixed = "Hello, World 42 \x80\xC4\xE4\xFF";
 
 std::string guarded(const std::string& text) { return text + '\0' + kGuard; }
 
@@ -31,7 +33,8 @@ const Edit kUppers[] = {to(VELM_Translate_String_To_Upper), to(VELM_StringToUppe
 }  // namespace
 
 TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
-    struct Row { std::string in; Edit edit; int result; std::string bytes; } rows[] = {
+    struct Row { std::string in; Edit edit; int result; std::string bytes; };
+    std::vector<Row> rows = {
         {" \tab \t", trim(1, 1), 0, "ab\0\0\0\t\0"s}, {" a b ", trim(1, 1), 0, "a b\0\0\0"s},
         {"   ", trim(1, 0), 0, "\0  \0"s}, {"   ", trim(0, 1), 0, "\0\0\0\0"s},
         {" a ", trim(0, 0), 0, " a \0"s}, {"\r a\n", trim(1, 1), 0, "\r a\n\0"s}, {"", trim(1, 1), 0, "\0"s},
@@ -43,15 +46,11 @@ TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
         {" \"-./:<>?\\|*\t_\xE4", kill_extra, 0, "___________*\t_\xE4\0"s},
         // The random buffers below hold the other lead and continuation byte patterns.
         {"\xC3\xA4", fold, 0, "\xE4\0\0"s}, {"\xE2\x82\xAC", fold, 0, "\x82\xAC\0\0"s},
-        {"\xC3\xC3\xA4", fold, 0, "\xC3\xA4\0\0"s}, {"\xC5\x93", fold, 0, "S\0\0"s},
-        // In the default locale only ASCII letters change case, in both variants.
-        {"Hello, World 42 \x80\xC4\xE4\xFF", kLowers[0], 0, "hello, world 42 \x80\xC4\xE4\xFF\0"s},
-        {"Hello, World 42 \x80\xC4\xE4\xFF", kLowers[1], 0, "hello, world 42 \x80\xC4\xE4\xFF\0"s},
-        {"Hello, World 42 \x80\xC4\xE4\xFF", kLowers[2], 0, "hello, world 42 \x80\xC4\xE4\xFF\0"s},
-        {"Hello, World 42 \x80\xC4\xE4\xFF", kUppers[0], 0, "HELLO, WORLD 42 \x80\xC4\xE4\xFF\0"s},
-        {"Hello, World 42 \x80\xC4\xE4\xFF", kUppers[1], 0, "HELLO, WORLD 42 \x80\xC4\xE4\xFF\0"s},
-        {"Hello, World 42 \x80\xC4\xE4\xFF", kUppers[2], 0, "HELLO, WORLD 42 \x80\xC4\xE4\xFF\0"s},
-        {"", kLowers[0], 0, "\0"s}, {"", kLowers[2], 0, "\0"s}, {"", kUppers[0], 0, "\0"s}, {"", kUppers[2], 0, "\0"s}};
+        {"\xC3\xC3\xA4", fold, 0, "\xC3\xA4\0\0"s}, {"\xC5\x93", fold, 0, "S\0\0"s}};
+    for (int i = 0; i < 3; ++i) {  // in the default locale only ASCII letters change case, in every variant
+        rows.push_back({kMixed, kLowers[i], 0, "hello, world 42 \x80\xC4\xE4\xFF\0"s}), rows.push_back({"", kLowers[i], 0, "\0"s});
+        rows.push_back({kMixed, kUppers[i], 0, "HELLO, WORLD 42 \x80\xC4\xE4\xFF\0"s}), rows.push_back({"", kUppers[i], 0, "\0"s});
+    }
     for (const Row& row : rows) {
         std::string buffer = guarded(row.in);
         EXPECT_EQ(row.edit(&buffer[0]), row.result) << row.in;
@@ -117,4 +116,35 @@ TEST(NumberParsing, DoubleAlsoAcceptsTheFullStopAndRefusesWhatADoubleCannotHold)
         EXPECT_EQ(std::signbit(value), row.result == 0 && std::signbit(row.value)) << row.text;
     }
     EXPECT_EQ(VELM_Get_Double_Value_From_String(nullptr, nullptr), -1);
+}
+
+// Folds text with folder into a buffer of exactly the folded size, then in place, each followed by
+// guard bytes; both buffers' bytes.
+static std::string fold_with(BlockFolder folder, const std::string& text, std::size_t folded) {
+    std::string out = std::string(folded + 1, '#') + kGuard, in_place = text + '\0' + kGuard;
+    fold_utf8(reinterpret_cast<const Byte*>(text.c_str()), reinterpret_cast<Byte*>(&out[0]), folder);
+    fold_utf8(reinterpret_cast<Byte*>(&in_place[0]), reinterpret_cast<Byte*>(&in_place[0]), folder);
+    return out + "|" + in_place;
+}
+
+TEST(BlockFolders, FoldAsTheRuleStepByStepIntoExactOutputsAndInPlace) {
+    std::vector<BlockFolder> folders = {nullptr};  // the portable path
+    for (BlockFolder folder : {kernels::ssse3_block_folder(), kernels::avx512_block_folder()})
+        if (folder) folders.push_back(folder);
+    EXPECT_EQ(chosen_block_folder(), folders.back());  // the widest one
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string text, folded(3001, '\0');
+        for (unsigned kind; text.size() < 3000;)  // ASCII runs, lead bytes, continuation bytes
+            text += (kind = random() % 8) < 4 ? std::string(random() % 40, 'a')
+                                              : std::string(1, (kind < 7 ? 0xC0 : 0x80) | random() % 64);
+        text.resize(text.size() - random() % 200);
+        const Byte *read = reinterpret_cast<const Byte*>(text.c_str()), *end = read + text.size();
+        Byte *start = reinterpret_cast<Byte*>(&folded[0]), *write = start;
+        while (read < end) fold_step(read, write);
+        folded.resize(write - start);
+        std::string in_place = (text + '\0' + kGuard).replace(0, folded.size() + 1, folded + '\0');
+        for (BlockFolder folder : folders)
+            ASSERT_EQ(fold_with(folder, text, folded.size()), folded + '\0' + kGuard + "|" + in_place) << round;
+    }
 }
