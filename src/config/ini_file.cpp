@@ -39,7 +39,7 @@ struct FileCloser {
 
 // File names are compared byte for byte.
 std::uint64_t name_hash(const char* fileName) {
-    return hash_text(fileName, std::strlen(fileName), 0, [](char c) { return c; });
+    return hash_bytes(fileName, std::strlen(fileName));
 }
 
 // A record whose name is fileName, kEmpty when none. The table lock is held.

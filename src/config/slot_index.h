@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace velm::config {
@@ -23,6 +24,27 @@ std::uint64_t hash_text(const char* text, std::size_t length, std::uint64_t seed
     hash ^= hash >> 33;
     hash *= 0xff51afd7ed558ccdULL;
     return hash ^ (hash >> 33);
+}
+
+// A hash of length bytes of text taken eight at a time, for texts compared
+// byte for byte: file names are long, and are hashed on every lookup.
+inline std::uint64_t hash_bytes(const char* text, std::size_t length) {
+    std::uint64_t hash = 0x9e3779b97f4a7c15ULL ^ length;
+    auto mix = [&hash](std::uint64_t word) {
+        hash = (hash ^ word) * 0xff51afd7ed558ccdULL;
+        hash ^= hash >> 32;
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text + i, 8);
+        mix(word);
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, text + i, length - i);
+    mix(tail);
+    hash *= 0xc4ceb9fe1a85ec53ULL;
+    return hash ^ (hash >> 29);
 }
 
 // Makes room in items for extra more, doubling, so that many small additions
@@ -59,12 +81,6 @@ public:
         old.swap(slots_);
         for (std::uint32_t id : old)
             if (id != kEmpty) place(hashOf(id), id);
-    }
-
-    // Asks the processor to fetch the slot where hash's probe path begins, so
-    // that a find or insert soon after does not wait for memory.
-    void prefetch(std::uint64_t hash) const {
-        if (!slots_.empty()) __builtin_prefetch(&slots_[hash & mask()]);
     }
 
     // Adds id; room must have been reserved.

@@ -7,7 +7,6 @@
 using namespace std::string_literals;
 
 #include "../config/reference_walk.h"
-#include "config/profile.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -20,23 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     std::string content = in.ConsumeRandomLengthString(8192), file = velm_fuzz::scratch_dir() + "/f.ini"s;
     std::ofstream(file, std::ios::binary) << content;
-    velm::config::Profile profile("fuzz");
-    std::vector<std::string> kept, names(1, "");
-    // Through a line feed, or 1023 characters of a longer line.
-    for (std::size_t at = 0, length; at < content.size(); at += length) {
-        length = std::min(std::min(content.find('\n', at), content.size() - 1) - at + 1, std::size_t(1023));
-        std::string piece = content.substr(at, length);
-        profile.add_line(piece.c_str(), std::strlen(piece.c_str()));  // read as a C string
-        velm_test::keep_line(kept, piece);
-        names.push_back(piece.substr(piece[0] == '[', piece.find_first_of("]=") - (piece[0] == '[')));
-    }
-    FUZZ_CHECK(profile.line_count() == static_cast<int>(kept.size()));
+    velm::config::Profile added("fuzz"), stored("fuzz");
+    std::vector<std::string> kept = velm_test::load(content, added, stored), names(1, "");
+    for (std::size_t at = 0; at < content.size(); at = std::min(content.find('\n', at), content.size() - 1) + 1)
+        names.push_back(content.substr(at + (content[at] == '['), content.find_first_of("]=\n", at) - at - (content[at] == '[')));
+    FUZZ_CHECK(added.line_count() == static_cast<int>(kept.size()) && stored.line_count() == added.line_count());
     while (in.remaining_bytes() > 0) {
         velm_fuzz::Buffer section = velm_fuzz::pick(in, names, 4), key = velm_fuzz::pick(in, names, 4);
         if (!section || !key) continue;
         std::optional<std::string> expected = velm_test::walk_lookup(kept, section.get(), key.get());
-        const char* found = profile.find_value(section, key);
-        FUZZ_CHECK((found ? std::optional<std::string>(found) : std::nullopt) == expected);
+        FUZZ_CHECK(velm_test::found(added, section, key) == expected && velm_test::found(stored, section, key) == expected);
         char returned[1100];
         VELM_GetPrivateProfileString(section, key, "\x01", returned, sizeof returned, file.c_str());
         FUZZ_CHECK(returned == expected.value_or("\x01"));
