@@ -2,12 +2,9 @@
 // indexed profile must answer exactly as this does.
 #pragma once
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "config/profile.h"
 
 namespace velm_test {
 
@@ -26,21 +23,13 @@ inline void keep_line(std::vector<std::string>& kept, std::string raw) {
     if (raw.size() >= 3 && raw[0] != '#') kept.push_back(raw);
 }
 
-// Offers content to added line by line and to stored in one pass, cut as the
-// reader cuts a file: through a line feed, or 1023 characters of a longer
-// line, each read as a C string. Returns the lines a profile keeps.
-inline std::vector<std::string> load(const std::string& content, velm::config::Profile& added,
-                                     velm::config::Profile& stored) {
-    std::vector<std::string> kept;
-    for (std::size_t at = 0, length; at < content.size(); at += length) {
-        length = std::min(std::min(content.find('\n', at), content.size() - 1) - at + 1, std::size_t(1023));
-        std::string piece = content.substr(at, length);
-        added.add_line(piece.c_str(), std::strlen(piece.c_str()));
-        stored.store_line(piece.c_str(), std::strlen(piece.c_str()));
-        keep_line(kept, piece);
-    }
-    stored.index_stored_lines();
-    return kept;
+// content cut as the reader cuts a file: through a line feed, or 1023
+// characters of a longer line.
+inline std::vector<std::string> pieces(const std::string& content) {
+    std::vector<std::string> cut;
+    for (std::size_t at = 0; at < content.size(); at += cut.back().size())
+        cut.push_back(content.substr(at, std::min(std::min(content.find('\n', at), content.size() - 1) - at + 1, std::size_t(1023))));
+    return cut;
 }
 
 // The value of key (its first 100 characters) under the first header of section.
@@ -54,13 +43,6 @@ inline std::optional<std::string> walk_lookup(const std::vector<std::string>& li
             return line.substr(line.find('=') + 1);
     }
     return std::nullopt;
-}
-
-// What profile answers, in the walk's terms.
-inline std::optional<std::string> found(const velm::config::Profile& profile, const char* section,
-                                        const char* key) {
-    const char* value = profile.find_value(section, key);
-    return value ? std::optional<std::string>(value) : std::nullopt;
 }
 
 }  // namespace velm_test
