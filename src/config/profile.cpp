@@ -31,8 +31,8 @@ LineVerdict keep_rule(const char* text, std::size_t length) {
 }
 
 // Hashes length characters of text as a case-blind lookup compares them.
-std::uint64_t folded_hash(const char* text, std::size_t length, std::uint64_t seed) {
-    return hash_text(text, length, seed, common::fold_ascii);
+std::uint64_t folded_hash(const char* text, std::size_t length) {
+    return hash_words(text, length, [](std::uint64_t word) { return folded_word(word); });
 }
 
 // A new key table has this many slots; it doubles when three quarters are
@@ -46,23 +46,28 @@ std::size_t table_size_for(std::size_t keys) {
     return size;
 }
 
-// Whether line begins with key followed by '=', ignoring case; line is
-// NUL-terminated and key holds no '='.
-bool entry_has_key(const char* line, const char* key, std::size_t keyLength) {
-    for (std::size_t i = 0; i < keyLength; ++i) {
-        if (line[i] == '\0' || common::fold_ascii(line[i]) != common::fold_ascii(key[i]))
-            return false;
+// Whether the length characters of stored and of wanted are equal ignoring
+// case; wanted holds no NUL among them, so a shorter stored line differs at
+// its NUL. An exact match, the usual case, takes one memcmp.
+bool same_folded(const char* stored, const char* wanted, std::size_t length) {
+    if (std::memcmp(stored, wanted, length) == 0) return true;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (common::fold_ascii(stored[i]) != common::fold_ascii(wanted[i])) return false;
     }
-    return line[keyLength] == '=';
+    return true;
 }
 
-// Whether line is "[" section "]", ignoring case; line is NUL-terminated.
-bool header_names(const char* line, const char* section, std::size_t sectionLength) {
-    for (std::size_t i = 0; i < sectionLength; ++i) {
-        char c = line[i + 1];
-        if (c == '\0' || common::fold_ascii(c) != common::fold_ascii(section[i])) return false;
-    }
-    return line[sectionLength + 1] == ']' && line[sectionLength + 2] == '\0';
+// Whether line begins with key followed by '=', ignoring case; key holds no
+// '=', and the profile's text ends at end, so line[keyLength] must be in it.
+bool entry_has_key(const char* line, const char* end, const char* key, std::size_t keyLength) {
+    return static_cast<std::size_t>(end - line) > keyLength && same_folded(line, key, keyLength) &&
+           line[keyLength] == '=';
+}
+
+// Whether line is "[" section "]", ignoring case; the profile's text ends at end.
+bool header_names(const char* line, const char* end, const char* section, std::size_t sectionLength) {
+    return static_cast<std::size_t>(end - line) > sectionLength + 2 && same_folded(line + 1, section, sectionLength) &&
+           line[sectionLength + 1] == ']' && line[sectionLength + 2] == '\0';
 }
 
 }  // namespace
@@ -188,7 +193,7 @@ LineVerdict Profile::take_entry(std::uint32_t offset, std::size_t keyLength) {
 
 std::uint64_t Profile::section_hash_of(std::uint32_t header) const {
     const char* line = text_.data() + headers_[header];
-    return folded_hash(line + 1, std::strlen(line) - 2, 0);
+    return folded_hash(line + 1, std::strlen(line) - 2);
 }
 
 // Gives table size empty slots at the end of the slot array; room for them
@@ -233,17 +238,17 @@ bool Profile::enter_key(KeyTable& table, std::uint32_t offset, std::size_t keyLe
 // would go.
 std::size_t Profile::key_slot(const KeyTable& table, const char* key, std::size_t keyLength) const {
     std::size_t mask = table.size - 1;
-    for (std::size_t i = folded_hash(key, keyLength, 0) & mask;; i = (i + 1) & mask) {
+    for (std::size_t i = folded_hash(key, keyLength) & mask;; i = (i + 1) & mask) {
         std::uint32_t offset = keySlots_[table.base + i];
-        if (offset == SlotIndex::kEmpty || entry_has_key(text_.data() + offset, key, keyLength))
+        if (offset == SlotIndex::kEmpty || entry_has_key(text_.data() + offset, text_.data() + text_.size(), key, keyLength))
             return table.base + i;
     }
 }
 
 std::uint32_t Profile::find_section(const char* section) const {
     std::size_t sectionLength = std::strlen(section);
-    return sections_.find(folded_hash(section, sectionLength, 0), [&](std::uint32_t id) {
-        return header_names(text_.data() + headers_[id], section, sectionLength);
+    return sections_.find(folded_hash(section, sectionLength), [&](std::uint32_t id) {
+        return header_names(text_.data() + headers_[id], text_.data() + text_.size(), section, sectionLength);
     });
 }
 
