@@ -24,6 +24,7 @@ namespace {
 // in it, and all live until the process ends. Guarded by cache_locks().files.
 struct FileCache {
     std::vector<std::unique_ptr<const Profile>> files;   // in the order of first reading
+    std::vector<std::uint64_t> nameHashes;               // of each file's name, by number
     SlotIndex byName;                                    // each file's number, by its exact name
 };
 
@@ -45,8 +46,10 @@ std::uint64_t name_hash(std::string_view fileName) {
 
 // A record whose name is fileName, kEmpty when none. The table lock is held.
 std::uint32_t number_of(std::string_view fileName, std::uint64_t hash) {
+    // The hashes, side by side in one array, spare a visit to the record of
+    // every other file on the probe path.
     return fileCache.byName.find(hash, [&](std::uint32_t id) {
-        return std::string_view(fileCache.files[id]->name()) == fileName;
+        return fileCache.nameHashes[id] == hash && std::string_view(fileCache.files[id]->name()) == fileName;
     });
 }
 
@@ -67,14 +70,14 @@ const Profile* publish(std::unique_ptr<Profile>& fresh, std::uint64_t hash) {
     if (id != SlotIndex::kEmpty) return fileCache.files[id].get();
     try {
         make_room(fileCache.files, 1);
-        fileCache.byName.reserve(1, [](std::uint32_t n) {
-            return name_hash(fileCache.files[n]->name());
-        });
+        make_room(fileCache.nameHashes, 1);
+        fileCache.byName.reserve(1, [](std::uint32_t n) { return fileCache.nameHashes[n]; });
     } catch (const std::bad_alloc&) {
         return fresh.get();
     }
     fileCache.byName.insert(hash, static_cast<std::uint32_t>(fileCache.files.size()));
     fileCache.files.push_back(std::move(fresh));
+    fileCache.nameHashes.push_back(hash);
     return fileCache.files.back().get();
 }
 
