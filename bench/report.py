@@ -77,7 +77,8 @@ def load(path, order):
         if b.get("error_occurred"):
             print("error in %s: %s" % (b["name"], b.get("error_message")), file=sys.stderr)
             continue
-        name = b.get("run_name", b["name"])
+        # Settings that Google Benchmark appends to a name are no part of it.
+        name = re.sub(r"(/iterations:\d+|/manual_time)+$", "", b.get("run_name", b["name"]))
         row, _, variant = name.rpartition("/")
         ns = b["cpu_time"] * TIME_UNITS[b.get("time_unit", "ns")] / b.get("ops", 1.0)
         rows.setdefault(row, OrderedDict())[variant] = Result(ns, b.get("bytes_per_second"),
