@@ -45,13 +45,20 @@ def row_label(row):
         "5.utf8_to_iso": "5 VELM_convert_UTF8_to_ISO in place, 1 MiB",
         "6.step_year": "6 CVELM_Datum step, through 2023",
         "6.step_from_year_100": "6 CVELM_Datum step from the year 100",
+        "3.ini10M.first": "3 first INI lookup, 10M lines (109 MB): reading the file",
+        "3.ini10M.cached": "3 cached INI lookup, 10M lines",
+        "3.files100k.round": "3 cached INI lookup going round 100,000 files",
+        "3.files100k.one": "3 cached INI lookup of one file, 100,000 cached",
+        "3.pref100k.build": "3 preference cache of 100,000 sections: building it",
+        "3.pref100k.lookup": "3 preference lookup, 100,000 sections",
     }.get(row, row)
 
 
 class Result:
-    def __init__(self, ns, bytes_per_second=None):
+    def __init__(self, ns, bytes_per_second=None, rss_per_byte=None):
         self.ns = ns                      # CPU time of one operation
         self.bps = bytes_per_second       # throughput, where the case has one
+        self.rss = rss_per_byte           # resident memory added per byte read, where measured
 
 
 def load(path, order):
@@ -70,10 +77,12 @@ def load(path, order):
         if b.get("error_occurred"):
             print("error in %s: %s" % (b["name"], b.get("error_message")), file=sys.stderr)
             continue
-        name = b.get("run_name", b["name"])
+        # Settings that Google Benchmark appends to a name are no part of it.
+        name = re.sub(r"(/iterations:\d+|/manual_time)+$", "", b.get("run_name", b["name"]))
         row, _, variant = name.rpartition("/")
         ns = b["cpu_time"] * TIME_UNITS[b.get("time_unit", "ns")] / b.get("ops", 1.0)
-        rows.setdefault(row, OrderedDict())[variant] = Result(ns, b.get("bytes_per_second"))
+        rows.setdefault(row, OrderedDict())[variant] = Result(ns, b.get("bytes_per_second"),
+                                                              b.get("rss_per_file_byte"))
     return rows, data.get("context", {})
 
 
@@ -85,6 +94,8 @@ def fmt_time(ns):
 
 
 def fmt_value(r):
+    if r.bps and r.bps < 1e9:
+        return "%.3g MB/s" % (r.bps / 1e6)
     if r.bps:
         return "%.3g GB/s" % (r.bps / 1e9)
     return fmt_time(r.ns)
@@ -113,11 +124,29 @@ def verdict(ok):
     return "met" if ok else "**missed**"
 
 
-def target(row, variants):
+def within_twice_200_lines(lib, rows):
+    """The target of the large lookups: at most twice the 200-line lookup
+    (its key in the middle) of the same run."""
+    base = rows.get("3.ini200.middle", {}).get("library")
+    if not base:
+        return None
+    return "≤ 2× the 200-line lookup (%s): %s" % (fmt_time(base.ns), verdict(lib.ns <= 2 * base.ns))
+
+
+def target(row, variants, rows):
     """The target of a row and whether this run meets it, or None."""
     lib = variants.get("library")
     if not lib:
         return None
+    if row == "3.ini10M.first":
+        parts = []
+        if "inih_parse" in variants:
+            parts.append("≥ inih's parse: %s" % verdict(lib.bps >= variants["inih_parse"].bps))
+        if lib.rss:
+            parts.append("memory %.2f× the file (≤ 2×): %s" % (lib.rss, verdict(lib.rss <= 2)))
+        return "; ".join(parts)
+    if row in ("3.ini10M.cached", "3.files100k.round", "3.files100k.one", "3.pref100k.lookup"):
+        return within_twice_200_lines(lib, rows)
     if row == "1.dropped":
         parts = ["< 2 ns: %s" % verdict(lib.ns < 2.0)]
         if "spdlog" in variants:
@@ -157,7 +186,7 @@ def table(rows):
         out.append("| %s | %s | %s | %s | %s | %s | %s |" % (
             row_label(row), fmt_value(lib) if lib else "—", fmt_value(limit) if limit else "—",
             "; ".join(peers) or "—", fmt_ratio(to_limit), fmt_ratio(to_peer),
-            target(row, variants) or ""))
+            target(row, variants, rows) or ""))
     return "\n".join(out)
 
 

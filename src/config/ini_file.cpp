@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "common/environment.h"
@@ -23,6 +24,7 @@ namespace {
 // in it, and all live until the process ends. Guarded by cache_locks().files.
 struct FileCache {
     std::vector<std::unique_ptr<const Profile>> files;   // in the order of first reading
+    std::vector<std::uint64_t> nameHashes;               // of each file's name, by number
     SlotIndex byName;                                    // each file's number, by its exact name
 };
 
@@ -38,20 +40,22 @@ struct FileCloser {
 };
 
 // File names are compared byte for byte.
-std::uint64_t name_hash(const char* fileName) {
-    return hash_text(fileName, std::strlen(fileName), 0, [](char c) { return c; });
+std::uint64_t name_hash(std::string_view fileName) {
+    return hash_bytes(fileName.data(), fileName.size());
 }
 
 // A record whose name is fileName, kEmpty when none. The table lock is held.
-std::uint32_t number_of(const char* fileName, std::uint64_t hash) {
+std::uint32_t number_of(std::string_view fileName, std::uint64_t hash) {
+    // The hashes, side by side in one array, spare a visit to the record of
+    // every other file on the probe path.
     return fileCache.byName.find(hash, [&](std::uint32_t id) {
-        return fileCache.files[id]->name() == fileName;
+        return fileCache.nameHashes[id] == hash && std::string_view(fileCache.files[id]->name()) == fileName;
     });
 }
 
 // The cached record of fileName, or null. Records are never changed or
 // freed once published, so the caller reads it without the lock.
-const Profile* find_cached(const char* fileName, std::uint64_t hash) {
+const Profile* find_cached(std::string_view fileName, std::uint64_t hash) {
     std::shared_lock<std::shared_mutex> lock(cache_locks().files);
     std::uint32_t id = number_of(fileName, hash);
     return id == SlotIndex::kEmpty ? nullptr : fileCache.files[id].get();
@@ -62,18 +66,18 @@ const Profile* find_cached(const char* fileName, std::uint64_t hash) {
 // fresh answers this once and stays with the caller.
 const Profile* publish(std::unique_ptr<Profile>& fresh, std::uint64_t hash) {
     std::unique_lock<std::shared_mutex> lock(cache_locks().files);
-    std::uint32_t id = number_of(fresh->name().c_str(), hash);
+    std::uint32_t id = number_of(fresh->name(), hash);
     if (id != SlotIndex::kEmpty) return fileCache.files[id].get();
     try {
         make_room(fileCache.files, 1);
-        fileCache.byName.reserve(1, [](std::uint32_t n) {
-            return name_hash(fileCache.files[n]->name().c_str());
-        });
+        make_room(fileCache.nameHashes, 1);
+        fileCache.byName.reserve(1, [](std::uint32_t n) { return fileCache.nameHashes[n]; });
     } catch (const std::bad_alloc&) {
         return fresh.get();
     }
     fileCache.byName.insert(hash, static_cast<std::uint32_t>(fileCache.files.size()));
     fileCache.files.push_back(std::move(fresh));
+    fileCache.nameHashes.push_back(hash);
     return fileCache.files.back().get();
 }
 
@@ -162,7 +166,7 @@ int VELM_GetPrivateProfileString(const char* section, const char* key,
     put_default(defaultValue, returned, size);
     if (!section || !key || !fileName) return text_length(returned, size);
     try {
-        std::uint64_t hash = name_hash(fileName);
+        std::uint64_t hash = name_hash(fileName);  // read as a view, its length once
         const Profile* record = find_cached(fileName, hash);
         std::unique_ptr<Profile> fresh;
         if (!record) {

@@ -31,22 +31,43 @@ LineVerdict keep_rule(const char* text, std::size_t length) {
 }
 
 // Hashes length characters of text as a case-blind lookup compares them.
-std::uint64_t folded_hash(const char* text, std::size_t length, std::uint64_t seed) {
-    return hash_text(text, length, seed, common::fold_ascii);
+std::uint64_t folded_hash(const char* text, std::size_t length) {
+    return hash_words(text, length, [](std::uint64_t word) { return folded_word(word); });
 }
 
-// A key is hashed together with the header it stands under.
-std::uint64_t key_hash(std::uint32_t header, const char* key, std::size_t keyLength) {
-    return folded_hash(key, keyLength, (header + 1) * 0x9e3779b97f4a7c15ULL);
+// A new key table has this many slots; it doubles when three quarters are
+// taken, which a section of up to twelve keys never reaches.
+constexpr std::uint32_t kFirstTableSize = 16;
+
+// The slots of a key table that holds keys entries without growing.
+std::size_t table_size_for(std::size_t keys) {
+    std::size_t size = kFirstTableSize;
+    while (keys > size / 4 * 3) size *= 2;
+    return size;
 }
 
-// Whether line is "[" section "]", ignoring case; line is NUL-terminated.
-bool header_names(const char* line, const char* section, std::size_t sectionLength) {
-    for (std::size_t i = 0; i < sectionLength; ++i) {
-        char c = line[i + 1];
-        if (c == '\0' || common::fold_ascii(c) != common::fold_ascii(section[i])) return false;
+// Whether the length characters of stored and of wanted are equal ignoring
+// case; wanted holds no NUL among them, so a shorter stored line differs at
+// its NUL. An exact match, the usual case, takes one memcmp.
+bool same_folded(const char* stored, const char* wanted, std::size_t length) {
+    if (std::memcmp(stored, wanted, length) == 0) return true;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (common::fold_ascii(stored[i]) != common::fold_ascii(wanted[i])) return false;
     }
-    return line[sectionLength + 1] == ']' && line[sectionLength + 2] == '\0';
+    return true;
+}
+
+// Whether line begins with key followed by '=', ignoring case; key holds no
+// '=', and the profile's text ends at end, so line[keyLength] must be in it.
+bool entry_has_key(const char* line, const char* end, const char* key, std::size_t keyLength) {
+    return static_cast<std::size_t>(end - line) > keyLength && same_folded(line, key, keyLength) &&
+           line[keyLength] == '=';
+}
+
+// Whether line is "[" section "]", ignoring case; the profile's text ends at end.
+bool header_names(const char* line, const char* end, const char* section, std::size_t sectionLength) {
+    return static_cast<std::size_t>(end - line) > sectionLength + 2 && same_folded(line + 1, section, sectionLength) &&
+           line[sectionLength + 1] == ']' && line[sectionLength + 2] == '\0';
 }
 
 }  // namespace
@@ -71,45 +92,34 @@ bool Profile::store_line(const char* text, std::size_t length) {
     if (length + 1 > kMaxText - text_.size()) throw std::bad_alloc();
     make_room(text_, length + 1);
     store(text, length);
-    if (text[0] == '[') ++storedHeaders_;
+    if (text[0] == '[') {
+        ++storedHeaders_;
+        storedSlots_ += table_size_for(blockLines_);
+        blockLines_ = 0;
+    } else {
+        ++blockLines_;
+    }
     return true;
 }
 
 void Profile::index_stored_lines() {
-    // Every stored line may be an entry: room for all at once, so that the
-    // key index never grows (and rehashes) while being filled.
-    keys_.reserve(static_cast<std::size_t>(lineCount_), [this](std::uint32_t id) { return key_hash_of(id); });
     sections_.reserve(storedHeaders_, [this](std::uint32_t id) { return section_hash_of(id); });
     make_room(headers_, storedHeaders_);
-    storedHeaders_ = 0;
-    // A look-ahead some lines in front prefetches the slot of each entry, so
-    // that the index's memory is on its way when the entry gets there. It
-    // counts the headers between itself and the indexing to know which header
-    // an entry will stand under.
-    std::size_t ahead = indexedTo_, headersAhead = 0;
-    for (int n = 0; n < 16; ++n) look_ahead(ahead, headersAhead);
+    make_room(keyTables_, storedHeaders_);
+    // Room for a table of each block of lines below a header, as if all of
+    // them were entries: the slot array is not copied while it grows.
+    make_room(keySlots_, storedSlots_ + table_size_for(blockLines_));
+    storedHeaders_ = storedSlots_ = blockLines_ = 0;
     while (indexedTo_ < text_.size()) {
         const char* line = text_.data() + indexedTo_;
         std::size_t length = std::strlen(line);
-        make_room(headers_, 1);
-        sections_.reserve(1, [this](std::uint32_t id) { return section_hash_of(id); });
-        if (line[0] == '[' && headersAhead > 0) --headersAhead;
+        if (line[0] == '[') {
+            make_room(keySlots_, kFirstTableSize);
+        } else if (place_ == Place::inSection) {
+            const KeyTable& table = keyTables_.back();
+            if (table.count + 1 > table.size / 4 * 3) make_room(keySlots_, table.size);
+        }
         index_line(static_cast<std::uint32_t>(indexedTo_), length);
-        look_ahead(ahead, headersAhead);
-    }
-}
-
-void Profile::look_ahead(std::size_t& ahead, std::size_t& headersAhead) const {
-    if (ahead >= text_.size()) return;
-    const char* line = text_.data() + ahead;
-    std::size_t length = std::strlen(line);
-    ahead += length + 1;
-    if (line[0] == '[') {
-        ++headersAhead;
-        if (length >= 2) sections_.prefetch(folded_hash(line + 1, length - 2, 0));
-    } else if (const void* equals = std::memchr(line, '=', length)) {
-        std::size_t header = headers_.size() + headersAhead - 1;
-        keys_.prefetch(key_hash(static_cast<std::uint32_t>(header), line, static_cast<const char*>(equals) - line));
     }
 }
 
@@ -127,8 +137,12 @@ void Profile::reserve(std::size_t bytes, std::size_t lines) {
     if (bytes > kMaxText - text_.size()) throw std::bad_alloc();
     make_room(text_, bytes);
     make_room(headers_, lines);
+    make_room(keyTables_, lines);
     sections_.reserve(lines, [this](std::uint32_t id) { return section_hash_of(id); });
-    keys_.reserve(lines, [this](std::uint32_t id) { return key_hash_of(id); });
+    // The open section's table may grow to hold all the lines, and the new
+    // sections' tables take fewer slots than the first size per line.
+    std::size_t open = place_ == Place::inSection ? keyTables_.back().count : 0;
+    make_room(keySlots_, table_size_for(open + lines) + kFirstTableSize * lines);
 }
 
 std::uint32_t Profile::store(const char* text, std::size_t length) {
@@ -142,6 +156,7 @@ std::uint32_t Profile::store(const char* text, std::size_t length) {
 LineVerdict Profile::take_header(std::uint32_t offset, std::size_t length) {
     std::uint32_t header = static_cast<std::uint32_t>(headers_.size());
     headers_.push_back(offset);
+    keyTables_.emplace_back();
     const char* line = text_.data() + offset;
     if (length < 2 || line[length - 1] != ']') {
         // Entries above the first header stay above it, whatever this line is.
@@ -157,6 +172,7 @@ LineVerdict Profile::take_header(std::uint32_t offset, std::size_t length) {
         return LineVerdict::secondHeader;
     }
     sections_.insert(hash, header);
+    open_key_table(keyTables_.back(), kFirstTableSize);
     place_ = Place::inSection;
     return LineVerdict::header;
 }
@@ -170,46 +186,69 @@ LineVerdict Profile::take_entry(std::uint32_t offset, std::size_t keyLength) {
     }
     if (keyLength > kKeyLength) return LineVerdict::keyTooLong;
     std::uint32_t header = static_cast<std::uint32_t>(headers_.size() - 1);
-    const char* key = text_.data() + offset;
-    std::uint64_t hash = key_hash(header, key, keyLength);
-    std::uint32_t first = keys_.find(hash, [&](std::uint32_t id) {
-        return entry_matches(id, header, key, keyLength);
-    });
-    if (first != SlotIndex::kEmpty) return LineVerdict::secondEntry;
-    keys_.insert(hash, offset);
-    return LineVerdict::entry;
-}
-
-std::uint32_t Profile::header_of(std::uint32_t offset) const {
-    auto after = std::upper_bound(headers_.begin(), headers_.end(), offset);
-    return static_cast<std::uint32_t>(after - headers_.begin()) - 1;
+    KeyTable& table = keyTables_[header];
+    if (table.count + 1 > table.size / 4 * 3) grow_key_table(header, offset);
+    return enter_key(table, offset, keyLength) ? LineVerdict::entry : LineVerdict::secondEntry;
 }
 
 std::uint64_t Profile::section_hash_of(std::uint32_t header) const {
     const char* line = text_.data() + headers_[header];
-    return folded_hash(line + 1, std::strlen(line) - 2, 0);
+    return folded_hash(line + 1, std::strlen(line) - 2);
 }
 
-std::uint64_t Profile::key_hash_of(std::uint32_t offset) const {
-    const char* line = text_.data() + offset;
-    return key_hash(header_of(offset), line, std::strchr(line, '=') - line);
+// Gives table size empty slots at the end of the slot array; room for them
+// was made beforehand.
+void Profile::open_key_table(KeyTable& table, std::size_t size) {
+    table.base = static_cast<std::uint32_t>(keySlots_.size());
+    table.size = static_cast<std::uint32_t>(size);
+    table.count = 0;
+    keySlots_.resize(keySlots_.size() + size, SlotIndex::kEmpty);
 }
 
-bool Profile::entry_matches(std::uint32_t offset, std::uint32_t header, const char* key,
-                            std::size_t keyLength) const {
-    const char* line = text_.data() + offset;
-    // key holds no '=', so equal characters leave none before line[keyLength].
-    for (std::size_t i = 0; i < keyLength; ++i) {
-        if (line[i] == '\0' || common::fold_ascii(line[i]) != common::fold_ascii(key[i]))
-            return false;
+// Doubles the table of header, the open section's and so the last in the
+// slot array, and enters again the entries of its lines before end. An entry
+// stands in it only if no earlier line of the section has its key, so
+// entering them in their order keeps the same first entries.
+void Profile::grow_key_table(std::uint32_t header, std::uint32_t end) {
+    KeyTable& table = keyTables_[header];
+    std::size_t size = std::size_t{table.size} * 2;
+    keySlots_.resize(table.base);
+    open_key_table(table, size);
+    for (std::uint32_t at = headers_[header]; at < end;) {
+        const char* line = text_.data() + at;
+        std::size_t length = std::strlen(line);
+        const void* equals = line[0] == '[' ? nullptr : std::memchr(line, '=', length);
+        std::size_t keyLength = equals ? static_cast<const char*>(equals) - line : 0;
+        if (equals && keyLength <= kKeyLength) enter_key(table, at, keyLength);
+        at += static_cast<std::uint32_t>(length + 1);
     }
-    return line[keyLength] == '=' && header_of(offset) == header;
+}
+
+// Enters the entry at offset into table, which has room, unless an entry
+// with its key stands there already; says whether it did.
+bool Profile::enter_key(KeyTable& table, std::uint32_t offset, std::size_t keyLength) {
+    std::uint32_t& slot = keySlots_[key_slot(table, text_.data() + offset, keyLength)];
+    if (slot != SlotIndex::kEmpty) return false;
+    slot = offset;
+    ++table.count;
+    return true;
+}
+
+// The slot of table that holds the entry of key, or the empty one where it
+// would go.
+std::size_t Profile::key_slot(const KeyTable& table, const char* key, std::size_t keyLength) const {
+    std::size_t mask = table.size - 1;
+    for (std::size_t i = folded_hash(key, keyLength) & mask;; i = (i + 1) & mask) {
+        std::uint32_t offset = keySlots_[table.base + i];
+        if (offset == SlotIndex::kEmpty || entry_has_key(text_.data() + offset, text_.data() + text_.size(), key, keyLength))
+            return table.base + i;
+    }
 }
 
 std::uint32_t Profile::find_section(const char* section) const {
     std::size_t sectionLength = std::strlen(section);
-    return sections_.find(folded_hash(section, sectionLength, 0), [&](std::uint32_t id) {
-        return header_names(text_.data() + headers_[id], section, sectionLength);
+    return sections_.find(folded_hash(section, sectionLength), [&](std::uint32_t id) {
+        return header_names(text_.data() + headers_[id], text_.data() + text_.size(), section, sectionLength);
     });
 }
 
@@ -220,9 +259,7 @@ const char* Profile::find_value(const char* section, const char* key) const {
     if (std::memchr(key, '=', keyLength)) return nullptr;
     std::uint32_t header = find_section(section);
     if (header == SlotIndex::kEmpty) return nullptr;
-    std::uint32_t offset = keys_.find(key_hash(header, key, keyLength), [&](std::uint32_t id) {
-        return entry_matches(id, header, key, keyLength);
-    });
+    std::uint32_t offset = keySlots_[key_slot(keyTables_[header], key, keyLength)];
     return offset == SlotIndex::kEmpty ? nullptr : text_.data() + offset + keyLength + 1;
 }
 

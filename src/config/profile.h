@@ -2,7 +2,10 @@
 // cache) with the rule that decides what becomes of each line and the section
 // and key lookup. Lines are held in one buffer; the first header of every
 // section and the first entry of every key in it are indexed as they arrive,
-// so a lookup costs the same in a file of ten lines or of ten million.
+// so a lookup costs the same in a file of ten lines or of ten million. Each
+// section has a small key table of its own, a slice of one slot array: a
+// section's lines are contiguous, so its table is filled while it is still in
+// the processor's cache, and an entry is told apart by its text alone.
 #pragma once
 
 #include <cstddef>
@@ -89,25 +92,35 @@ public:
 private:
     enum class Place { beforeFirstHeader, inSection, underSecondHeader, underNoSection };
 
+    // The key table of a section's first header: slots [base, base + size) of
+    // keySlots_, size a power of two (0 for any other header).
+    struct KeyTable {
+        std::uint32_t base = 0;
+        std::uint32_t size = 0;
+        std::uint32_t count = 0;   // entries held
+    };
+
     std::uint32_t store(const char* text, std::size_t length);
     LineVerdict index_line(std::uint32_t offset, std::size_t length);
-    void look_ahead(std::size_t& ahead, std::size_t& headersAhead) const;
     LineVerdict take_header(std::uint32_t offset, std::size_t length);
     LineVerdict take_entry(std::uint32_t offset, std::size_t keyLength);
-    std::uint32_t header_of(std::uint32_t offset) const;
     std::uint64_t section_hash_of(std::uint32_t header) const;
-    std::uint64_t key_hash_of(std::uint32_t offset) const;
-    bool entry_matches(std::uint32_t offset, std::uint32_t header, const char* key,
-                       std::size_t keyLength) const;
+    void open_key_table(KeyTable& table, std::size_t size);
+    void grow_key_table(std::uint32_t header, std::uint32_t end);
+    bool enter_key(KeyTable& table, std::uint32_t offset, std::size_t keyLength);
+    std::size_t key_slot(const KeyTable& table, const char* key, std::size_t keyLength) const;
 
     std::string name_;                     // file name or cache name, kept whole
     std::string text_;                     // the kept lines, each ended by a NUL
     std::vector<std::uint32_t> headers_;   // offsets of the lines that begin with '['
+    std::vector<KeyTable> keyTables_;      // one for each entry of headers_
     SlotIndex sections_;                   // header number of each section's first header
-    SlotIndex keys_;                       // offset of each key's first entry in a section
+    std::vector<std::uint32_t> keySlots_;  // the key tables: kEmpty or an entry's offset
     std::uint32_t lastLine_ = 0;           // offset of the line kept last
     std::size_t indexedTo_ = 0;            // text_ up to here is indexed
     std::size_t storedHeaders_ = 0;        // lines beginning with '[' stored, not yet indexed
+    std::size_t storedSlots_ = 0;          // key slots the stored lines may need
+    std::size_t blockLines_ = 0;           // stored lines since the last '[' line
     int lineCount_ = 0;                    // lines kept
     Place place_ = Place::beforeFirstHeader;   // where the next entry would stand
 };

@@ -1,5 +1,6 @@
 #include "config/returned_buffer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +21,11 @@ void put_default(const char* defaultValue, char* returned, unsigned int size) {
 }
 
 void put_value(const char* value, char* returned, unsigned int size) {
-    if (value && returned) common::copy_cut(returned, size, value);
+    if (!value || !returned || size == 0) return;
+    // A value ends inside its profile, so its whole length can be read.
+    std::size_t length = std::min<std::size_t>(std::strlen(value), size - 1);
+    std::memcpy(returned, value, length);
+    returned[length] = '\0';
 }
 
 int text_length(const char* returned, unsigned int size) {

@@ -12,15 +12,6 @@ namespace {
 
 constexpr int kFiles = 300, kSections = 40;
 
-// Runs each body on a thread of its own, all started together.
-void run_together(const std::vector<std::function<void()>>& bodies) {
-    std::atomic<bool> go{false};
-    std::vector<std::thread> threads;
-    for (const auto& body : bodies) threads.emplace_back([&go, &body] { while (!go) {} body(); });
-    go = true;
-    for (std::thread& thread : threads) thread.join();
-}
-
 // Converts the sections round by round, deleting the cache now and then;
 // section n holds k=n.
 void convert_and_delete(int rounds) {
@@ -40,6 +31,7 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeld) {
     VELM_SetDisableLocPrefCache(1);
     for (int i = 0; i < kFiles; ++i) dir.write(std::to_string(i), "[M]\nk=" + std::to_string(i) + "\n");
     std::atomic<int> writing{2};
+    std::atomic<bool> go{false};
     std::vector<std::vector<std::string>> wrong(5);
     // A section holds its own number or is absent; a file always holds its own.
     auto look_up = [&](int section, int file, std::vector<std::string>& out) {
@@ -49,15 +41,17 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeld) {
         if ((s != std::string("-") && s != std::to_string(section)) || f != std::to_string(file))
             out.push_back(std::to_string(section) + ":" + s + " " + std::to_string(file) + ":" + f);
     };
-    std::vector<std::function<void()>> bodies = {[&] { convert_and_delete(3000), --writing; },
-        [&] { for (int i = 0; i < kFiles; ++i) look_up(i % kSections, i, wrong[0]); --writing; }};
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] { while (!go) {} convert_and_delete(3000), --writing; });
+    threads.emplace_back([&] { while (!go) {} for (int i = 0; i < kFiles; ++i) look_up(i % kSections, i, wrong[0]); --writing; });
     for (int t = 1; t <= 4; ++t) {
-        bodies.push_back([&, t] {
-            for (int n = 0; writing > 0 || n < 500; ++n)
-                look_up((n + t) % kSections, (n * 31 + t * 97) % kFiles, wrong[t]);
+        threads.emplace_back([&, t] {
+            while (!go) {}
+            for (int n = 0; writing > 0 || n < 500; ++n) look_up((n + t) % kSections, (n * 31 + t * 97) % kFiles, wrong[t]);
         });
     }
-    run_together(bodies);
+    go = true;
+    for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(wrong, std::vector<std::vector<std::string>>(5));
 }
 

@@ -23,6 +23,15 @@ inline void keep_line(std::vector<std::string>& kept, std::string raw) {
     if (raw.size() >= 3 && raw[0] != '#') kept.push_back(raw);
 }
 
+// content cut as the reader cuts a file: through a line feed, or 1023
+// characters of a longer line.
+inline std::vector<std::string> pieces(const std::string& content) {
+    std::vector<std::string> cut;
+    for (std::size_t at = 0; at < content.size(); at += cut.back().size())
+        cut.push_back(content.substr(at, std::min(std::min(content.find('\n', at), content.size() - 1) - at + 1, std::size_t(1023))));
+    return cut;
+}
+
 // The value of key (its first 100 characters) under the first header of section.
 inline std::optional<std::string> walk_lookup(const std::vector<std::string>& lines,
                                               const std::string& section, const std::string& key) {

@@ -9,16 +9,14 @@ static std::vector<std::string> seen(1, ""), lines;  // names met so far; what t
 static bool disabled = false;
 
 static std::string name(FuzzedDataProvider& in) {
-    return in.ConsumeBool() ? seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)]
-                            : velm_fuzz::text(in, 300);
+    return in.ConsumeBool() ? seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)] : velm_fuzz::text(in, 300);
 }
 
 static void convert(FuzzedDataProvider& in) {
     std::string section = name(in);
-    std::vector<std::string> texts;
+    std::vector<std::string> texts(in.ConsumeIntegralInRange(0, 8));
     std::vector<const char*> values;
-    for (int n = in.ConsumeIntegralInRange(0, 8); n > 0; --n) texts.push_back(velm_fuzz::text(in, 1100));
-    for (const std::string& text : texts) values.push_back(text.c_str()), seen.push_back(text.substr(0, text.find('=')));
+    for (std::string& text : texts) text = velm_fuzz::text(in, 1100), values.push_back(text.c_str()), seen.push_back(text.substr(0, text.find('=')));
     bool keep = in.ConsumeBool();
     VELM_CreateProfileFromPref(section.c_str(), int(values.size()), values.data(), "P", keep);
     if (!keep && disabled) lines.clear();

@@ -1,0 +1,226 @@
+// The configuration directory, the INI reader and the preference cache: the
+// precedence of the directory's variables and its one warning, whichever
+// threads make the first call together; line, section and key rules, binary
+// bytes, defaults and sizes, the file cache, the environment that allows
+// reading at all, files that cannot be read, the conversions, the switch of
+// the preference cache and the profile lookups that read it.
+#include <climits>
+#include <filesystem>
+#include <thread>
+
+#include "config/config_fixture.h"
+
+using velm_test::set_env;
+using namespace std::string_literals;
+
+namespace {
+
+const std::string k100(100, 'k'), s300(300, 's');
+const char* const kMain[] = {"Mode=fast", "#c=1", "x", nullptr, "Level=3  \r\n", "n=12abc"};
+
+// What a lookup with the default "d" leaves, as "text|result".
+std::string get(const std::string& file, const std::string& section, const std::string& key) {
+    char returned[1100];
+    int result = VELM_GetPrivateProfileString(section.c_str(), key.c_str(), "d", returned, 1100,
+                                              file.c_str());
+    return std::string(returned) + "|" + std::to_string(result);
+}
+
+// What a preference lookup with the default "-" leaves.
+std::string lookup(const char* section, const char* key) {
+    char returned[1100];
+    VELM_GetPrivatePreferenceString(section, key, "-", returned, sizeof returned, "any");
+    return returned;
+}
+
+struct Lookup { std::string section, key, text; };  // text: "d" where nothing is found
+
+const std::string kSep(1, std::filesystem::path::preferred_separator), kLong(300, 'p'), kLocalWithSep = "L" + kSep;
+
+struct Row {
+    const char* env[5];  // VELM_CONFIG, VELM_LOCAL, VE_TMP_DIR, TEMP, TMP (null: unset)
+    std::string expected;
+    bool warns;
+};
+
+class ConfigPath : public testing::TestWithParam<Row> {};
+
+}  // namespace
+
+TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
+    set_env("VELM_CONFIG", dir.path().c_str());
+    std::string file = dir.write("a.ini",
+        "top=1\n[Main]\nMode=fast\nMode = spaced\na=b=c\nab=\nx=\n#x=1\n  #x=1\ntab=v\t\n"
+        "trail=v \r \r\nLevel=1\nlevel=2\n" + k100 + "=cut\n[Hdr] #c\nin=1\n [Lead]\nin=2\n"
+        "[Blank]  \r\nin=3\n[Long]\n" + k100 + "k=full\n[S]\nk=1\n[T]\n[S]\nk2=2\n"
+        "[Pieces]\nbig=" + std::string(1019, 'v') + "tail=end\n[Bin]\nnul=a\0b\nhigh=\xff\x80\n"s +
+        "ctl=\x01\x1b\n[\xc4]\nk=upper\n[\xe4]\nk=lower\n" + std::string(70000, '\n') + "[" + s300 + "]\nk=long\nend=no line end");
+    const Lookup table[] = {
+        {"Main", "MODE", "fast"}, {"mAIN", "Mode ", " spaced"}, {"Main", "a", "b=c"},
+        {"Main", "ab", ""}, {"Main", "x", "d"}, {"Main", "#x", "d"}, {"Main", "  #x", "1"},
+        {"Main", "tab", "v\t"}, {"Main", "trail", "v"}, {"Main", "level", "1"},
+        {"Main", k100 + "zz", "cut"}, {"Long", k100 + "k", "d"}, {"Main", "top", "d"},
+        {"Hdr", "in", "d"}, {"Lead", "in", "d"}, {"Blank", "in", "3"}, {"S", "k", "1"},
+        {"S", "k2", "d"}, {"Pieces", "big", std::string(1019, 'v')}, {"Pieces", "tail", "end"}, {"Bin", "nul", "a"},
+        {"Bin", "b", "d"}, {"bin", "HIGH", "\xff\x80"}, {"Bin", "ctl", "\x01\x1b"},
+        {"\xe4", "k", "lower"}, {s300, "k", "long"}, {s300, "end", "no line end"}};
+    for (const Lookup& row : table)
+        EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size())) << row.key;
+    EXPECT_EQ(log_lines().back(), "Cache " + file + " 39 values");
+    if (std::filesystem::path::preferred_separator == '\\') return;  // Windows file calls stop at 260
+    std::string padding;  // two names of over 300 characters that differ only at their end
+    for (int i = 0; i < 150; ++i) padding += "./";
+    EXPECT_EQ(get(dir.write(padding + "a", "[M]\nv=a\n"), "M", "v") + get(dir.write(padding + "b", "[M]\nv=b\n"), "M", "v"), "a|1b|1");
+}
+
+TEST_F(ConfigTest, ReturnedStaysWithinSizeAndMissingArgumentsAnswerTheDefault) {
+    set_env("VELM_CONFIG", dir.path().c_str());
+    std::string file = dir.write("s.ini", "[M]\nv=abcdef\na=12abc\nb=abc\nc= 7\n");
+    const char* f = file.c_str();
+    const struct { const char *section, *key, *defaultValue, *file; unsigned size; int result; const char* bytes; }
+        table[] = {{"m", "v", "zz", f, 4, 3, "abc\0GGGGGGGG"}, {"m", "v", "zz", f, 0, 0, "GGGGGGGGGGGG"},
+                   {"m", "no", "ab", f, 6, 2, "ab\0\0\0\0GGGGGG"}, {"m", "no", "abcdef", f, 6, 0, "\0GGGGGGGGGGG"},
+                   {"m", "no", nullptr, f, 6, 0, "\0GGGGGGGGGGG"}, {nullptr, "v", "dd", f, 4, 2, "dd\0\0GGGGGGGG"},
+                   {"m", nullptr, "dd", f, 4, 2, "dd\0\0GGGGGGGG"}, {"m", "v", "dd", nullptr, 4, 2, "dd\0\0GGGGGGGG"}};
+    for (const auto& row : table) {
+        std::string returned(12, 'G');
+        EXPECT_EQ(VELM_GetPrivateProfileString(row.section, row.key, row.defaultValue, &returned[0], row.size,
+                                               row.file), row.result);
+        EXPECT_EQ(returned, std::string(row.bytes, 12)) << row.key << row.size;
+    }
+    EXPECT_EQ(VELM_GetPrivateProfileString("M", "a", "dd", nullptr, 8, f), 0);
+    const std::vector<int> numbers = {VELM_GetPrivateProfileInt("M", "a", 5, f), VELM_GetPrivateProfileInt("M", "b", 5, f),
+        VELM_GetPrivateProfileInt("M", "c", 5, f), VELM_GetPrivateProfileInt("M", "d", INT_MIN, f),
+        VELM_GetPrivateProfileInt("N", "a", -5, f)};
+    EXPECT_EQ(numbers, (std::vector<int>{12, 0, 7, INT_MIN, -5}));
+    EXPECT_EQ(log_lines().size(), 6u);  // the one reading of the file, nothing else
+}
+
+TEST_F(ConfigTest, FileIsReadOnceUnlessCachingIsOffAndRetriedUntilUsable) {
+    std::string kept = dir.write("kept.ini", "[M]\nv=old\n"), fresh = dir.file("fresh.ini");
+    EXPECT_EQ(get(kept, "M", "v"), "d|0");  // no configuration variable: not even looked for
+    set_env("VELM_LIBUSER_EXITS_INI", "1");
+    EXPECT_EQ(get(kept, "M", "v"), "old|3");
+    for (const std::string& unusable : {fresh, fresh, dir.path()})
+        EXPECT_EQ(get(unusable, "M", "v"), "d|0");
+    dir.write("kept.ini", "[M]\nv=new\n");
+    set_env("VELM_DISABLE_PROPFILE_CACHE", "1");
+    dir.write("fresh.ini", "[M]\nv=old\n");
+    EXPECT_EQ(get(fresh, "M", "v"), "old|3");
+    dir.write("fresh.ini", "[M]\nv=new\n");
+    EXPECT_EQ(get(fresh, "M", "v"), "new|3");
+    velm_test::unset_env("VELM_LIBUSER_EXITS_INI");
+    EXPECT_EQ(get(kept, "M", "v") + get(fresh, "M", "v"), "old|3d|0");
+    set_env("VELM_LOCAL", "L");  // alone, it allows reading too
+    EXPECT_EQ(get(fresh, "M", "v"), "new|3");
+    const std::string no_ini = "No ini file used (config path is not defined).";
+    const std::vector<std::string> expected = {
+        no_ini, "  Add line:[M]", "  Add line:v=old", "Cache " + kept + " 2 values",
+        fresh + " does not exist", fresh + " does not exist", dir.path() + " could not be opened",
+        "  Add line:[M]", "  Add line:v=old", "Cache " + fresh + " 2 values",
+        "  Add line:[M]", "  Add line:v=new", "Cache " + fresh + " 2 values", no_ini,
+        "  Add line:[M]", "  Add line:v=new", "Cache " + fresh + " 2 values"};
+    EXPECT_EQ(log_lines(), expected);
+}
+
+TEST_F(ConfigTest, UnreadableFilesAnswerTheDefaultAndAreTriedAgain) {
+    set_env("VELM_CONFIG", dir.path().c_str());
+    const std::string failing = "/proc/self/mem";  // opens, then fails at the first read
+    if (velm_test::file_exists(failing)) {
+        EXPECT_EQ(get(failing, "M", "v") + get(failing, "M", "v"), "d|0d|0");
+        const std::string error = "ERROR: reading " + failing + " failed; the file is not cached";
+        EXPECT_EQ(log_lines(), std::vector<std::string>(2, error));
+    }
+    if (!velm_test::can_drop_privileges()) GTEST_SKIP() << "no unprivileged user to drop to";
+    const std::string file = dir.write("secret.ini", "[M]\nv=1\n");
+    std::filesystem::permissions(file, std::filesystem::perms::none);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);  // for the child's log
+    if (const char* log = VELM_GetLogFilePath()) std::filesystem::permissions(log, std::filesystem::perms::all);
+    EXPECT_EQ(velm_test::run_unprivileged([&] {
+        std::string returned = "GGGG";
+        int result = VELM_GetPrivateProfileString("M", "v", "d", &returned[0], 3, file.c_str());
+        return result == 0 && returned == "d\0\0G"s && log_lines().back() == file + " could not be opened";
+    }), 1);
+}
+
+TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem) {
+    set_env("VELM_CONFIG", dir.path().c_str());
+    EXPECT_EQ(VELM_GetProfileInt("Main", "Level", 7, dir.write("p.ini", "[Main]\nLevel=9\n").c_str()), 7);
+    VELM_CreateProfileFromPref(nullptr, 6, kMain, "Host", 0);  // no section: nothing converted
+    VELM_CreateProfileFromPref("Main", 6, kMain, "Host", 0);
+    const char* const again[] = {"Mode=slow", "New=1"};
+    VELM_CreateProfileFromPref("mAIN", 2, again, "Other", 0);
+    VELM_CreateProfileFromPref("", 3, nullptr, nullptr, 0);
+    VELM_CreateProfileFromPref("S", -1, again, "Other", 0);
+    EXPECT_EQ(lookup("main", "MODE") + lookup("Main", "New") + lookup("S", "Mode"), "fast--");
+    char returned[1024];
+    EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "Mode", "d", returned, 8, nullptr) +
+              VELM_GetPrivatePreferenceString("Main", nullptr, "d", returned, 8, nullptr) +
+              VELM_GetPrivatePreferenceString("Main", "Mode", "d", nullptr, 8, "x"), 2);
+    VELM_GetProfileString("main", "Missing", returned, "abc", "x");
+    VELM_GetIniString("main", "mode", returned, nullptr);
+    EXPECT_STREQ(returned, "fast");
+    VELM_GetIniString("main", "Missing", returned, nullptr);
+    VELM_GetProfileString(nullptr, nullptr, returned, "dd", nullptr);
+    EXPECT_STREQ(returned, "dd");
+    VELM_GetProfileString("main", "mode", nullptr, "dd", "x");
+    const std::vector<int> numbers = {VELM_GetProfileInt("main", "LEVEL", 7, "x"), VELM_GetIniInt("Main", "n", 7),
+                                      VELM_GetIniInt("Main", "Mode", 7), VELM_GetIniInt(nullptr, "n", 5)};
+    EXPECT_EQ(numbers, (std::vector<int>{3, 12, 0, 5}));
+    std::vector<std::string> expected = {"GetProfileInt: Main.Level=7",
+        "  Add section line:[Main]", "  Add line:Mode=fast", "  Add line:Level=3",
+        "  Add line:n=12abc", "Converted 4 values", "Preference cache Host with 4 lines",
+        "Section mAIN still exists. No values converted", "  Add section line:[]",
+        "Converted 1 values", "Preference cache  with 5 lines", "  Add section line:[S]",
+        "Converted 1 values", "Preference cache Other with 6 lines",
+        "GetProfile: main.Missing=abc", "GetProfile: main.mode=fast", "GetProfile: main.Missing=",
+        "GetProfile: .=dd", "GetProfile: main.mode=", "GetProfileInt: main.LEVEL=3",
+        "GetProfileInt: Main.n=12", "GetProfileInt: Main.Mode=0", "GetProfileInt: .n=5"};
+    EXPECT_EQ(log_lines(), expected);
+}
+
+TEST_F(ConfigTest, DisabledCacheIsRebuiltUnlessKeptAndCanBeDeleted) {
+    EXPECT_EQ(lookup("A", "a"), "-");  // no cache yet
+    std::string longValue = "k=" + std::string(1100, 'v');
+    const char* const a[] = {"a=1"};
+    const char* const b[] = {"b=2", longValue.c_str(), "[C]"};
+    VELM_CreateProfileFromPref("A", 1, a, "P", 0);
+    VELM_DeletePrefProfile();  // only a disabled cache can be deleted
+    EXPECT_EQ(lookup("A", "a"), "1");
+    VELM_SetDisableLocPrefCache(2);
+    EXPECT_EQ(VELM_IsLocPrefCacheDisabled(), 2);
+    VELM_CreateProfileFromPref("B", 3, b, "P", 0);
+    EXPECT_EQ(lookup("A", "a") + lookup("B", "k"), "-" + std::string(1022, 'v'));
+    VELM_CreateProfileFromPref("A", 1, a, "P", 1);
+    VELM_CreateProfileFromPref("C", 1, a, "P", 1);  // "[C]" stands among B's values
+    EXPECT_EQ(lookup("B", "b") + lookup("A", "a") + lookup("C", "a"), "21-");
+    VELM_DeletePrefProfile();
+    EXPECT_EQ(lookup("B", "b"), "-");
+    const std::string name400(400, 'c'), binary = "k=v\x80";  // beyond the fixed fields
+    VELM_CreateProfileFromPref(s300.c_str(), 1, std::vector<const char*>{binary.c_str()}.data(), name400.c_str(), 0);
+    EXPECT_EQ(lookup(s300.c_str(), "k"), "v\x80");
+}
+
+TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
+    const Row& row = GetParam();
+    if (row.env[0] && !*row.env[0] && kSep != "/") GTEST_SKIP() << "Windows cannot set a variable to the empty value";
+    velm_test::StdoutCapture out;  // before TEMP changes: the capture needs a temporary file
+    const char* names[] = {"VELM_CONFIG", "VELM_LOCAL", "VE_TMP_DIR", "TEMP", "TMP"};
+    for (int i = 0; i < 5; ++i) row.env[i] ? velm_test::set_env(names[i], row.env[i]) : velm_test::unset_env(names[i]);
+    std::vector<const char*> first(4);
+    std::vector<std::thread> callers;
+    for (const char*& answer : first) callers.emplace_back([&answer] { answer = VELM_GetCfgPath(); });
+    for (std::thread& caller : callers) caller.join();
+    velm_test::set_env("VELM_CONFIG", "changed");
+    EXPECT_EQ(first, std::vector<const char*>(4, VELM_GetCfgPath()));
+    EXPECT_EQ(first[0], row.expected);
+    EXPECT_EQ(out.finish(), row.warns ? "Warning VELM_LOCAL or VELM_CONFIG not set. Set to:" + row.expected + "\n" : "");
+}
+
+// Row 1 is the empty VELM_CONFIG, rows 8 and 9 the overlong directories.
+INSTANTIATE_TEST_SUITE_P(Env, ConfigPath, testing::Values(
+    Row{{"C", "L", "V"}, "C", false}, Row{{"", "L"}, "", false}, Row{{nullptr, "L", "V"}, "L" + kSep + "config", false},
+    Row{{nullptr, kLocalWithSep.c_str()}, "L" + kSep + kSep + "config", false},
+    Row{{nullptr, nullptr, "V", "T", "X"}, "V", true}, Row{{nullptr, nullptr, nullptr, "T", "X"}, "T", true},
+    Row{{nullptr, nullptr, nullptr, nullptr, "X"}, "X", true}, Row{{}, kSep == "/" ? "/tmp" : "c:\\temp", true},
+    Row{{kLong.c_str()}, kLong.substr(0, 260), false}, Row{{nullptr, kLong.c_str()}, kLong.substr(0, 260), false}), velm_test::row_number);
