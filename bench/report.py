@@ -30,6 +30,10 @@ END = "<!-- results:end -->"
 
 def row_label(row):
     """The table's description of a row id such as 3.ini200.middle."""
+    m = re.fullmatch(r"2\.accepted\.threads\.(\d+)", row)
+    if m:
+        return "2 accepted messages from %s thread%s, file flushed, lines/s in total" % (
+            m.group(1), "" if m.group(1) == "1" else "s")
     m = re.fullmatch(r"3\.ini(\d+)\.(\w+)", row)
     if m:
         return "3 cached INI lookup, %s lines, key at the %s" % (m.group(1), m.group(2))
@@ -55,10 +59,11 @@ def row_label(row):
 
 
 class Result:
-    def __init__(self, ns, bytes_per_second=None, rss_per_byte=None):
+    def __init__(self, ns, bytes_per_second=None, rss_per_byte=None, lines_per_second=None):
         self.ns = ns                      # CPU time of one operation
         self.bps = bytes_per_second       # throughput, where the case has one
         self.rss = rss_per_byte           # resident memory added per byte read, where measured
+        self.lps = lines_per_second       # lines per second of all threads together
 
 
 def load(path, order):
@@ -79,6 +84,14 @@ def load(path, order):
             continue
         # Settings that Google Benchmark appends to a name are no part of it.
         name = re.sub(r"(/iterations:\d+|/manual_time)+$", "", b.get("run_name", b["name"]))
+        threads = re.fullmatch(r"(.*)/library/real_time/threads:(\d+)", name)
+        if threads:
+            # Several threads logging at once: lines per second in total, in
+            # wall-clock time, each thread count a row of its own.
+            row, variant = "%s.%s" % threads.groups(), "library"
+            rows.setdefault(row, OrderedDict())[variant] = Result(
+                b["real_time"] * TIME_UNITS[b.get("time_unit", "ns")], lines_per_second=b.get("items_per_second"))
+            continue
         row, _, variant = name.rpartition("/")
         ns = b["cpu_time"] * TIME_UNITS[b.get("time_unit", "ns")] / b.get("ops", 1.0)
         rows.setdefault(row, OrderedDict())[variant] = Result(ns, b.get("bytes_per_second"),
@@ -94,6 +107,8 @@ def fmt_time(ns):
 
 
 def fmt_value(r):
+    if r.lps:
+        return "%.3g k lines/s" % (r.lps / 1e3)
     if r.bps and r.bps < 1e9:
         return "%.3g MB/s" % (r.bps / 1e6)
     if r.bps:
@@ -147,6 +162,12 @@ def target(row, variants, rows):
         return "; ".join(parts)
     if row in ("3.ini10M.cached", "3.files100k.round", "3.files100k.one", "3.pref100k.lookup"):
         return within_twice_200_lines(lib, rows)
+    m = re.fullmatch(r"2\.accepted\.threads\.(\d+)", row)
+    if m and m.group(1) != "1":
+        one = rows.get("2.accepted.threads.1", {}).get("library")
+        if one and lib.lps and one.lps:
+            return "≥ 1 thread's lines/s (%.2f×): %s" % (lib.lps / one.lps, verdict(lib.lps >= one.lps))
+        return None
     if row == "1.dropped":
         parts = ["< 2 ns: %s" % verdict(lib.ns < 2.0)]
         if "spdlog" in variants:
