@@ -2,8 +2,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "common/environment.h"
 #include "common/text.h"
@@ -166,8 +167,10 @@ void log_directory(char* out, std::size_t size) {
     }
 }
 
-// Sends one built line to the outputs its level reaches, under writerLock.
-void deliver(int level, const char* line, std::size_t length) {
+// Writes one built line to the session log file if its level reaches it,
+// under writerLock, and tells whether the line is also to be echoed on
+// standard output.
+bool deliver_to_file(int level, const char* line, std::size_t length) {
     bool toFile = logState.logLevel <= level;
     if (toFile && logState.logFile < 0) {
         // No file: from now on everything of level 1 and up is shown on
@@ -179,12 +182,15 @@ void deliver(int level, const char* line, std::size_t length) {
                          logState.logLevelStdOut <= level;
     if (!line) {
         if (toFile) ++logState.lostLines;  // no memory to build it
-        return;
+        return false;
     }
     if (toFile) write_to_file(line, length);
-    // A failed echo (a closed pipe) is not the log's to report: the file has the line.
-    if (showsOnStdOut) platform::write_stdout(line, length);
+    return showsOnStdOut;
 }
+
+// The echo of a line on standard output. A failed echo (a closed pipe) is not
+// the log's to report: the file has the line.
+void echo(const char* line, std::size_t length) { platform::write_stdout(line, length); }
 
 // The line of a message as both outputs show it; null without memory.
 char* line_of(unsigned char timestamp, const char* message, std::size_t& length) {
@@ -201,7 +207,7 @@ void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
     if (!message) return;
     std::size_t length = 0;
     char* line = line_of(timestamp, message, length);
-    deliver(level, line, length);
+    if (deliver_to_file(level, line, length)) echo(line, length);
     std::free(line);
     std::free(message);
 }
@@ -245,7 +251,16 @@ std::unique_lock<std::mutex> hold_writer_lock() {
     static const bool forkHandled =
         (platform::on_fork(lock_for_fork, unlock_after_fork, unlock_after_fork), true);
     (void)forkHandled;
-    return std::unique_lock<std::mutex>(logState.writerLock);
+    std::unique_lock<std::mutex> lock(logState.writerLock, std::try_to_lock);
+    // Another thread's line takes about a microsecond to write: giving the
+    // processor away for a moment and trying again costs less than sleeping
+    // in the kernel until the holder wakes this thread.
+    for (int tries = 0; !lock.owns_lock() && tries < 64; ++tries) {
+        std::this_thread::yield();
+        (void)lock.try_lock();
+    }
+    if (!lock.owns_lock()) lock.lock();
+    return lock;
 }
 
 const char* close_session_file() {
@@ -274,10 +289,15 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
     std::size_t length = 0;
     char* line = line_of(timestamp, message, length);
     std::free(message);
+    bool echoed;
     {
         auto hold = hold_writer_lock();
-        deliver(level, line, length);
+        echoed = deliver_to_file(level, line, length);
     }
+    // Echoed after the lock is let go: a line is still one write, so lines of
+    // several threads never mix there either, and the next thread's file
+    // write need not wait for this one's echo.
+    if (echoed) echo(line, length);
     std::free(line);
 }
 
