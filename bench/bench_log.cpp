@@ -87,7 +87,7 @@ void accepted_threads(benchmark::State& state) {
 // spdlog's default line: timestamp, logger name, level, message.
 std::unique_ptr<spdlog::logger> file_logger(const char* name) {
     auto sink =
-        std::make_shared<spdlog::sinks::basic_file_sink_st>(scratch_dir() + "/" + name + ".log", true);
+        std::make_shared<spdlog::sinks::basic_file_sink_mt>(scratch_dir() + "/" + name + ".log", true);
     return std::make_unique<spdlog::logger>(name, sink);
 }
 
