@@ -44,11 +44,12 @@ TEST_F(LogTest, LevelSettersFollowTheirRules) {
     EXPECT_EQ(session_lines(), Lines{"w"});  // no timestamp either
 }
 
-// A host's calls to the name setters, and the file name and product they give.
-struct NameCase {
-    void (*setNames)();
-    std::string nameParts, product;  // the file name before the pid; the header's product
-};
+// Sets the level and timestamp variables given (null: left unset).
+void set_levels(const char* level, const char* stdOut, const char* syslog, const char* stamp) {
+    const char* names[] = {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP"};
+    const char* values[] = {level, stdOut, syslog, stamp};
+    for (int i = 0; i < 4; ++i) if (values[i]) set_env(names[i], values[i]);
+}
 
 // Without VE_TMP_DIR the file goes to the platform's temporary folder.
 void use_platform_temp() {
@@ -62,31 +63,52 @@ void use_platform_temp() {
 #endif
 }
 
-class SessionFileNames : public LogTest, public testing::WithParamInterface<NameCase> {};
+// What a host sets before the first message, and what the log takes from it.
+struct FirstUse {
+    void (*setUp)();
+    Lines levels;                    // file, standard output, syslog
+    bool stamped;                    // whether timestamps are on
+    std::string nameParts, product;  // the file name before the pid; the header's product
+};
 
-TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
-    GetParam().setNames();
-    VELM_ERROR("x\n");
+class FirstUseOfTheLog : public LogTest, public testing::WithParamInterface<FirstUse> {};
+
+// The file level is the least of the three; the names are taken when the file opens.
+TEST_P(FirstUseOfTheLog, TakesLevelsFlagsAndNames) {
+    GetParam().setUp();
+    VELM_LOG(0, 0, "never shown\n");  // initialises the log but creates no file
+    EXPECT_FALSE(file_exists(expected_log(GetParam().nameParts)));
+    EXPECT_EQ(levels(), GetParam().levels);
+    VELM_PRINTLOG("p\n");
     VELM_SetApplName("late");  // too late: the file is open
-    VELM_ERROR("y\n");
+    VELM_PRINTLOG("q\n");
     EXPECT_EQ(VELM_GetLogFilePath(), expected_log(GetParam().nameParts));
-    EXPECT_EQ(read_lines(VELM_GetLogFilePath())[0], "  ### " + GetParam().product + " Log-File ###");
+    Lines lines = read_lines(VELM_GetLogFilePath()), seen;
+    for (std::size_t i : {0, 6, 7}) seen.push_back((has_timestamp_at(lines.at(i)) ? "*" : "") + without_timestamp(lines[i]));
+    const std::string mark = GetParam().stamped ? "*" : "";
+    EXPECT_EQ(seen, (Lines{mark + "  ### " + GetParam().product + " Log-File ###", mark + "p", mark + "q"}));
 }
 
 const std::string kLong(300, 'n');
+const std::string kProduct = "VE Quillan-Mor Kest";
 
 INSTANTIATE_TEST_SUITE_P(
-    Names, SessionFileNames,
+    Rows, FirstUseOfTheLog,
     testing::Values(
-        NameCase{use_platform_temp, kWindows ? "temp\\veserver_VELM_" : "veserver_VELM_", "VE Quillan-Mor Kest"},
-        NameCase{[] { set_env("VELM_CONFIG", "cfg"), VELM_SetApplName("mytool"); }, "mytool_VELM_", "VE Quillan-Mor Kest"},
-        NameCase{[] { VELM_SetApplName("mytool"); }, "mytool_", ""},
-        NameCase{[] { VELM_SetApplName("mytool"), VELM_SetCustName("site"), VELM_SetProdName("site"); },
-                 "mytool_site_", "site"},
-        NameCase{[] { VELM_SetProdName(nullptr); }, "veserver_VELM_", ""},
-        NameCase{[] { VELM_SetApplName(nullptr); }, "veserver_", ""},
-        NameCase{[] { VELM_SetApplName(kLong.c_str()), VELM_SetCustName(kLong.c_str()), VELM_SetProdName(kLong.c_str()); },
-                 std::string(110, 'n') + "_" + std::string(110, 'n') + "_", std::string(111, 'n')}),
+        FirstUse{[] { set_levels("abc", nullptr, nullptr, "yes"), VELM_SetApplName(nullptr); },
+                 {"1", "4", "4"}, true, "veserver_", ""},
+        FirstUse{[] { set_levels("6", nullptr, nullptr, "no"), use_platform_temp(); },  // alone it never raises
+                 {"4", "4", "4"}, false, kWindows ? "temp\\veserver_VELM_" : "veserver_VELM_", kProduct},
+        FirstUse{[] { set_levels("6", "6", "6", "Y"), set_env("VELM_CONFIG", "cfg"), VELM_SetApplName("mytool"); },
+                 {"6", "6", "6"}, true, "mytool_VELM_", kProduct},
+        FirstUse{[] { set_levels(" +2x", nullptr, nullptr, "0"), VELM_SetApplName("mytool"); },
+                 {"2", "4", "4"}, false, "mytool_", ""},
+        FirstUse{[] { set_levels(nullptr, "1", nullptr, "1"), VELM_SetApplName("mytool"), VELM_SetCustName("site"),
+                      VELM_SetProdName("site"); }, {"1", "1", "4"}, true, "mytool_site_", "site"},
+        FirstUse{[] { set_levels("99999999999", "-5", "3", "true"), VELM_SetProdName(nullptr); },
+                 {"1", "1", "3"}, false, "veserver_VELM_", ""},
+        FirstUse{[] { VELM_SetApplName(kLong.c_str()), VELM_SetCustName(kLong.c_str()), VELM_SetProdName(kLong.c_str()); },
+                 {"4", "4", "4"}, false, std::string(110, 'n') + "_" + std::string(110, 'n') + "_", std::string(111, 'n')}),
     row_number);
 
 // The timestamp flag and the indentation reach every line, the header's too.
@@ -120,37 +142,6 @@ TEST_F(LogTest, FirstErrorAppendsHeaderAndErrorAndEchoesOnlyTheError) {
     std::strftime(today, sizeof today, "%Y/%m/%d-%H", std::gmtime(&now));  // UTC
     EXPECT_EQ(printed.substr(4, 13) + without_timestamp(printed), today + std::string("    disk C: full\n"));
 }
-
-struct EnvLevels {
-    const char *level, *stdOut, *syslog, *stamp;  // the variables (null: unset)
-    bool stamped;
-    Lines after;  // the levels after the first message
-};
-
-class LevelsFromEnvironment : public LogTest, public testing::WithParamInterface<EnvLevels> {};
-
-TEST_P(LevelsFromEnvironment, FileLevelIsTheLeastOfTheThreeAndYesStampsLines) {
-    const EnvLevels& row = GetParam();
-    const char* names[] = {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP"};
-    const char* values[] = {row.level, row.stdOut, row.syslog, row.stamp};
-    for (int i = 0; i < 4; ++i) if (values[i]) set_env(names[i], values[i]);
-    VELM_LOG(0, 0, "never shown\n");  // initialises the log but creates no file
-    EXPECT_FALSE(file_exists(expected_log("veserver_VELM_")));
-    EXPECT_EQ(levels(), row.after);
-    VELM_PRINTLOG("p\n");
-    ASSERT_EQ(session_lines().size(), 1u);
-    EXPECT_EQ(has_timestamp_at(session_lines()[0]), row.stamped);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Env, LevelsFromEnvironment,
-    testing::Values(EnvLevels{"abc", nullptr, nullptr, "yes", true, {"1", "4", "4"}},
-                    EnvLevels{"6", nullptr, nullptr, "no", false, {"4", "4", "4"}},  // alone it never raises
-                    EnvLevels{"6", "6", "6", "Y", true, {"6", "6", "6"}},
-                    EnvLevels{" +2x", nullptr, nullptr, "0", false, {"2", "4", "4"}},
-                    EnvLevels{nullptr, "1", nullptr, "1", true, {"1", "1", "4"}},
-                    EnvLevels{"99999999999", "-5", "3", "true", false, {"1", "1", "3"}}),
-    row_number);
 
 // Lines marked * are timestamped.
 TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing) {
