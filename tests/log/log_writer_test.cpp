@@ -26,24 +26,6 @@ constexpr bool kWindows = false;
 Lines levels() { return {std::to_string(VELM_GetLogLevel()), std::to_string(VELM_GetLogLevelStdOut()),
                          std::to_string(VELM_GetLogLevelSyslog())}; }
 
-// A level set before the first message keeps the environment unread.
-TEST_F(LogTest, LevelSettersFollowTheirRules) {
-    set_env("VELM_LOG_LEVEL", "6");
-    set_env("VELM_LOG_TIMESTAMP", "yes");
-    struct Step { void (*set)(int); int value; Lines after; };  // file, standard output, syslog
-    const Step steps[] = {{VELM_SetLogLevel, 0, {"1", "1", "-3"}},     {VELM_SetLogLevel, 5, {"5", "5", "-3"}},
-                          {VELM_SetLogLevelSyslog, 2, {"2", "5", "2"}}, {VELM_SetLogLevel, 4, {"4", "4", "2"}},
-                          {VELM_SetLogLevelStdOut, 6, {"4", "6", "2"}}, {VELM_SetLogLevelStdOut, 3, {"3", "3", "2"}},
-                          {VELM_SetLogLevelStdOut, -100, {"1", "1", "2"}}};
-    for (const Step& step : steps) {
-        step.set(step.value);
-        EXPECT_EQ(levels(), step.after) << step.value;
-    }
-    VELM_WARNING("w\n");
-    EXPECT_EQ(levels(), (Lines{"1", "1", "2"}));
-    EXPECT_EQ(session_lines(), Lines{"w"});  // no timestamp either
-}
-
 // Sets the level and timestamp variables given (null: left unset).
 void set_levels(const char* level, const char* stdOut, const char* syslog, const char* stamp) {
     const char* names[] = {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP"};
@@ -71,10 +53,11 @@ struct FirstUse {
     std::string nameParts, product;  // the file name before the pid; the header's product
 };
 
-class FirstUseOfTheLog : public LogTest, public testing::WithParamInterface<FirstUse> {};
+class SessionFileNames : public LogTest, public testing::WithParamInterface<FirstUse> {};
 
-// The file level is the least of the three; the names are taken when the file opens.
-TEST_P(FirstUseOfTheLog, TakesLevelsFlagsAndNames) {
+// Levels and flags come from the environment unless a level was set; the file
+// level is the least of the three levels; names are taken when the file opens.
+TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
     GetParam().setUp();
     VELM_LOG(0, 0, "never shown\n");  // initialises the log but creates no file
     EXPECT_FALSE(file_exists(expected_log(GetParam().nameParts)));
@@ -83,9 +66,12 @@ TEST_P(FirstUseOfTheLog, TakesLevelsFlagsAndNames) {
     VELM_SetApplName("late");  // too late: the file is open
     VELM_PRINTLOG("q\n");
     EXPECT_EQ(VELM_GetLogFilePath(), expected_log(GetParam().nameParts));
+    std::time_t now = std::time(nullptr);
+    char today[32];
+    std::strftime(today, sizeof today, "%Y/%m/%d-%H", std::gmtime(&now));  // UTC
+    const std::string mark = GetParam().stamped ? today : "";
     Lines lines = read_lines(VELM_GetLogFilePath()), seen;
-    for (std::size_t i : {0, 6, 7}) seen.push_back((has_timestamp_at(lines.at(i)) ? "*" : "") + without_timestamp(lines[i]));
-    const std::string mark = GetParam().stamped ? "*" : "";
+    for (std::size_t i : {0, 6, 7}) seen.push_back((has_timestamp_at(lines.at(i)) ? lines[i].substr(0, 13) : "") + without_timestamp(lines[i]));
     EXPECT_EQ(seen, (Lines{mark + "  ### " + GetParam().product + " Log-File ###", mark + "p", mark + "q"}));
 }
 
@@ -93,12 +79,9 @@ const std::string kLong(300, 'n');
 const std::string kProduct = "VE Quillan-Mor Kest";
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, FirstUseOfTheLog,
+    Names, SessionFileNames,
     testing::Values(
-        FirstUse{[] { set_levels("abc", nullptr, nullptr, "yes"), VELM_SetApplName(nullptr); },
-                 {"1", "4", "4"}, true, "veserver_", ""},
-        FirstUse{[] { set_levels("6", nullptr, nullptr, "no"), use_platform_temp(); },  // alone it never raises
-                 {"4", "4", "4"}, false, kWindows ? "temp\\veserver_VELM_" : "veserver_VELM_", kProduct},
+        FirstUse{[] { set_levels("abc", nullptr, nullptr, "yes"); }, {"1", "4", "4"}, true, "veserver_VELM_", kProduct},
         FirstUse{[] { set_levels("6", "6", "6", "Y"), set_env("VELM_CONFIG", "cfg"), VELM_SetApplName("mytool"); },
                  {"6", "6", "6"}, true, "mytool_VELM_", kProduct},
         FirstUse{[] { set_levels(" +2x", nullptr, nullptr, "0"), VELM_SetApplName("mytool"); },
@@ -107,8 +90,17 @@ INSTANTIATE_TEST_SUITE_P(
                       VELM_SetProdName("site"); }, {"1", "1", "4"}, true, "mytool_site_", "site"},
         FirstUse{[] { set_levels("99999999999", "-5", "3", "true"), VELM_SetProdName(nullptr); },
                  {"1", "1", "3"}, false, "veserver_VELM_", ""},
+        FirstUse{[] { set_levels("6", nullptr, nullptr, "no"), VELM_SetApplName(nullptr); },  // alone it never raises
+                 {"4", "4", "4"}, false, "veserver_", ""},
         FirstUse{[] { VELM_SetApplName(kLong.c_str()), VELM_SetCustName(kLong.c_str()), VELM_SetProdName(kLong.c_str()); },
-                 {"4", "4", "4"}, false, std::string(110, 'n') + "_" + std::string(110, 'n') + "_", std::string(111, 'n')}),
+                 {"4", "4", "4"}, false, std::string(110, 'n') + "_" + std::string(110, 'n') + "_", std::string(111, 'n')},
+        FirstUse{use_platform_temp, {"4", "4", "4"}, false, kWindows ? "temp\\veserver_VELM_" : "veserver_VELM_", kProduct},
+        // A level set before the first message keeps the environment unread.
+        FirstUse{[] { set_levels("6", nullptr, nullptr, "yes"), VELM_SetLogLevel(0); }, {"1", "1", "-3"}, false,
+                 "veserver_VELM_", kProduct},
+        FirstUse{[] { VELM_SetLogLevel(5), VELM_SetLogLevelSyslog(2); }, {"2", "5", "2"}, false, "veserver_VELM_", kProduct},
+        FirstUse{[] { VELM_SetLogLevel(4), VELM_SetLogLevelStdOut(6); }, {"4", "6", "-3"}, false, "veserver_VELM_", kProduct},
+        FirstUse{[] { VELM_SetLogLevel(4), VELM_SetLogLevelStdOut(-100); }, {"1", "1", "-3"}, false, "veserver_VELM_", kProduct}),
     row_number);
 
 // The timestamp flag and the indentation reach every line, the header's too.
@@ -137,10 +129,8 @@ TEST_F(LogTest, FirstErrorAppendsHeaderAndErrorAndEchoesOnlyTheError) {
     EXPECT_EQ(lines, (Lines{"old", "*      ### VE Quillan-Mor Kest Log-File ###", "",
                             "*      VE Quillan-Mor Kest Session-LogFile " + path, "*    ",
                             tool + "+20", "*    ", "*    disk C: full"}));  // "Mar  2 2016 11:42:53"
-    std::time_t now = std::time(nullptr);
-    char today[32];
-    std::strftime(today, sizeof today, "%Y/%m/%d-%H", std::gmtime(&now));  // UTC
-    EXPECT_EQ(printed.substr(4, 13) + without_timestamp(printed), today + std::string("    disk C: full\n"));
+    EXPECT_TRUE(has_timestamp_at(printed, 4));
+    EXPECT_EQ(without_timestamp(printed), "    disk C: full\n");
 }
 
 // Lines marked * are timestamped.
