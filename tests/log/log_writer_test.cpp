@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The timestamp flag and the indentation reach every line, the header's too.
 TEST_F(LogTest, FirstErrorAppendsHeaderAndErrorAndEchoesOnlyTheError) {
     // A file left by an earlier process with the same id keeps its lines.
-    std::string path = dir.write("veserver_VELM_" + std::to_string(pid()) + ".log", "old\n");
+    std::string path = dir.write(fs::path(expected_log("veserver_VELM_")).filename().string(), "old\n");
     VELM_DecTraceSpaces();  // stays at 0, so two increments give depth 2
     VELM_IncTraceSpaces();
     VELM_IncTraceSpaces();
@@ -205,7 +205,7 @@ TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
             if (has_timestamp_at(printed, i)) i += 26;
             else plain += printed[i++];
         }
-        std::string path = (fs::path(directory) / ("veserver_VELM_" + std::to_string(pid()) + ".log")).string().substr(0, 1024);
+        std::string path = (fs::path(directory) / fs::path(expected_log("veserver_VELM_")).filename()).string().substr(0, 1024);
         // The report is timestamped and, like any message, cut at its capacity.
         std::string report = ("Can't open VE Quillan-Mor Kest-Session-LogFile " + path + "\n").substr(0, 1056) + "Reason: ";
         return (VELM_GetLogFilePath() && VELM_GetLogFilePath() == path ? 0 : 1) |
