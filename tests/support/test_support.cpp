@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -87,8 +86,6 @@ StdoutCapture::StdoutCapture() {
 }
 
 std::string StdoutCapture::finish() {
-    if (done_) return {};
-    done_ = true;
     std::fflush(stdout);
     std::string text = testing::internal::GetCapturedStdout();
     for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
@@ -96,9 +93,11 @@ std::string StdoutCapture::finish() {
 }
 
 bool has_timestamp_at(const std::string& line, std::size_t at) {
-    const std::string shape = "dddd/dd/dd-dd:dd:dd UTC - ";
-    for (std::size_t i = 0; i < shape.size(); ++i)
-        if (at + i >= line.size() || (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(line[at + i])) : line[at + i] != shape[i])) return false;
+    const std::string shape = "dddd/dd/dd-dd:dd:dd UTC - ";  // 2026/12/06-19:55:18 UTC -
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        char c = at + i < line.size() ? line[at + i] : '\0';
+        if (shape[i] == 'd' ? (c < '0' || c > '9') : c != shape[i]) return false;
+    }
     return true;
 }
 

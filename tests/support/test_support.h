@@ -43,9 +43,7 @@ bool file_exists(const std::string& path);
 class StdoutCapture {
 public:
     StdoutCapture();
-    std::string finish();
-private:
-    bool done_ = false;
+    std::string finish();  // once
 };
 
 // Whether line holds "YYYY/MM/DD-hh:mm:ss UTC - " at offset at.
