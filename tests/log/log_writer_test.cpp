@@ -180,8 +180,8 @@ TEST_F(LogTest, TheReportOfAnOverlongPathIsCut) {
     EXPECT_EQ(without_timestamp(session_lines()[0]), "  " + ("ERROR: File " + longPath).substr(0, 1056));
 }
 
-// What stands at (or instead of) the session log file's path. plant returns
-// the log directory to use and may name the file that must keep its bytes.
+// What stands at (or instead of) the log file's path; plant returns the log
+// directory and may name another file that must keep its bytes.
 struct Hostile {
     std::string name;
     std::string (*plant)(const ScratchDir& dir, const std::string& log, std::string& kept);
@@ -192,7 +192,7 @@ class UnopenableSessionFile : public LogTest, public testing::WithParamInterface
 
 TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
     if (GetParam().posixOnly && kWindows) GTEST_SKIP() << "no such file or user under Wine";
-    const std::string victim = dir.write("victim", "keep me");
+    const std::string victim = dir.write("victim", "keep me");  // by root: an unprivileged child may not write
     auto attempt = [&] {  // in a child of its own, whose pid names the file
         std::string kept = victim, directory = GetParam().plant(dir, expected_log("veserver_VELM_"), kept);
         set_env("VE_TMP_DIR", directory.c_str());
