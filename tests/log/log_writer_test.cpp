@@ -118,8 +118,8 @@ TEST_F(LogTest, FirstErrorAppendsHeaderAndErrorAndEchoesOnlyTheError) {
     EXPECT_EQ(VELM_GetLogFilePath(), path);
     // Every line of ours ends in the platform's line end, the header's too.
     std::string ours = read_file(path).substr(4);
-    EXPECT_EQ((std::vector<long>{std::count(ours.begin(), ours.end(), '\n'), std::count(ours.begin(), ours.end(), '\r')}),
-              (std::vector<long>{7, kWindows ? 7 : 0}));
+    EXPECT_EQ((std::vector<std::ptrdiff_t>{std::count(ours.begin(), ours.end(), '\n'), std::count(ours.begin(), ours.end(), '\r')}),
+              (std::vector<std::ptrdiff_t>{7, kWindows ? 7 : 0}));
     Lines lines;  // * marks a timestamp after the indentation
     for (const std::string& line : read_lines(path)) lines.push_back((has_timestamp_at(line, 4) ? "*" : "") + without_timestamp(line));
     ASSERT_EQ(lines.size(), 8u);
