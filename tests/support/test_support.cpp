@@ -1,11 +1,13 @@
 #include "support/test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -57,9 +59,8 @@ void unset_env(const char* name) { unsetenv(name); }
 #endif
 
 std::string read_file(const std::string& path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> split_lines(const std::string& text) {
@@ -85,21 +86,16 @@ StdoutCapture::StdoutCapture() {
 }
 
 std::string StdoutCapture::finish() {
-    if (done_) return {};
-    done_ = true;
     std::fflush(stdout);
-    std::string text = testing::internal::GetCapturedStdout(), clean;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') clean += text[i];
-    }
-    return clean;
+    std::string text = testing::internal::GetCapturedStdout();
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    return text;
 }
 
 bool has_timestamp_at(const std::string& line, std::size_t at) {
-    static const std::string shape = "dddd/dd/dd-dd:dd:dd UTC - ";  // 2026/12/06-19:55:18 UTC -
-    if (line.size() < at + shape.size()) return false;
+    const std::string shape = "dddd/dd/dd-dd:dd:dd UTC - ";  // 2026/12/06-19:55:18 UTC -
     for (std::size_t i = 0; i < shape.size(); ++i) {
-        char c = line[at + i];
+        char c = at + i < line.size() ? line[at + i] : '\0';
         if (shape[i] == 'd' ? (c < '0' || c > '9') : c != shape[i]) return false;
     }
     return true;
@@ -112,11 +108,8 @@ std::string without_timestamp(const std::string& line) {
 }
 
 std::vector<std::string> session_lines() {
-    // The header is "  ### ...", "", "  ... Session-LogFile ...", "", "  VELM Base-Tool ...", "".
-    const std::size_t header = 6;
     std::vector<std::string> lines = read_lines(VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "");
-    if (lines.size() <= header) return {};
-    return std::vector<std::string>(lines.begin() + header, lines.end());
+    return std::vector<std::string>(lines.begin() + std::min<std::size_t>(6, lines.size()), lines.end());
 }
 
 #if defined(_WIN32)
@@ -130,7 +123,6 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     if (unprivileged && !nobody) return -1;
     std::fflush(nullptr);
     pid_t child = fork();
-    if (child < 0) return -1;
     if (child == 0) {
         alarm(60);  // a hang is a failure, not a stuck test run
         if (unprivileged && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) _exit(125);
@@ -139,7 +131,7 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
         _exit(code);
     }
     int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
 #endif

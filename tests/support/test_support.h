@@ -13,8 +13,6 @@ class ScratchDir {
 public:
     ScratchDir();
     ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
     const std::string& path() const { return path_; }
     // path() joined with name by the platform's separator.
     std::string file(const std::string& name) const;
@@ -34,38 +32,32 @@ void unset_env(const char* name);
 
 // text cut at each "\n" (the line ends, "\r\n" too, dropped; a last unended piece kept).
 std::vector<std::string> split_lines(const std::string& text);
-
 // The whole file as bytes; empty when it cannot be read.
 std::string read_file(const std::string& path);
-// The file's lines without their "\n".
+// The file's lines without their line ends.
 std::vector<std::string> read_lines(const std::string& path);
 bool file_exists(const std::string& path);
 
-// Captures what the process writes to standard output meanwhile. Carriage
-// returns that a text-mode console adds before "\n" are taken out.
+// Captures standard output until finish(), without the carriage returns a
+// text-mode console adds before "\n".
 class StdoutCapture {
 public:
     StdoutCapture();
-    std::string finish();
-private:
-    bool done_ = false;
+    std::string finish();  // once
 };
 
-// Whether line begins with "YYYY/MM/DD-hh:mm:ss UTC - " at offset at.
+// Whether line holds "YYYY/MM/DD-hh:mm:ss UTC - " at offset at.
 bool has_timestamp_at(const std::string& line, std::size_t at = 0);
 // line with a leading timestamp (after its indentation) removed.
 std::string without_timestamp(const std::string& line);
-
-// The lines of the session log file after its five header lines.
+// The lines of the session log file after its six header lines.
 std::vector<std::string> session_lines();
 
-// Runs body in a child process that has dropped root's rights to an
-// unprivileged user, and returns its exit status (or -1 when the platform
-// cannot do that, in which case the caller skips).
-int run_unprivileged(const std::function<int()>& body);
-// Runs body in a forked child under a 60-second alarm, as nobody when
-// unprivileged; its exit status, or -1 without fork (Windows) or on a signal.
+// body's exit status from a forked child under a 60-second alarm, as nobody
+// when unprivileged; -1 without fork (Windows), without nobody or on a signal.
 int run_in_child(const std::function<int()>& body, bool unprivileged = false);
+// run_in_child(body, true).
+int run_unprivileged(const std::function<int()>& body);
 bool can_drop_privileges();
 
 }  // namespace velm_test
