@@ -1,5 +1,4 @@
-// The date value (stepping, fields, the stored moment), and what a host expects of its runtime:
-// Format through its strftime in its locale, messages in its printf dialect, %n writing nothing.
+// The date (stepping, fields, the stored moment); Format as the runtime's strftime, messages as its printf.
 #include <climits>
 #include <clocale>
 #include <cstdarg>
@@ -12,8 +11,6 @@
 #include "velm_basetool.h"
 #include "velm_datum.h"
 
-namespace {
-
 const std::int64_t kLeap = 1709211909;  // 2024-02-29 13:05:09 UTC, a Thursday
 const char* const kStamp = "%Y-%m-%d %H:%M:%S";
 
@@ -22,7 +19,7 @@ std::string dmy(const CVELM_Datum& x) {
     return std::string(t, std::snprintf(t, sizeof t, "%02d.%02d.%d", x.Tag(), x.Monat(), x.Jahr()));
 }
 
-// Format's text, checking that no byte after the 260 is written.
+// Format's text; no byte after the 260 is written.
 std::string format(const CVELM_Datum& date, const char* conversion) {
     std::string out(300, 'G');
     date.Format(conversion, &out[0]);
@@ -30,7 +27,6 @@ std::string format(const CVELM_Datum& date, const char* conversion) {
     return out.find('\0') < 260 ? out.c_str() : "<unterminated>";
 }
 
-// Format's text of moment beside the runtime's strftime of asked on it.
 void expect_as_runtime(std::int64_t moment, const char* conversion, const char* asked) {
     char expected[260] = "";
     std::time_t t = moment;
@@ -57,8 +53,6 @@ std::vector<std::string> printf_rows(bool library, std::vector<std::string> out 
 }
 
 struct Row { int d, m, y; const char* to; };
-
-}  // namespace
 
 TEST(DatumStep, GoesToTheFirstValidDateAfterTheFields) {
     const Row kRows[] = {{31, 4, 2023, "01.05.2023"}, {15, 0, 2023, "01.01.2023"}, {15, 13, 2023, "01.01.2024"},
