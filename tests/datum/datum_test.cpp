@@ -56,19 +56,14 @@ struct Row { int d, m, y; const char* to; };
 
 TEST(DatumStep, GoesToTheFirstValidDateAfterTheFields) {
     const Row kRows[] = {{31, 4, 2023, "01.05.2023"}, {15, 0, 2023, "01.01.2023"}, {15, 13, 2023, "01.01.2024"},
-        {0, 3, 2023, "01.03.2023"}, {29, 2, 2023, "01.03.2023"}, {31, 12, 1752, "01.01.1753"}, {28, 2, 1900, "01.03.1900"},
-        {31, 12, 2399, "31.12.2399"}, {1, 13, 2399, "01.13.2399"}, {1, 1, 2400, "01.01.2400"},
+        {0, 3, 2023, "01.03.2023"}, {29, 2, 2023, "01.03.2023"}, {29, 1, 2024, "30.01.2024"}, {31, 12, 1752, "01.01.1753"},
+        {28, 2, 1900, "01.03.1900"}, {31, 12, 2399, "31.12.2399"}, {1, 13, 2399, "01.13.2399"}, {1, 1, 2400, "01.01.2400"},
         {INT_MAX, 12, 2023, "01.01.2024"}, {INT_MIN, 5, 2023, "01.05.2023"}, {1, INT_MAX, 2023, "01.01.2024"},
         {1, INT_MIN, 2023, "01.01.2023"}, {1, 1, -2000000000, "01.01.1753"}, {INT_MAX, INT_MAX, 2398, "01.01.2399"}};
     for (const Row& row : kRows) EXPECT_EQ(dmy(++CVELM_Datum(row.d, row.m, row.y)), row.to) << row.to;
     CVELM_Datum date(31, 12, 2023);  // postfix: the old date; prefix: the stepped object
     const CVELM_Datum old = date++;
     EXPECT_EQ(dmy(old) + " " + (&++date == &date ? dmy(date) : "a copy"), "31.12.2023 02.01.2024");
-}
-
-TEST(DatumStep, EveryDayStepsAsTheRuntimesCalendarDoes) {  // from 1970 to 2399, in UTC
-    CVELM_Datum date(1, 1, 1970), day;
-    for (std::int64_t t = 43200 + 86400; t < 13569465600; t += 86400) ASSERT_EQ(dmy(++date), dmy(day = t));
 }
 
 TEST(DatumFields, SetzeDatumStoresUncheckedAndCountsYearsBelow100From1900) {
