@@ -5,10 +5,9 @@
 #include "log/log_fixture.h"
 
 #if !defined(_WIN32)
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 using namespace velm_test;
@@ -18,38 +17,32 @@ namespace fs = std::filesystem;
 const std::string kLong(5000, 'p');
 const Lines kUntouched = {"fifo=", "old=old", "src=new"};
 
-// body's result from a forked child that alarm() ends after five seconds; -1 when it did not exit by
-// itself (a hang, a crash). Windows: body runs here.
+// body's result from a forked child under an alarm, -1 for a hang or crash; on Windows body runs here.
 int in_child(const std::function<int()>& body) {
 #if defined(_WIN32)
     return body();
 #else
-    std::fflush(nullptr);
-    pid_t child = fork();
-    if (child == 0) alarm(5), _exit(body());
-    int status = 0;
-    return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run_in_child(body);
 #endif
 }
 
-// A folder holding "src", "old" and "fifo" (a FIFO but on Windows), and its names with their bytes.
-struct CopyFolder : ScratchDir {
-    CopyFolder() {
-        write("src", "new"), write("old", "old");
+// A FIFO named name in d (on Windows an empty file), and its path.
+std::string make_fifo(const ScratchDir& d, const char* name) {
 #if defined(_WIN32)
-        write("fifo", "");
+    return d.write(name, "");
 #else
-        mkfifo(file("fifo").c_str(), 0600);
+    return mkfifo(d.file(name).c_str(), 0600), d.file(name);
 #endif
-    }
-    Lines listing() const {
-        Lines names;
-        for (const auto& e : fs::directory_iterator(path()))
-            names.push_back(e.path().filename().string() + "=" + (e.is_regular_file() ? read_file(e.path().string()) : ""));
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-};
+}
+
+// Every name in folder with its bytes, in order.
+Lines listing(const std::string& folder) {
+    Lines names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string() + "=" + (e.is_regular_file() ? read_file(e.path().string()) : ""));
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
     struct { const char *rule, *source, *target; int flag, result; Lines after; int sizeLimit = 0; } cases[] = {
@@ -67,7 +60,8 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
 #endif
     };
     for (const auto& c : cases) {
-        CopyFolder d;
+        ScratchDir d;
+        d.write("src", "new"), d.write("old", "old"), make_fifo(d, "fifo");
         auto path = [&](const char* p) { return !p || !*p ? std::string() : *p == '/' ? p : d.file(p); };
         std::string from = path(c.source), to = path(c.target);
         const char* arg[] = {c.source ? from.c_str() : nullptr, c.target ? to.c_str() : nullptr};
@@ -79,7 +73,7 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
             return VELM_Copy_File(arg[0], arg[1], c.flag) + 1;
         };
         EXPECT_EQ(in_child(copy), c.result + 1) << c.rule;
-        EXPECT_EQ(d.listing(), c.after) << c.rule;
+        EXPECT_EQ(listing(d.path()), c.after) << c.rule;
     }
 }
 
@@ -99,7 +93,7 @@ TEST(FileWrappers, CreateDeleteAndTestsAnswerZeroOrMinusOne) {
 }
 
 TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
-    std::string file = dir.write("f", "x"), gone = dir.file("gone"), folder = dir.path(), fifo = dir.file("fifo");
+    std::string file = dir.write("f", "x"), gone = dir.file("gone"), folder = dir.path(), fifo = make_fifo(dir, "fifo");
     EXPECT_EQ(VELM_CheckFileRead(file.c_str()), 0);
     EXPECT_EQ(VELM_GetLogFilePath(), nullptr);  // nothing above level 1 to log
     std::vector<std::pair<const char*, std::string>> cases = {
@@ -109,9 +103,6 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
         {"/dev/null", "/dev/null is no regular file"}, {fifo.c_str(), fifo + " is no regular file"},
 #endif
     };
-#if !defined(_WIN32)
-    mkfifo(fifo.c_str(), 0600);
-#endif
     VELM_SetLogLevel(1);
     VELM_IncTraceSpaces();
     VELM_ERROR("opened before the children write\n");
