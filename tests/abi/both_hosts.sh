@@ -9,7 +9,7 @@ prefix=$work/prefix lib=$work/prefix/lib
 cmake --install "$build" --prefix "$prefix" >/dev/null
 test -f "$lib/velm_basetool.def" && test -f "$lib/libvelm_basetool.dll.a"
 # No Microsoft headers or libraries: the host declares the few C functions it calls from msvcrt.dll.
-printf 'LIBRARY msvcrt.dll\nEXPORTS\n printf\n exit\n memcpy\n memset\n' >"$work/msvcrt.def"
+printf 'LIBRARY msvcrt.dll\nEXPORTS\n printf\n exit\n strcmp\n memcpy\n memset\n' >"$work/msvcrt.def"
 "$dlltool" -m i386:x86-64 -d "$work/msvcrt.def" -l "$work/msvcrt.lib"
 flags=(--target=x86_64-pc-windows-msvc -ffreestanding -Wall -Wextra -Wpedantic -Werror
        -I"$source/freestanding" -I"$prefix/include")

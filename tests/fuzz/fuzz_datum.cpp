@@ -1,5 +1,5 @@
-// The date against the C library's calendar and itself: a step moves forward to a date the calendar
-// keeps (past 2399 it stays), a moment steps as a day of seconds, Format agrees and stays in 260 bytes.
+// The date against the C library's calendar: a step moves forward to a date the calendar keeps (past
+// 2399 it stays), a moment steps as a day of seconds, Format agrees and stays in 260 bytes.
 #include <ctime>
 #include <tuple>
 

@@ -1,9 +1,7 @@
-// The parameter line on arbitrary lines, delimiters and indices: every getter agrees with the field
-// GetParamString hands out into exactly the 1025 bytes asked for.
+// Every getter agrees with the field GetParamString hands out into exactly the 1025 bytes asked for.
 #include "fuzz_support.h"
 #include "velm_paramline.h"
 
-// An over-long line is reported through the log.
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return velm_fuzz::quiet_log(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

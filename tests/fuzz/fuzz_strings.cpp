@@ -1,7 +1,10 @@
-// The string editors and case converters on arbitrary bytes in heap buffers of exactly the size the
-// interface asks for, by properties and by agreeing with each other: lengths never grow, a second
-// edit changes nothing, variants and in-place calls agree, a failed call writes nothing.
+// String editors, case converters and number parsers on arbitrary bytes in heap buffers of exactly the
+// size asked for: lengths never grow, a second edit changes nothing, variants and in-place calls agree,
+// a failed call writes nothing, a parsed number is the standard conversion's.
 #include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
 
 #include "fuzz_support.h"
 #include "velm_string.h"
@@ -9,7 +12,6 @@
 using velm_fuzz::Buffer;
 using Edit = void (*)(char*);
 
-// text edited in place by edit, read up to its new terminator.
 template <class F> static std::string edited(const std::string& text, F edit) {
     Buffer b(text);
     edit(b.get());
@@ -21,6 +23,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int leading = in.ConsumeIntegral<int>(), trailing = in.ConsumeIntegral<int>();
     char c1 = in.ConsumeIntegral<char>(), c2 = in.ConsumeIntegral<char>();
     std::string search = velm_fuzz::text(in, 64), by = velm_fuzz::text(in, 256), text = velm_fuzz::text(in);
+
+    // A number is read exactly when the text holds only the bytes a number may have and begins with one.
+    for (const std::string* number : {&search, &by, &text}) {
+        char *integer_end, *real_end;
+        errno = 0;
+        long long whole = std::strtoll(number->c_str(), &integer_end, 10);
+        bool integer_text = errno == 0 && whole >= INT_MIN && whole <= INT_MAX && integer_end != number->c_str() &&
+                            number->find_first_not_of("0123456789+-") == std::string::npos;
+        double expected = std::strtod(number->c_str(), &real_end);
+        bool real_text = std::isfinite(expected) && real_end != number->c_str() &&
+                         number->find_first_not_of("0123456789+-.") == std::string::npos;
+        int integer = 0x5a5a5a5a, integer_result = VELM_Get_Integer_Value_From_String(Buffer(*number), &integer);
+        double real = 42.5;
+        int real_result = VELM_Get_Double_Value_From_String(Buffer(*number), &real);
+        FUZZ_CHECK(integer_text ? integer_result == 0 && integer == whole : integer_result == -1 && integer == 0x5a5a5a5a);
+        FUZZ_CHECK(real_text ? real_result == 0 && real == expected : real_result == -1 && real == 42.5);
+    }
 
     // The source is cut at the first match, and as its own output holds what a separate output holds.
     Buffer source(text), own(text.size() + by.size() + 1), out(text.size() + by.size() + 1);

@@ -1,16 +1,12 @@
-// Shared by the fuzz targets: a private scratch folder, a quiet standard output, caller buffers that
-// AddressSanitizer guards byte for byte, arguments drawn from the input, and broken promises as findings.
+// Shared by the fuzz targets: a scratch folder, a quiet standard output, caller buffers that
+// AddressSanitizer guards byte for byte, arguments drawn from the input, broken promises as findings.
 #pragma once
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <memory>
-#include <string>
-#include <vector>
 
-#include <fuzzer/FuzzedDataProvider.h>
+#include <fuzzer/FuzzedDataProvider.h>  // brings <algorithm>, <cstring>, <string>, <vector>
 #include <unistd.h>
 
 #include "log/log_state.h"
@@ -29,8 +25,7 @@ inline const char* scratch_dir() {
     return name;
 }
 
-// The session log file goes to the scratch folder, standard output (millions of echoed lines) to
-// /dev/null; level 1 lets every message through to the file.
+// The session log file into the scratch folder, the echo on standard output into /dev/null.
 inline int quiet_log(int level = 0) {
     setenv("VE_TMP_DIR", scratch_dir(), 1);
     FUZZ_CHECK(std::freopen("/dev/null", "w", stdout));

@@ -4,14 +4,13 @@
 set -euo pipefail
 build=$1 source=$2 project=$3 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# pc_host DIR: builds and runs the host with the flags of the .pc file under DIR.
+# pc_host DIR / cmake_host PREFIX: builds and runs the host with the .pc file under DIR / find_package.
 pc_host() {
   export PKG_CONFIG_PATH=$(dirname "$(find "$1" -name velm_basetool.pc)")
   c++ -std=c++17 "$source/consumer/main.cpp" -o "$work/pc_host" $(pkg-config --cflags --libs velm_basetool) \
       -Wl,-rpath,"$(pkg-config --variable=libdir velm_basetool)"
   "$work/pc_host"
 }
-# cmake_host PREFIX: builds and runs the host with find_package from PREFIX.
 cmake_host() {
   rm -rf "$work/host"
   cmake -S "$source/consumer" -B "$work/host" -DCMAKE_PREFIX_PATH="$1" >/dev/null
@@ -33,9 +32,7 @@ pc_host "$work/abs"
 
 (cd "$work" && cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >cpack.log 2>&1) ||
   { cat "$work/cpack.log"; exit 1; }
-dpkg-deb -c "$work"/deb/*.deb >"$work/contents"
-grep -q '/usr/bin/velmtool$' "$work/contents"
-grep -q '/usr/share/man/man1/velmtool.1' "$work/contents"
+[ "$(dpkg-deb -c "$work"/deb/*.deb | grep -cE '/usr/bin/velmtool$|/usr/share/man/man1/velmtool.1')" = 2 ]
 dpkg-deb -x "$work"/deb/*.deb "$work/root"
 cmake_host "$work/root/usr"
 pc_host "$work/root"
