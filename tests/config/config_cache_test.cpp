@@ -1,14 +1,9 @@
-// The configuration directory, the INI reader and the preference cache: the
-// precedence of the directory's variables and its one warning, whichever
-// threads make the first call together; line, section and key rules, binary
-// bytes, defaults and sizes, the file cache, the environment that allows
-// reading at all, files that cannot be read, the conversions, the switch of
-// the preference cache and the profile lookups that read it.
+// The configuration directory, the INI reader and the preference cache.
 #include <climits>
 #include <filesystem>
 #include <thread>
 
-#include "config/config_fixture.h"
+#include "log/log_fixture.h"
 
 using velm_test::set_env;
 using namespace std::string_literals;
@@ -44,6 +39,23 @@ struct Row {
 };
 
 class ConfigPath : public testing::TestWithParam<Row> {};
+
+// Starts without configuration variables, with every debug line in the session log.
+class ConfigTest : public LogTest {
+protected:
+    void SetUp() override {
+        LogTest::SetUp();
+        velm_test::unset_env("VELM_LIBUSER_EXITS_INI");
+        velm_test::unset_env("VELM_DISABLE_PROPFILE_CACHE");
+        VELM_SetLogLevel(1);
+    }
+
+    static std::vector<std::string> log_lines() {
+        std::vector<std::string> lines = velm_test::session_lines();
+        for (std::string& line : lines) line = velm_test::without_timestamp(line);
+        return lines;
+    }
+};
 
 }  // namespace
 

@@ -1,6 +1,4 @@
-// The reader against the plain walk: arbitrary bytes written to a file and
-// read anew on each lookup, then lookups of sections and keys drawn from its
-// lines, which must answer as the walk over the kept pieces does.
+// The reader, rereading arbitrary file bytes on each lookup, against the plain walk.
 #include <fstream>
 
 using namespace std::string_literals;
