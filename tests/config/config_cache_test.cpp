@@ -16,8 +16,7 @@ const char* const kMain[] = {"Mode=fast", "#c=1", "x", nullptr, "Level=3  \r\n",
 // What a lookup with the default "d" leaves, as "text|result".
 std::string get(const std::string& file, const std::string& section, const std::string& key) {
     char returned[1100];
-    int result = VELM_GetPrivateProfileString(section.c_str(), key.c_str(), "d", returned, 1100,
-                                              file.c_str());
+    int result = VELM_GetPrivateProfileString(section.c_str(), key.c_str(), "d", returned, 1100, file.c_str());
     return std::string(returned) + "|" + std::to_string(result);
 }
 
