@@ -8,20 +8,18 @@
 using velm_test::set_env;
 using namespace std::string_literals;
 
-namespace {
-
 const std::string k100(100, 'k'), s300(300, 's');
 const char* const kMain[] = {"Mode=fast", "#c=1", "x", nullptr, "Level=3  \r\n", "n=12abc"};
 
 // What a lookup with the default "d" leaves, as "text|result".
-std::string get(const std::string& file, const std::string& section, const std::string& key) {
+static std::string get(const std::string& file, const std::string& section, const std::string& key) {
     char returned[1100];
     int result = VELM_GetPrivateProfileString(section.c_str(), key.c_str(), "d", returned, 1100, file.c_str());
     return std::string(returned) + "|" + std::to_string(result);
 }
 
 // What a preference lookup with the default "-" leaves.
-std::string lookup(const char* section, const char* key) {
+static std::string lookup(const char* section, const char* key) {
     char returned[1100];
     VELM_GetPrivatePreferenceString(section, key, "-", returned, sizeof returned, "any");
     return returned;
@@ -52,8 +50,6 @@ protected:
         return lines;
     }
 };
-
-}  // namespace
 
 TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
     set_env("VELM_CONFIG", dir.path().c_str());

@@ -7,12 +7,10 @@
 #include "support/test_support.h"
 #include "velm_basetool.h"
 
-namespace {
-
 constexpr int kFiles = 300, kSections = 40;
 
 // Converts the sections round by round, deleting now and then; section n holds k=n.
-void convert_and_delete(int rounds) {
+static void convert_and_delete(int rounds) {
     for (int round = 0; round < rounds; ++round) {
         std::string section = std::to_string(round % kSections), value = "k=" + section;
         const char* values[] = {"x=1", value.c_str()};
@@ -20,8 +18,6 @@ void convert_and_delete(int rounds) {
         if (round % 11 == 0) VELM_DeletePrefProfile();
     }
 }
-
-}  // namespace
 
 TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemFree) {
     velm_test::ScratchDir dir;
