@@ -215,7 +215,6 @@ TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
     EXPECT_EQ(out.finish(), row.warns ? "Warning VELM_LOCAL or VELM_CONFIG not set. Set to:" + row.expected + "\n" : "");
 }
 
-// Row 1 is the empty VELM_CONFIG, rows 8 and 9 the overlong directories.
 INSTANTIATE_TEST_SUITE_P(Env, ConfigPath, testing::Values(
     Row{{"C", "L", "V"}, "C", false}, Row{{"", "L"}, "", false}, Row{{nullptr, "L", "V"}, "L" + kSep + "config", false},
     Row{{nullptr, kLocalWithSep.c_str()}, "L" + kSep + kSep + "config", false},
