@@ -54,6 +54,5 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(wrong, std::vector<std::vector<std::string>>(5));
-    if (statuses[0] == -1) GTEST_SKIP() << "no fork on this system";
-    EXPECT_EQ(statuses, std::vector<int>(20, kSections - 1));
+    EXPECT_EQ(statuses, std::vector<int>(20, velm_test::can_drop_privileges() ? kSections - 1 : -1));  // -1: no fork
 }
