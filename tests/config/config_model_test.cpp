@@ -1,6 +1,4 @@
-// The indexed profile, filled line by line and in one pass, against the plain
-// walk, on random profiles full of repeated sections and keys, blanks, long
-// keys, lines that are no entry and sections of many keys.
+// The indexed profile, filled line by line and in one pass, against the plain walk.
 #include <cstring>
 #include <random>
 
@@ -29,7 +27,7 @@ TEST(IndexedProfile, AnswersAsThePlainWalkOverTheKeptLines) {
         }
         stored.index_stored_lines();
         ASSERT_EQ(std::vector<int>({added.line_count(), stored.line_count()}), std::vector<int>(2, kept.size()));
-        for (const std::string& section : sections) {
+        for (const std::string& section : sections)
             for (int n = 0; n < 40; ++n) {
                 std::string key = numbered(pick(keys)) + (random() % 4 ? "" : "tail");
                 std::vector<std::optional<std::string>> answers;
@@ -37,6 +35,5 @@ TEST(IndexedProfile, AnswersAsThePlainWalkOverTheKeptLines) {
                     answers.push_back(value ? std::optional<std::string>(value) : std::nullopt);
                 ASSERT_EQ(answers, std::vector<std::optional<std::string>>(2, velm_test::walk_lookup(kept, section, key))) << round << key;
             }
-        }
     }
 }

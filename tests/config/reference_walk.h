@@ -1,5 +1,4 @@
-// The lookup as a plain walk over the lines, as the INI rules read: the
-// indexed profile must answer exactly as this does.
+// The lookup as a plain walk over the kept lines: the indexed profile must answer as this does.
 #pragma once
 
 #include <optional>
@@ -14,8 +13,7 @@ inline bool same_ignoring_case(std::string a, std::string b) {
     return a == b;
 }
 
-// Keeps what a profile keeps of raw: up to a NUL, trimmed at the end, 3
-// characters or more, no '#' first.
+// Keeps raw as a profile does: up to a NUL, trimmed at the end, 3 characters or more, no '#' first.
 inline void keep_line(std::vector<std::string>& kept, std::string raw) {
     raw = raw.substr(0, raw.find('\0'));
     raw.erase(raw.find_last_not_of("\r\n") + 1);
@@ -23,8 +21,7 @@ inline void keep_line(std::vector<std::string>& kept, std::string raw) {
     if (raw.size() >= 3 && raw[0] != '#') kept.push_back(raw);
 }
 
-// content cut as the reader cuts a file: through a line feed, or 1023
-// characters of a longer line.
+// content cut as the reader cuts a file: through a line feed, or 1023 characters of a longer line.
 inline std::vector<std::string> pieces(const std::string& content) {
     std::vector<std::string> cut;
     for (std::size_t at = 0; at < content.size(); at += cut.back().size())

@@ -1,9 +1,5 @@
-// The reader against the plain walk: arbitrary bytes written to a file and
-// read anew on each lookup, then lookups of sections and keys drawn from its
-// lines, which must answer as the walk over the kept pieces does.
+// The reader, rereading arbitrary file bytes on each lookup, against the plain walk.
 #include <fstream>
-
-using namespace std::string_literals;
 
 #include "../config/reference_walk.h"
 #include "fuzz_support.h"
@@ -16,7 +12,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    std::string content = in.ConsumeRandomLengthString(8192), file = velm_fuzz::scratch_dir() + "/f.ini"s;
+    std::string content = in.ConsumeRandomLengthString(8192), file = std::string(velm_fuzz::scratch_dir()) + "/f.ini";
     std::ofstream(file, std::ios::binary) << content;
     std::vector<std::string> kept, names(1, "");
     for (const std::string& piece : velm_test::pieces(content)) {

@@ -1,7 +1,4 @@
-// The preference cache through its interface: conversions of arbitrary
-// sections and values under both settings of the switch, deletions, and
-// lookups into buffers of exactly their size, which must hold what the walk
-// over the converted lines finds, cut to the buffer, or else the default.
+// The preference cache under both switch settings against the walk over the converted lines.
 #include "../config/reference_walk.h"
 #include "fuzz_support.h"
 
