@@ -1,5 +1,4 @@
-// Threads logging at once: every line arrives whole and once, in the file and
-// on standard output, under one header.
+// Threads logging at once: every line arrives whole and once, in the file and on standard output.
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -19,7 +18,7 @@ Lines sorted_marked(Lines lines) {
 
 class ThreadedLog : public LogTest, public testing::WithParamInterface<bool> {};
 
-// The threads' first messages race to open the file.
+// The threads' first messages race to open the file: one file, one header.
 TEST_P(ThreadedLog, EveryLineArrivesWholeAndOnce) {
     VELM_SetLogLevel(2);
     VELM_SetLogTimestamp(GetParam());
@@ -40,7 +39,7 @@ TEST_P(ThreadedLog, EveryLineArrivesWholeAndOnce) {
     auto files = std::filesystem::directory_iterator(dir.path());
     EXPECT_EQ(std::distance(begin(files), end(files)), 1);
     Lines file = velm_test::read_lines(VELM_GetLogFilePath());
-    EXPECT_EQ(std::count(file.begin(), file.end(), file.at(0)), 1);  // one header
+    EXPECT_EQ(std::count(file.begin(), file.end(), file.at(0)), 1);
     EXPECT_TRUE(sorted_marked(velm_test::session_lines()) == expected);
     EXPECT_TRUE(sorted_marked(velm_test::split_lines(out.finish())) == expected);
 }

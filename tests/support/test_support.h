@@ -14,8 +14,7 @@ public:
     ScratchDir();
     ~ScratchDir();
     const std::string& path() const { return path_; }
-    // path() joined with name by the platform's separator.
-    std::string file(const std::string& name) const;
+    std::string file(const std::string& name) const;  // path() joined with name
     // Writes bytes into file(name) and returns that path.
     std::string write(const std::string& name, const std::string& bytes) const;
 private:
@@ -23,27 +22,22 @@ private:
 };
 
 int current_pid();
-
 // Names the instances of a parameterised test by their row: "row0", "row1"...
 inline constexpr auto row_number = [](const auto& info) { return "row" + std::to_string(info.index); };
-
 void set_env(const char* name, const char* value);
 void unset_env(const char* name);
 
 // text cut at each "\n" (the line ends, "\r\n" too, dropped; a last unended piece kept).
 std::vector<std::string> split_lines(const std::string& text);
-// The whole file as bytes; empty when it cannot be read.
-std::string read_file(const std::string& path);
-// The file's lines without their line ends.
+std::string read_file(const std::string& path);  // empty when it cannot be read
 std::vector<std::string> read_lines(const std::string& path);
 bool file_exists(const std::string& path);
 
-// Captures standard output until finish(), without the carriage returns a
-// text-mode console adds before "\n".
+// Captures standard output until finish() (once), without the "\r" a text-mode console adds.
 class StdoutCapture {
 public:
     StdoutCapture();
-    std::string finish();  // once
+    std::string finish();
 };
 
 // Whether line holds "YYYY/MM/DD-hh:mm:ss UTC - " at offset at.
@@ -56,7 +50,6 @@ std::vector<std::string> session_lines();
 // body's exit status from a forked child under a 60-second alarm, as nobody
 // when unprivileged; -1 without fork (Windows), without nobody or on a signal.
 int run_in_child(const std::function<int()>& body, bool unprivileged = false);
-// run_in_child(body, true).
 int run_unprivileged(const std::function<int()>& body);
 bool can_drop_privileges();
 
