@@ -38,4 +38,12 @@ CacheLocks& cache_locks() {
     return instance.locks;
 }
 
+// The locks are made when the library is loaded as well as at their first
+// use: a fork can then never meet another thread in the middle of making
+// them, which would leave the child waiting for ever. Making them takes no
+// lock.
+namespace {
+[[maybe_unused]] const CacheLocks& locksAtLoad = cache_locks();
+}  // namespace
+
 }  // namespace velm::config

@@ -245,12 +245,22 @@ void open_session_file() {
 void lock_for_fork() { logState.writerLock.lock(); }
 void unlock_after_fork() { logState.writerLock.unlock(); }
 
+// Registers the fork handlers, once. The first use makes the registration,
+// and so does the library's loading: a fork can then never meet another
+// thread in the middle of the first use, which would leave the child waiting
+// for a registration that never ends. Registering takes no lock of ours.
+bool arrange_for_fork() {
+    static const bool arranged =
+        (platform::on_fork(lock_for_fork, unlock_after_fork, unlock_after_fork), true);
+    return arranged;
+}
+
+[[maybe_unused]] const bool arrangedAtLoad = arrange_for_fork();
+
 }  // namespace
 
 std::unique_lock<std::mutex> hold_writer_lock() {
-    static const bool forkHandled =
-        (platform::on_fork(lock_for_fork, unlock_after_fork, unlock_after_fork), true);
-    (void)forkHandled;
+    arrange_for_fork();
     std::unique_lock<std::mutex> lock(logState.writerLock, std::try_to_lock);
     // Another thread's line takes about a microsecond to write: giving the
     // processor away for a moment and trying again costs less than sleeping
