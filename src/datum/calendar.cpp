@@ -23,11 +23,6 @@ bool is_leap_year(int year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
-bool is_valid_date(int day, int month, int year) {
-    if (!is_valid_month(month) || !is_valid_year(year)) return false;
-    return day >= 1 && day <= month_length(month, year);
-}
-
 // The walk adds one day at a time and rolls over to the next month only after
 // day 31, to 1 January of the next year only from a month above 12. Taking its
 // stretches whole keeps the result while every step stays constant time and

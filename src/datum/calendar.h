@@ -13,9 +13,6 @@ struct Date {
 
 bool is_leap_year(int year);
 
-// Whether day, month and year form a date of the years 1753 to 2399.
-bool is_valid_date(int day, int month, int year);
-
 // Moves date to the first valid date after it, in the order of a day-by-day
 // walk that rolls the month over after day 31 of every month. False, with
 // date unchanged, when no valid date follows (from 31 December 2399 on).
