@@ -8,6 +8,19 @@
 #include "velm_basetool.h"
 
 constexpr int kFiles = 300, kSections = 40;
+// Children forked amid the threads. ThreadSanitizer cannot follow the locks a
+// child makes anew over those its parent's fork left taken, so its build
+// checks the threads alone.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define UNDER_THREAD_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(UNDER_THREAD_SANITIZER)
+constexpr int kForks = 0;
+#else
+constexpr int kForks = 20;
+#endif
 
 // Converts the sections round by round, deleting now and then; section n holds k=n.
 static void convert_and_delete(int rounds) {
@@ -46,7 +59,7 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
     }
     go = true;
     std::vector<int> statuses;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < kForks; ++i) {
         statuses.push_back(velm_test::run_unprivileged([] {
             convert_and_delete(kSections);  // hangs if a lock stayed taken
             return VELM_GetProfileInt(std::to_string(kSections - 1).c_str(), "k", -1, "");
@@ -54,5 +67,5 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(wrong, std::vector<std::vector<std::string>>(5));
-    EXPECT_EQ(statuses, std::vector<int>(20, velm_test::can_drop_privileges() ? kSections - 1 : -1));  // -1: no fork
+    EXPECT_EQ(statuses, std::vector<int>(kForks, velm_test::can_drop_privileges() ? kSections - 1 : -1));  // -1: no fork
 }
