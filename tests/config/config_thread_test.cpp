@@ -8,19 +8,8 @@
 #include "velm_basetool.h"
 
 constexpr int kFiles = 300, kSections = 40;
-// Children forked amid the threads. ThreadSanitizer cannot follow the locks a
-// child makes anew over those its parent's fork left taken, so its build
-// checks the threads alone.
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define UNDER_THREAD_SANITIZER
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__) || defined(UNDER_THREAD_SANITIZER)
-constexpr int kForks = 0;
-#else
-constexpr int kForks = 20;
-#endif
+// Children forked amid the threads (none where the sanitizer's runtime cannot take it).
+constexpr int kForks = velm_test::kForksAmidThreads ? 20 : 0;
 
 // Converts the sections round by round, deleting now and then; section n holds k=n.
 static void convert_and_delete(int rounds) {

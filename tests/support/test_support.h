@@ -6,7 +6,26 @@
 #include <string>
 #include <vector>
 
+// gcc's AddressSanitizer and ThreadSanitizer keep locks of their own that a
+// fork amid other threads can leave taken in the child: builds with them fork
+// no child while other threads run (the plain and valgrind runs do).
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VELM_TEST_SANITIZED_RUNTIME
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VELM_TEST_SANITIZED_RUNTIME
+#endif
+
 namespace velm_test {
+
+#if defined(VELM_TEST_SANITIZED_RUNTIME)
+inline constexpr bool kForksAmidThreads = false;
+#else
+inline constexpr bool kForksAmidThreads = true;
+#endif
+
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class ScratchDir {
