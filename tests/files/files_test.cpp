@@ -17,15 +17,6 @@ namespace fs = std::filesystem;
 const std::string kLong(5000, 'p');
 const Lines kUntouched = {"fifo=", "old=old", "src=new"};
 
-// body's result from a forked child under an alarm, -1 for a hang or crash; on Windows body runs here.
-int in_child(const std::function<int()>& body) {
-#if defined(_WIN32)
-    return body();
-#else
-    return run_in_child(body);
-#endif
-}
-
 // A FIFO named name in d (on Windows an empty file), and its path.
 std::string make_fifo(const ScratchDir& d, const char* name) {
 #if defined(_WIN32)
@@ -72,7 +63,7 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
 #endif
             return VELM_Copy_File(arg[0], arg[1], c.flag) + 1;
         };
-        EXPECT_EQ(in_child(copy), c.result + 1) << c.rule;
+        EXPECT_EQ(run_in_child(copy), c.result + 1) << c.rule;
         EXPECT_EQ(listing(d.path()), c.after) << c.rule;
     }
 }
@@ -108,7 +99,7 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
     VELM_ERROR("opened before the children write\n");
     Lines expected = {"  opened before the children write"};
     for (const auto& [path, error] : cases) {  // in a child: a FIFO without a writer must not hold the check up
-        EXPECT_EQ(in_child([&] { return VELM_CheckFileRead(path) == 919301; }), !error.empty()) << error;
+        EXPECT_EQ(run_in_child([&] { return VELM_CheckFileRead(path) == 919301; }), !error.empty()) << error;
         expected.push_back("   ->CheckFileRead velmtool:684");
         if (!error.empty()) expected.push_back("    ERROR: " + error);
         expected.push_back("   <-CheckFileRead velmtool:718");

@@ -114,7 +114,7 @@ std::vector<std::string> session_lines() {
 
 #if defined(_WIN32)
 bool can_drop_privileges() { return false; }
-int run_in_child(const std::function<int()>&, bool) { return -1; }
+int run_in_child(const std::function<int()>& body, bool unprivileged) { return unprivileged ? -1 : body(); }
 #else
 bool can_drop_privileges() { return getpwnam("nobody") != nullptr; }
 

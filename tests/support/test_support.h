@@ -6,26 +6,11 @@
 #include <string>
 #include <vector>
 
-// gcc's AddressSanitizer and ThreadSanitizer keep locks of their own that a
-// fork amid other threads can leave taken in the child: builds with them fork
-// no child while other threads run (the plain and valgrind runs do).
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define VELM_TEST_SANITIZED_RUNTIME
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VELM_TEST_SANITIZED_RUNTIME
-#endif
-
 namespace velm_test {
 
-#if defined(VELM_TEST_SANITIZED_RUNTIME)
-inline constexpr bool kForksAmidThreads = false;
-#else
-inline constexpr bool kForksAmidThreads = true;
-#endif
-
+// The sanitizers' runtimes keep locks of their own that a fork amid other threads can leave taken
+// in the child: their builds fork no child while other threads run (the plain and valgrind runs do).
+inline constexpr bool kForksAmidThreads = !VELM_TEST_SANITIZED;
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class ScratchDir {
@@ -66,8 +51,8 @@ std::string without_timestamp(const std::string& line);
 // The lines of the session log file after its six header lines.
 std::vector<std::string> session_lines();
 
-// body's exit status from a forked child under a 60-second alarm, as nobody
-// when unprivileged; -1 without fork (Windows), without nobody or on a signal.
+// body's exit status from a forked child under a 60-second alarm, as nobody when unprivileged;
+// -1 without nobody or on a signal. Windows has no fork: body runs here, unprivileged not at all (-1).
 int run_in_child(const std::function<int()>& body, bool unprivileged = false);
 int run_unprivileged(const std::function<int()>& body);
 bool can_drop_privileges();
