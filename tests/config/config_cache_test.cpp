@@ -177,28 +177,6 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     EXPECT_EQ(log_lines(), expected);
 }
 
-TEST_F(ConfigTest, DisabledCacheIsRebuiltUnlessKeptAndCanBeDeleted) {
-    EXPECT_EQ(lookup("A", "a"), "-");  // no cache yet
-    std::string longValue = "k=" + std::string(1100, 'v');
-    const char* const a[] = {"a=1"};
-    const char* const b[] = {"b=2", longValue.c_str(), "[C]"};
-    VELM_CreateProfileFromPref("A", 1, a, "P", 0);
-    VELM_DeletePrefProfile();  // only a disabled cache can be deleted
-    EXPECT_EQ(lookup("A", "a"), "1");
-    VELM_SetDisableLocPrefCache(2);
-    EXPECT_EQ(VELM_IsLocPrefCacheDisabled(), 2);
-    VELM_CreateProfileFromPref("B", 3, b, "P", 0);
-    EXPECT_EQ(lookup("A", "a") + lookup("B", "k"), "-" + std::string(1022, 'v'));
-    VELM_CreateProfileFromPref("A", 1, a, "P", 1);
-    VELM_CreateProfileFromPref("C", 1, a, "P", 1);  // "[C]" stands among B's values
-    EXPECT_EQ(lookup("B", "b") + lookup("A", "a") + lookup("C", "a"), "21-");
-    VELM_DeletePrefProfile();
-    EXPECT_EQ(lookup("B", "b"), "-");
-    const std::string name400(400, 'c'), binary = "k=v\x80";  // beyond the fixed fields
-    VELM_CreateProfileFromPref(s300.c_str(), 1, std::vector<const char*>{binary.c_str()}.data(), name400.c_str(), 0);
-    EXPECT_EQ(lookup(s300.c_str(), "k"), "v\x80");
-}
-
 TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
     const Row& row = GetParam();
     if (row.env[0] && !*row.env[0] && kSep != "/") GTEST_SKIP() << "Windows cannot set a variable to the empty value";

@@ -3,7 +3,7 @@
 #include "fuzz_support.h"
 
 static std::vector<std::string> seen(1, ""), lines;  // names met so far; what the cache holds
-static bool disabled = false;
+static int disabled = 0;  // the switch as last set
 
 static std::string name(FuzzedDataProvider& in) {
     return in.ConsumeBool() ? seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)] : velm_fuzz::text(in, 300);
@@ -40,14 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (in.remaining_bytes() > 0) {
         switch (in.ConsumeIntegralInRange(0, 3)) {
             case 0: convert(in); break;
-            case 1: VELM_SetDisableLocPrefCache(disabled = in.ConsumeBool()); break;
+            case 1: disabled = in.ConsumeIntegralInRange(0, 2), VELM_SetDisableLocPrefCache(disabled);
+                    FUZZ_CHECK(VELM_IsLocPrefCacheDisabled() == disabled); break;
             case 2: VELM_DeletePrefProfile(), lines.resize(disabled ? 0 : lines.size()); break;
             default: look_up(in);
         }
     }
     // Each input starts from no cache, so that a finding replays alone.
     VELM_SetDisableLocPrefCache(1), VELM_DeletePrefProfile(), VELM_SetDisableLocPrefCache(0);
-    disabled = false, lines.clear(), seen.assign(1, "");
+    disabled = 0, lines.clear(), seen.assign(1, "");
     velm_fuzz::keep_session_file_small();
     return 0;
 }
