@@ -54,12 +54,4 @@ inline std::string text(FuzzedDataProvider& in, std::size_t max_length = 2048) {
     return s;
 }
 
-// A name: null, a fresh text, or (choices 2 to last) one of the candidates, which reach further.
-inline Buffer pick(FuzzedDataProvider& in, const std::vector<std::string>& candidates, int last,
-                   std::size_t max_length = 300) {
-    int choice = in.ConsumeIntegralInRange(0, last);
-    if (choice < 2) return choice ? Buffer(text(in, max_length)) : Buffer();
-    return Buffer(candidates[in.ConsumeIntegralInRange<std::size_t>(0, candidates.size() - 1)]);
-}
-
 }  // namespace velm_fuzz
