@@ -115,10 +115,10 @@ TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {
     if (!can_drop_privileges()) GTEST_SKIP() << "Wine has no unprivileged user to drop to";
     const std::string file = dir.write("secret", "x");
     fs::permissions(file, fs::perms::none), fs::permissions(dir.path(), fs::perms::all);  // the child logs there
-    EXPECT_EQ(run_unprivileged([&] {
+    EXPECT_EQ(run_in_child([&] {
         const char* p = file.c_str();
         Lines results = {std::to_string(VELM_Has_File_Read_Access(p)), std::to_string(VELM_Has_File_Write_Access(p)),
                          std::to_string(VELM_CheckFileRead(p)), without_timestamp(session_lines().at(0))};
         return results == Lines{"-1", "-1", "919301", "  ERROR: File " + file + " unable to open for read access"};
-    }), 1);
+    }, true), 1);
 }

@@ -75,11 +75,6 @@ std::vector<std::string> split_lines(const std::string& text) {
 
 std::vector<std::string> read_lines(const std::string& path) { return split_lines(read_file(path)); }
 
-bool file_exists(const std::string& path) {
-    std::error_code ignored;
-    return fs::exists(path, ignored);
-}
-
 StdoutCapture::StdoutCapture() {
     std::fflush(stdout);
     testing::internal::CaptureStdout();
@@ -135,7 +130,5 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     return WEXITSTATUS(status);
 }
 #endif
-
-int run_unprivileged(const std::function<int()>& body) { return run_in_child(body, true); }
 
 }  // namespace velm_test

@@ -35,7 +35,6 @@ void unset_env(const char* name);
 std::vector<std::string> split_lines(const std::string& text);
 std::string read_file(const std::string& path);  // empty when it cannot be read
 std::vector<std::string> read_lines(const std::string& path);
-bool file_exists(const std::string& path);
 
 // Captures standard output until finish() (once), without the "\r" a text-mode console adds.
 class StdoutCapture {
@@ -54,7 +53,6 @@ std::vector<std::string> session_lines();
 // body's exit status from a forked child under a 60-second alarm, as nobody when unprivileged;
 // -1 without nobody or on a signal. Windows has no fork: body runs here, unprivileged not at all (-1).
 int run_in_child(const std::function<int()>& body, bool unprivileged = false);
-int run_unprivileged(const std::function<int()>& body);
 bool can_drop_privileges();
 
 }  // namespace velm_test
