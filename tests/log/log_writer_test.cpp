@@ -16,11 +16,7 @@
 using namespace velm_test;
 using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
-#if defined(_WIN32)
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
+constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
 Lines levels() { return {std::to_string(VELM_GetLogLevel()), std::to_string(VELM_GetLogLevelStdOut()),
                          std::to_string(VELM_GetLogLevelSyslog())}; }
@@ -36,12 +32,8 @@ void set_levels(const char* level, const char* stdOut, const char* syslog, const
 void use_platform_temp() {
     const std::string scratch = std::getenv("VE_TMP_DIR");
     unset_env("VE_TMP_DIR");
-#if defined(_WIN32)
-    set_env("SystemRoot", scratch.c_str());
-    fs::create_directory(fs::path(scratch) / "temp");
-#else
-    set_env("TMPDIR", scratch.c_str());
-#endif
+    set_env(kWindows ? "SystemRoot" : "TMPDIR", scratch.c_str());
+    fs::create_directory(fs::path(scratch) / "temp");  // Windows' temporary folder under SystemRoot
 }
 
 // What a host sets before the first message, and what the log takes from it.
@@ -143,10 +135,8 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     VELM_LOG(0, 1, "l0\n");  // below every level
     VELM_PRINTLOG("%s", "");  // an empty text adds nothing
     VELM_PRINTLOG("%s\n", "\x01\x7f\x80\xff\t\r|");  // binary bytes pass unchanged
-    VELM_SetPrintVerInfoStdOut(2);
-    VELM_PRINT_VERINFO("v2\n");
-    VELM_SetPrintVerInfoStdOut(1);
-    VELM_PRINT_VERINFO("v1\n");
+    VELM_SetPrintVerInfoStdOut(2), VELM_PRINT_VERINFO("v2\n");  // on standard output only when 1
+    VELM_SetPrintVerInfoStdOut(1), VELM_PRINT_VERINFO("v1\n");
     // Messages are cut at their capacity, the line end too: the next one runs on.
     const std::string big(2000, 'x'), cut = std::string(1056, 'x') + std::string(900, 'f') + std::string(258, 'x');
     VELM_PRINTLOG("%s\n", big.c_str());                                // format of 3: capacity 1056
