@@ -39,8 +39,6 @@ class ConfigTest : public LogTest {
 protected:
     void SetUp() override {
         LogTest::SetUp();
-        velm_test::unset_env("VELM_LIBUSER_EXITS_INI");
-        velm_test::unset_env("VELM_DISABLE_PROPFILE_CACHE");
         VELM_SetLogLevel(1);
     }
 
