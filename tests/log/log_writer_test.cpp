@@ -53,9 +53,7 @@ TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
     VELM_LOG(0, 0, "never shown\n");  // initialises the log but creates no file
     EXPECT_FALSE(fs::exists(expected_log(GetParam().nameParts)));
     EXPECT_EQ(levels(), GetParam().levels);
-    VELM_PRINTLOG("p\n");
-    VELM_SetApplName("late");  // too late: the file is open
-    VELM_PRINTLOG("q\n");
+    VELM_PRINTLOG("p\n"), VELM_SetApplName("late"), VELM_PRINTLOG("q\n");  // a name too late: the file is open
     EXPECT_EQ(VELM_GetLogFilePath(), expected_log(GetParam().nameParts));
     std::time_t now = std::time(nullptr);
     char today[32];
@@ -66,8 +64,7 @@ TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
     EXPECT_EQ(seen, (Lines{mark + "  ### " + GetParam().product + " Log-File ###", mark + "p", mark + "q"}));
 }
 
-const std::string kLong(300, 'n');
-const std::string kProduct = "VE Quillan-Mor Kest";
+const std::string kLong(300, 'n'), kProduct = "VE Quillan-Mor Kest";
 
 INSTANTIATE_TEST_SUITE_P(
     Names, SessionFileNames,
@@ -97,9 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The timestamp flag and the indentation reach every line, the header's too.
 TEST_F(LogTest, FirstErrorAppendsHeaderAndErrorAndEchoesOnlyTheError) {
     std::string path = dir.write(fs::path(expected_log("veserver_VELM_")).filename().string(), "old\n");
-    VELM_DecTraceSpaces();  // stays at 0, so two increments give depth 2
-    VELM_IncTraceSpaces();
-    VELM_IncTraceSpaces();
+    VELM_DecTraceSpaces(), VELM_IncTraceSpaces(), VELM_IncTraceSpaces();  // stays at 0, so depth 2
     VELM_SetLogTimestamp(2);
     StdoutCapture out;
     VELM_ERROR("disk %s full\n", "C:");
@@ -135,7 +130,7 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     VELM_LOG(0, 1, "l0\n");  // below every level
     VELM_PRINTLOG("%s", "");  // an empty text adds nothing
     VELM_PRINTLOG("%s\n", "\x01\x7f\x80\xff\t\r|");  // binary bytes pass unchanged
-    VELM_SetPrintVerInfoStdOut(2), VELM_PRINT_VERINFO("v2\n");  // on standard output only when 1
+    VELM_SetPrintVerInfoStdOut(2), VELM_PRINT_VERINFO("v2\n"), VELM_PRINT_AND_LOG("pl2\n");  // version: echoed when 1
     VELM_SetPrintVerInfoStdOut(1), VELM_PRINT_VERINFO("v1\n");
     // Messages are cut at their capacity, the line end too: the next one runs on.
     const std::string big(2000, 'x'), cut = std::string(1056, 'x') + std::string(900, 'f') + std::string(258, 'x');
@@ -144,10 +139,24 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     Lines file, echoed;
     for (const std::string& line : session_lines()) file.push_back((has_timestamp_at(line) ? "*" : "") + without_timestamp(line));
     for (const std::string& line : split_lines(out.finish())) echoed.push_back(without_timestamp(line));
-    EXPECT_EQ(file, (Lines{"t", "d", "w", "*e", "*c", "p", "pl", "l4", "*l9", "\x01\x7f\x80\xff\t\r|", "v2", "v1", cut}));
+    EXPECT_EQ(file, (Lines{"t", "d", "w", "*e", "*c", "p", "pl", "l4", "*l9", "\x01\x7f\x80\xff\t\r|", "v2", "pl2", "v1", cut}));
     ASSERT_GT(echoed.size(), 7u);
     EXPECT_EQ((Lines{echoed[0], echoed[1]}), (Lines{"plain 7", "  ### VE Quillan-Mor Kest Log-File ###"}));
-    EXPECT_EQ(Lines(echoed.begin() + 7, echoed.end()), (Lines{"t", "d", "w", "e", "c", "p", "pl", "l4", "l9", "\x01\x7f\x80\xff\t\r|", "v1", cut}));
+    EXPECT_EQ(Lines(echoed.begin() + 7, echoed.end()), (Lines{"t", "d", "w", "e", "c", "p", "pl", "l4", "l9", "\x01\x7f\x80\xff\t\r|", "pl2", "v1", cut}));
+}
+
+// At each level the entry points of that level and above write, those below do not.
+TEST_F(LogTest, EachEntryPointWritesFromItsOwnLevelUp) {
+    void (*const entries[])(const char*, ...) = {VELM_TRACE, VELM_DEBUG, VELM_WARNING, VELM_ERROR, VELM_CRERROR,
+                                                VELM_PRINTLOG, VELM_PRINT_VERINFO};  // levels 1 to 7
+    Lines written, expected;
+    for (int level = 1; level <= 8; ++level)
+        for (int entry = 1; entry <= 7; ++entry) {
+            VELM_SetLogLevel(level), entries[entry - 1]("%d %d\n", level, entry);
+            if (entry >= level) expected.push_back(std::to_string(level) + " " + std::to_string(entry));
+        }
+    for (const std::string& line : session_lines()) written.push_back(without_timestamp(line));
+    EXPECT_EQ(written, expected);
 }
 
 // What stands at (or instead of) the log file's path; plant returns the log
