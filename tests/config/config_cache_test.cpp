@@ -18,13 +18,6 @@ static std::string get(const std::string& file, const std::string& section, cons
     return std::string(returned) + "|" + std::to_string(result);
 }
 
-// What a preference lookup with the default "-" leaves.
-static std::string lookup(const char* section, const char* key) {
-    char returned[1100];
-    VELM_GetPrivatePreferenceString(section, key, "-", returned, sizeof returned, "any");
-    return returned;
-}
-
 struct Lookup { std::string section, key, text; };  // text: "d" where nothing is found
 
 const std::string kSep(1, std::filesystem::path::preferred_separator), kLong(300, 'p'), kLocalWithSep = "L" + kSep;
@@ -148,8 +141,10 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     VELM_CreateProfileFromPref("mAIN", 2, again, "Other", 0);
     VELM_CreateProfileFromPref("", 3, nullptr, nullptr, 0);
     VELM_CreateProfileFromPref("S", -1, again, "Other", 0);
-    EXPECT_EQ(lookup("main", "MODE") + lookup("Main", "New") + lookup("S", "Mode"), "fast--");
     char returned[1024];
+    auto lookup = [&](const char* section, const char* key) {  // with the default "-"
+        return VELM_GetPrivatePreferenceString(section, key, "-", returned, 1024, "any"), std::string(returned); };
+    EXPECT_EQ(lookup("main", "MODE") + lookup("Main", "New") + lookup("S", "Mode"), "fast--");
     EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "Mode", "d", returned, 8, nullptr) +
               VELM_GetPrivatePreferenceString("Main", nullptr, "d", returned, 8, nullptr) +
               VELM_GetPrivatePreferenceString("Main", "Mode", "d", nullptr, 8, "x"), 2);

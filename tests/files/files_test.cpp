@@ -94,9 +94,7 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
         {"/dev/null", "/dev/null is no regular file"}, {fifo.c_str(), fifo + " is no regular file"},
 #endif
     };
-    VELM_SetLogLevel(1);
-    VELM_IncTraceSpaces();
-    VELM_ERROR("opened before the children write\n");
+    VELM_SetLogLevel(1), VELM_IncTraceSpaces(), VELM_ERROR("opened before the children write\n");
     Lines expected = {"  opened before the children write"};
     for (const auto& [path, error] : cases) {  // in a child: a FIFO without a writer must not hold the check up
         EXPECT_EQ(run_in_child([&] { return VELM_CheckFileRead(path) == 919301; }), !error.empty()) << error;
