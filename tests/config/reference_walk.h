@@ -1,17 +1,15 @@
 // The lookup as a plain walk over the kept lines: the indexed profile must answer as this does.
 #pragma once
 
+#include <strings.h>
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace velm_test {
 
-inline bool same_ignoring_case(std::string a, std::string b) {
-    for (std::string* text : {&a, &b})
-        for (char& c : *text) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    return a == b;
-}
+inline bool same_ignoring_case(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
 // Keeps raw as a profile does: up to a NUL, trimmed at the end, 3 characters or more, no '#' first.
 inline void keep_line(std::vector<std::string>& kept, std::string raw) {
