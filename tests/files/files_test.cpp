@@ -116,7 +116,7 @@ TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {
     EXPECT_EQ(run_in_child([&] {
         const char* p = file.c_str();
         Lines results = {std::to_string(VELM_Has_File_Read_Access(p)), std::to_string(VELM_Has_File_Write_Access(p)),
-                         std::to_string(VELM_CheckFileRead(p)), without_timestamp(session_lines().at(0))};
+                         std::to_string(VELM_CheckFileRead(p)), session_lines(true).at(0)};
         return results == Lines{"-1", "-1", "919301", "  ERROR: File " + file + " unable to open for read access"};
     }, true), 1);
 }

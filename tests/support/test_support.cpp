@@ -102,9 +102,11 @@ std::string without_timestamp(const std::string& line) {
     return line.substr(0, indent) + line.substr(indent + 26);
 }
 
-std::vector<std::string> session_lines() {
+std::vector<std::string> session_lines(bool withoutTimestamps) {
     std::vector<std::string> lines = read_lines(VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "");
-    return std::vector<std::string>(lines.begin() + std::min<std::size_t>(6, lines.size()), lines.end());
+    lines.erase(lines.begin(), lines.begin() + std::min<std::size_t>(6, lines.size()));
+    for (std::string& line : lines) line = withoutTimestamps ? without_timestamp(line) : line;
+    return lines;
 }
 
 #if defined(_WIN32)

@@ -47,8 +47,8 @@ public:
 bool has_timestamp_at(const std::string& line, std::size_t at = 0);
 // line with a leading timestamp (after its indentation) removed.
 std::string without_timestamp(const std::string& line);
-// The lines of the session log file after its six header lines.
-std::vector<std::string> session_lines();
+// The lines of the session log file after its six header lines, without their timestamps if asked.
+std::vector<std::string> session_lines(bool withoutTimestamps = false);
 
 // body's exit status from a forked child under a 60-second alarm, as nobody when unprivileged;
 // -1 without nobody or on a signal. Windows has no fork: body runs here, unprivileged not at all (-1).
