@@ -125,15 +125,11 @@ bool read_pieces(std::FILE* file, Take take) {
 // when the file cannot be used. Only a regular file is opened: a directory
 // would read as empty, and a pipe or device could block for ever.
 std::unique_ptr<Profile> read_profile(const char* fileName) {
-    platform::FileKind kind = platform::file_kind(fileName);
-    if (kind == platform::FileKind::missing) {
-        VELM_ERROR("%s does not exist\n", fileName);
-        return nullptr;
-    }
-    std::FILE* file = kind == platform::FileKind::regular ? platform::open_for_reading(fileName)
-                                                            : nullptr;
+    platform::FileKind kind = platform::FileKind::missing;
+    std::FILE* file = platform::open_for_reading(fileName, kind);
     if (!file) {
-        VELM_ERROR("%s could not be opened\n", fileName);
+        VELM_ERROR(kind == platform::FileKind::missing ? "%s does not exist\n" : "%s could not be opened\n",
+                   fileName);
         return nullptr;
     }
     FileCloser closer{file};

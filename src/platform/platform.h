@@ -57,18 +57,14 @@ bool write_stdout(const char* data, std::size_t size);
 // does nothing where there is no fork.
 void on_fork(void (*prepare)(), void (*parent)(), void (*child)());
 
+// What is found at a path.
+enum class FileKind { missing, regular, directory, other };
+
 // Opens a file for reading as the platform's text files are read (Windows:
 // text mode, CR LF reads as LF; POSIX: the bytes as they are). Null on
 // failure, and for anything but a regular file (a directory, FIFO or device);
-// never waits for a FIFO's writer.
-std::FILE* open_for_reading(const char* path);
-
-// What a status query finds at a path.
-enum class FileKind { missing, regular, directory, other };
-FileKind file_kind(const char* path);
-
-// open_for_reading that also gives the kind of what it found at path, taken
-// from what it opened where the system allows: null with kind regular means a
+// never waits for a FIFO's writer. kind is what was found at path, taken from
+// what was opened where the system allows: null with kind regular means a
 // regular file that may not be opened for reading.
 std::FILE* open_for_reading(const char* path, FileKind& kind);
 

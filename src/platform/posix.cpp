@@ -65,6 +65,11 @@ FileKind kind_of(const struct stat& st) {
     return S_ISDIR(st.st_mode) ? FileKind::directory : FileKind::other;
 }
 
+FileKind file_kind(const char* path) {
+    struct stat st;
+    return ::stat(path, &st) == 0 ? kind_of(st) : FileKind::missing;
+}
+
 // Clears O_NONBLOCK again, so that writes to a pipe or device wait as usual.
 bool make_blocking(int fd) {
     int flags = ::fcntl(fd, F_GETFL);
@@ -154,11 +159,6 @@ void on_fork(void (*prepare)(), void (*parent)(), void (*child)()) {
     ::pthread_atfork(prepare, parent, child);
 }
 
-FileKind file_kind(const char* path) {
-    struct stat st;
-    return ::stat(path, &st) == 0 ? kind_of(st) : FileKind::missing;
-}
-
 std::FILE* open_for_reading(const char* path, FileKind& kind) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer that never comes;
     // O_NOCTTY: a terminal must not become the host's controlling one. The
@@ -175,11 +175,6 @@ std::FILE* open_for_reading(const char* path, FileKind& kind) {
     if (kind == FileKind::regular && make_blocking(fd)) file = ::fdopen(fd, "r");
     if (!file) close_fd(fd);
     return file;
-}
-
-std::FILE* open_for_reading(const char* path) {
-    FileKind kind;
-    return open_for_reading(path, kind);
 }
 
 namespace {

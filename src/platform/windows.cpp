@@ -69,11 +69,7 @@ bool write_stdout(const char* data, std::size_t size) {
 
 void on_fork(void (*)(), void (*)(), void (*)()) {}
 
-std::FILE* open_for_reading(const char* path) {
-    // Text mode, as Windows hosts write their INI files: CR LF reads as LF.
-    // Windows refuses to open a directory by itself.
-    return std::fopen(path, "rN");
-}
+namespace {
 
 FileKind file_kind(const char* path) {
     struct _stat64i32 st;
@@ -83,11 +79,14 @@ FileKind file_kind(const char* path) {
     return FileKind::other;
 }
 
+}  // namespace
+
 std::FILE* open_for_reading(const char* path, FileKind& kind) {
     // A file open for reading cannot be swapped on Windows, and nothing here
-    // waits on opening: the status query comes first.
+    // waits on opening: the status query comes first. Text mode, as Windows
+    // hosts write their INI files: CR LF reads as LF.
     kind = file_kind(path);
-    return kind == FileKind::regular ? open_for_reading(path) : nullptr;
+    return kind == FileKind::regular ? std::fopen(path, "rN") : nullptr;
 }
 
 namespace {
