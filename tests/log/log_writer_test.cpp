@@ -18,9 +18,6 @@ using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
-Lines levels() { return {std::to_string(VELM_GetLogLevel()), std::to_string(VELM_GetLogLevelStdOut()),
-                         std::to_string(VELM_GetLogLevelSyslog())}; }
-
 // Sets the level and timestamp variables given (null: left unset).
 void set_levels(const char* level, const char* stdOut, const char* syslog, const char* stamp) {
     const char* names[] = {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP"};
@@ -52,7 +49,8 @@ TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
     GetParam().setUp();
     VELM_LOG(0, 0, "never shown\n");  // initialises the log but creates no file
     EXPECT_FALSE(fs::exists(expected_log(GetParam().nameParts)));
-    EXPECT_EQ(levels(), GetParam().levels);
+    EXPECT_EQ((Lines{std::to_string(VELM_GetLogLevel()), std::to_string(VELM_GetLogLevelStdOut()),
+                     std::to_string(VELM_GetLogLevelSyslog())}), GetParam().levels);
     VELM_PRINTLOG("p\n"), VELM_SetApplName("late"), VELM_PRINTLOG("q\n");  // a name too late: the file is open
     EXPECT_EQ(VELM_GetLogFilePath(), expected_log(GetParam().nameParts));
     std::time_t now = std::time(nullptr);

@@ -29,7 +29,6 @@ expect() {
     '[main]  ' 'Late=2' ''; } >tricky.ini
 
 test_usage() {
-  local args
   for args in "" nosuch --keep-log "ini a b" "next-day ' 1' 1 2023" "next-day 100 1 2023" "field ab 0 line" \
               "field ';' 1.5 line" "field ';' 2147483648 line" "log loud message" "cfgpath extra"; do
     eval "set -- $args" && expect 2 "" "velmtool*" "$@"
