@@ -1,5 +1,4 @@
-// Every log test runs in a process of its own, from a clean environment and a
-// scratch log directory.
+// Every log test runs in a process of its own, from a clean environment and a scratch log directory.
 #pragma once
 
 #include <string>

@@ -1,5 +1,4 @@
-// Helpers shared by the tests: scratch folders, environment, files, standard
-// output, and a child process without root's rights.
+// Helpers of the tests: scratch folders, environment, files, standard output, child processes.
 #pragma once
 
 #include <functional>
