@@ -38,9 +38,7 @@ struct Lookup {
 
 std::string section_name(int s) { return "Section" + std::to_string(s); }
 std::string key_name(int k) { return "Key" + std::to_string(k); }
-std::string value_text(int s, int k) {
-    return "value " + std::to_string(k) + " of section " + std::to_string(s);
-}
+std::string value_text(int s, int k) { return "value " + std::to_string(k) + " of section " + std::to_string(s); }
 
 // Writes an INI file of `lines` lines once; returns its path.
 std::string ini_file(int lines) {
@@ -66,8 +64,7 @@ enum class Where { start, middle, end };
 Lookup lookup_in(int lines, Where where) {
     int sections = lines / kLinesPerSection;
     int s = where == Where::start ? 0 : where == Where::middle ? sections / 2 : sections - 1;
-    int k = where == Where::start ? 0 : where == Where::middle ? kEntriesPerSection / 2
-                                                               : kEntriesPerSection - 1;
+    int k = where == Where::start ? 0 : where == Where::middle ? kEntriesPerSection / 2 : kEntriesPerSection - 1;
     return {ini_file(lines), section_name(s), key_name(k), value_text(s, k)};
 }
 
@@ -80,8 +77,8 @@ void library(benchmark::State& state, const Lookup& q) {
         return;
     }
     for (auto _ : state) {
-        int length = VELM_GetPrivateProfileString(q.section.c_str(), q.key.c_str(), "", value,
-                                                  sizeof value, q.path.c_str());
+        int length =
+            VELM_GetPrivateProfileString(q.section.c_str(), q.key.c_str(), "", value, sizeof value, q.path.c_str());
         benchmark::DoNotOptimize(length);
         benchmark::ClobberMemory();
     }
@@ -95,8 +92,7 @@ struct ParseQuery {
 
 int take_match(void* user, const char* section, const char* name, const char* value) {
     auto* query = static_cast<ParseQuery*>(user);
-    if (strcasecmp(section, query->q->section.c_str()) == 0 &&
-        strcasecmp(name, query->q->key.c_str()) == 0) {
+    if (strcasecmp(section, query->q->section.c_str()) == 0 && strcasecmp(name, query->q->key.c_str()) == 0) {
         std::snprintf(query->value, sizeof query->value, "%s", value);
     }
     return 1;
@@ -176,8 +172,7 @@ void first_lookup(benchmark::State& state, const Lookup& q, long bytes) {
         std::string path = spelling + q.path.substr(scratch_dir().size() + 1);
         long before = resident_bytes();
         char value[1024];
-        VELM_GetPrivateProfileString(q.section.c_str(), q.key.c_str(), "", value, sizeof value,
-                                     path.c_str());
+        VELM_GetPrivateProfileString(q.section.c_str(), q.key.c_str(), "", value, sizeof value, path.c_str());
         state.counters["rss_per_file_byte"] = double(resident_bytes() - before) / double(bytes);
         if (q.value != value) state.SkipWithError("the library did not find the value");
     }
@@ -195,15 +190,14 @@ void many_files(benchmark::State& state, const std::vector<std::string>& files, 
     for (auto _ : state) {
         const std::string& file = files[next % files.size()];
         next += every;
-        benchmark::DoNotOptimize(VELM_GetPrivateProfileString("Section1", "Key4", "", value,
-                                                              sizeof value, file.c_str()));
+        benchmark::DoNotOptimize(
+            VELM_GetPrivateProfileString("Section1", "Key4", "", value, sizeof value, file.c_str()));
     }
 }
 
 // The hash-map limit of the same lookups: one map of every file's entry,
 // asked with the same keys in the same order.
-void many_files_limit(benchmark::State& state, const std::vector<std::string>& files,
-                      std::size_t every) {
+void many_files_limit(benchmark::State& state, const std::vector<std::string>& files, std::size_t every) {
     std::unordered_map<std::string, std::string> map;
     std::vector<std::string> keys;
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -249,8 +243,8 @@ void preference_lookup(benchmark::State& state) {
     if (VELM_GetPrivatePreferenceString(section.c_str(), "Key4", "", value, sizeof value, "bench") == 0)
         fill_preferences();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(VELM_GetPrivatePreferenceString(section.c_str(), "Key4", "", value,
-                                                                 sizeof value, "bench"));
+        benchmark::DoNotOptimize(
+            VELM_GetPrivatePreferenceString(section.c_str(), "Key4", "", value, sizeof value, "bench"));
     }
     if (value_text(kPrefSections / 2, 4) != value) state.SkipWithError("not found");
 }
@@ -265,8 +259,9 @@ void register_large_benchmarks() {
         bytes = std::ftell(f);
         std::fclose(f);
     }
-    add("3.ini10M.first", "library", [large, bytes](benchmark::State& s) { first_lookup(s, large, bytes); })
-        ->Iterations(1);
+    add("3.ini10M.first", "library", [large, bytes](benchmark::State& s) {
+        first_lookup(s, large, bytes);
+    })->Iterations(1);
     add("3.ini10M.cached", "library", [large](benchmark::State& s) { library(s, large); });
     add("3.ini10M.cached", "limit", [](benchmark::State& s) { limit(s, kLargeSections); });
     std::vector<std::string> files;

@@ -51,8 +51,7 @@ void accepted_library(benchmark::State& state) {
 void accepted_limit(benchmark::State& state) {
     // Opened once, as the session log file is: every file of this case grows
     // over all its repetitions.
-    static const int fd = open((scratch_dir() + "/limit.log").c_str(),
-                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    static const int fd = open((scratch_dir() + "/limit.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         state.SkipWithError("cannot open the limit's log file");
         return;
@@ -63,10 +62,9 @@ void accepted_limit(benchmark::State& state) {
         std::tm utc;
         gmtime_r(&now, &utc);
         char line[1100];
-        int length = std::snprintf(line, sizeof line,
-                                   "%04d/%02d/%02d-%02d:%02d:%02d UTC - accepted message %d: %s\n",
-                                   utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
-                                   utc.tm_min, utc.tm_sec, ++n, kPayload);
+        int length = std::snprintf(line, sizeof line, "%04d/%02d/%02d-%02d:%02d:%02d UTC - accepted message %d: %s\n",
+                                   utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                                   ++n, kPayload);
         if (write(fd, line, static_cast<std::size_t>(length)) != length) {
             state.SkipWithError("write failed");
             break;
@@ -86,8 +84,7 @@ void accepted_threads(benchmark::State& state) {
 // One logger per row, without locks (the library takes none either), writing
 // spdlog's default line: timestamp, logger name, level, message.
 std::unique_ptr<spdlog::logger> file_logger(const char* name) {
-    auto sink =
-        std::make_shared<spdlog::sinks::basic_file_sink_mt>(scratch_dir() + "/" + name + ".log", true);
+    auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(scratch_dir() + "/" + name + ".log", true);
     return std::make_unique<spdlog::logger>(name, sink);
 }
 

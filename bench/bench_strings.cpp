@@ -38,7 +38,10 @@ void fold_library(benchmark::State& state) {
     std::vector<char> work(original.size());
     std::memcpy(work.data(), original.data(), original.size());
     VELM_convert_UTF8_to_ISO(work.data(), work.data());
-    if (std::memcmp(work.data(), "Gr\xfc\xdf" "e aus K\xf6ln", 13) != 0) {
+    if (std::memcmp(work.data(),
+                    "Gr\xfc\xdf"
+                    "e aus K\xf6ln",
+                    13) != 0) {
         state.SkipWithError("the text was not folded");
         return;
     }

@@ -22,9 +22,7 @@ benchmark::internal::Benchmark* add(const std::string& row, const std::string& v
 
 // Marks an iteration as doing `count` operations, so that the report gives
 // the time of one (one step of a date, for instance).
-inline void set_operations(benchmark::State& state, double count) {
-    state.counters["ops"] = count;
-}
+inline void set_operations(benchmark::State& state, double count) { state.counters["ops"] = count; }
 
 void register_log_benchmarks();
 void register_config_benchmarks();

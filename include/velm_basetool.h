@@ -20,27 +20,27 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  if defined(VELM_BASETOOL_BUILD)
-#    define VELM_API __declspec(dllexport)
-#  else
-#    define VELM_API __declspec(dllimport)
-#  endif
+#if defined(VELM_BASETOOL_BUILD)
+#define VELM_API __declspec(dllexport)
 #else
-#  define VELM_API __attribute__((visibility("default")))
+#define VELM_API __declspec(dllimport)
+#endif
+#else
+#define VELM_API __attribute__((visibility("default")))
 #endif
 
 /* Lets the compiler check a host's arguments against its format; on Windows
    against the Microsoft runtime's dialect (%I64d, %Iu, ...). */
 #if defined(__MINGW32__) && !defined(__clang__)
-#  define VELM_PRINTF(fmt, args) __attribute__((format(ms_printf, fmt, args)))
+#define VELM_PRINTF(fmt, args) __attribute__((format(ms_printf, fmt, args)))
 #elif defined(__GNUC__) || defined(__clang__)
-#  define VELM_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#define VELM_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #elif defined(_MSC_VER)
 /* Microsoft's compiler has no such attribute (clang in its Microsoft mode,
    which defines _MSC_VER as well, took the branch above). */
-#  define VELM_PRINTF(fmt, args)
+#define VELM_PRINTF(fmt, args)
 #else
-#  define VELM_PRINTF(fmt, args)
+#define VELM_PRINTF(fmt, args)
 #endif
 
 #ifdef __cplusplus
@@ -81,8 +81,7 @@ extern "C" {
 /* Writes one message of the given level; a nonzero timestamp gives this line
    the "YYYY/MM/DD-hh:mm:ss UTC - " prefix. Messages longer than the format's
    length + 256 (at least 1056) characters are cut. */
-VELM_API void vVELM_LOG(int level, unsigned char timestamp, const char* format,
-                        va_list args) VELM_PRINTF(3, 0);
+VELM_API void vVELM_LOG(int level, unsigned char timestamp, const char* format, va_list args) VELM_PRINTF(3, 0);
 /* Level 1. */
 VELM_API void VELM_TRACE(const char* format, ...) VELM_PRINTF(1, 2);
 /* Level 2. */
@@ -102,8 +101,7 @@ VELM_API void VELM_PRINT_AND_LOG(const char* format, ...) VELM_PRINTF(1, 2);
    VELM_SetPrintVerInfoStdOut(1) or VELM_VERSION_STDOUT is in force. */
 VELM_API void VELM_PRINT_VERINFO(const char* format, ...) VELM_PRINTF(1, 2);
 /* The caller's level; a nonzero timestamp gives the line the timestamp. */
-VELM_API void VELM_LOG(int level, unsigned char timestamp, const char* format, ...)
-    VELM_PRINTF(3, 4);
+VELM_API void VELM_LOG(int level, unsigned char timestamp, const char* format, ...) VELM_PRINTF(3, 4);
 /* Indents every following line two spaces deeper. */
 VELM_API void VELM_IncTraceSpaces(void);
 /* Undoes one VELM_IncTraceSpaces; does nothing at depth 0. */
@@ -161,41 +159,36 @@ VELM_API const char* VELM_GetCfgPath(void);
    VELM_DISABLE_PROPFILE_CACHE is set); an unread file is read only when
    VELM_LIBUSER_EXITS_INI, VELM_CONFIG or VELM_LOCAL is set. Returns the
    length of the text in returned, 0 when the file cannot be used. */
-VELM_API int VELM_GetPrivateProfileString(const char* section, const char* key,
-    const char* defaultValue, char* returned, unsigned int size,
-    const char* fileName);
+VELM_API int VELM_GetPrivateProfileString(const char* section, const char* key, const char* defaultValue,
+                                          char* returned, unsigned int size, const char* fileName);
 /* The value of key read as a decimal integer (leading digits; 0 without),
    or defaultValue when the file, section or key is missing. */
-VELM_API int VELM_GetPrivateProfileInt(const char* section, const char* key,
-    int defaultValue, const char* fileName);
+VELM_API int VELM_GetPrivateProfileInt(const char* section, const char* key, int defaultValue, const char* fileName);
 /* Adds [section] with the key=value texts of values (null entries skipped)
    to the process's preference cache, creating it as cacheName. A section
    already in the cache is left as it is. While the cache is disabled a call
    without keepExisting starts from an empty cache. */
-VELM_API void VELM_CreateProfileFromPref(const char* section, int valueCount,
-    const char* const* values, const char* cacheName, unsigned char keepExisting);
+VELM_API void VELM_CreateProfileFromPref(const char* section, int valueCount, const char* const* values,
+                                         const char* cacheName, unsigned char keepExisting);
 /* Discards the preference cache, but only while it is disabled. */
 VELM_API void VELM_DeletePrefProfile(void);
 /* As VELM_GetPrivateProfileString, from the preference cache; profileName is
    not consulted. Never touches a file. Returns the length of the text in
    returned. */
-VELM_API int VELM_GetPrivatePreferenceString(const char* section, const char* key,
-    const char* defaultValue, char* returned, unsigned int size,
-    const char* profileName);
+VELM_API int VELM_GetPrivatePreferenceString(const char* section, const char* key, const char* defaultValue,
+                                             char* returned, unsigned int size, const char* profileName);
 /* Nonzero while the preference cache is disabled (rebuilt per conversion). */
 VELM_API unsigned char VELM_IsLocPrefCacheDisabled(void);
 /* Stores the switch; it takes effect at the next conversion or deletion. */
 VELM_API void VELM_SetDisableLocPrefCache(unsigned char disabled);
 /* Preference lookup into returned (at least 1024 bytes), default else;
    logs the value found at debug level. */
-VELM_API void VELM_GetProfileString(const char* section, const char* key,
-    char* returned, const char* defaultValue, const char* profileName);
+VELM_API void VELM_GetProfileString(const char* section, const char* key, char* returned, const char* defaultValue,
+                                    const char* profileName);
 /* Preference lookup read as a decimal integer; defaultValue when missing. */
-VELM_API int VELM_GetProfileInt(const char* section, const char* key,
-    int defaultValue, const char* profileName);
+VELM_API int VELM_GetProfileInt(const char* section, const char* key, int defaultValue, const char* profileName);
 /* VELM_GetProfileString with the profile "VELM_ConvertedBaseIniSettings". */
-VELM_API void VELM_GetIniString(const char* section, const char* key,
-    char* returned, const char* defaultValue);
+VELM_API void VELM_GetIniString(const char* section, const char* key, char* returned, const char* defaultValue);
 /* VELM_GetProfileInt with the profile "VELM_ConvertedBaseIniSettings". */
 VELM_API int VELM_GetIniInt(const char* section, const char* key, int defaultValue);
 
@@ -211,8 +204,7 @@ VELM_API int VELM_Replace_Char_In_String(char* s, char find, char replacement);
    which must hold strlen(source) - strlen(search) + strlen(replacement) + 1
    bytes; out may be source itself. Cuts source at the match. Returns 0, or -1 (nothing written) when
    search does not occur, is empty or an argument is NULL. */
-VELM_API int VELM_Replace_String_In_String(char* source, const char* search,
-    const char* replacement, char* out);
+VELM_API int VELM_Replace_String_In_String(char* source, const char* search, const char* replacement, char* out);
 /* Turns each of  "-./:<>?\|  and the space into '_'. NULL: nothing. */
 VELM_API void VELM_KillExtraChars(char* s);
 /* Folds two-byte UTF-8 sequences into single ISO 8859-1 bytes; out may be

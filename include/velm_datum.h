@@ -11,7 +11,7 @@
    derive the date from the moment; setzeDatum() and the steps change only
    the date, and Format() always shows the moment. */
 class VELM_API CVELM_Datum {
-public:
+  public:
     /* Now, and today's local date. */
     CVELM_Datum();
     /* The date as setzeDatum() stores it; the moment is the epoch (0). */
@@ -35,9 +35,9 @@ public:
     void Format(const char* format, char* const out) const;
     /* Seconds since 1970-01-01 00:00:00 UTC. */
     static std::int64_t GetTickCount();
-    int  Jahr() const;   /* year, as stored */
-    int  Monat() const;  /* month 1-12, as stored */
-    int  Tag() const;    /* day of the month, as stored */
+    int Jahr() const;  /* year, as stored */
+    int Monat() const; /* month 1-12, as stored */
+    int Tag() const;   /* day of the month, as stored */
     /* Whether the stored year is a leap year (Gregorian rule). */
     bool Schaltjahr() const;
     /* Takes the moment from the clock and derives the date. */
@@ -47,7 +47,8 @@ public:
     void set();
     /* Stores the date unchecked; a year below 100 becomes 1900 + year. */
     void setzeDatum(int day, int month, int year);
-private:
+
+  private:
     std::int64_t m_Zeit;
     int m_Tag;
     int m_Monat;

@@ -8,7 +8,7 @@
    current locale classifies as upper (resp. lower) case. A null string is
    left alone. */
 class VELM_API CVELM_String {
-public:
+  public:
     CVELM_String();
     CVELM_String(const CVELM_String&) = default;
     /* Does nothing and returns *this. */

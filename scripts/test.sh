@@ -10,6 +10,10 @@ jobs=$(nproc)
 
 banner() { printf '\n==== %s ====\n' "$*"; }
 
+banner "Formatting (clang-format)"
+(cd "$root" && git ls-files -- src include tools tests examples bench |
+   grep -E '\.(c|cc|cpp|h|hpp)$' | xargs clang-format --dry-run --Werror)
+
 banner "Linux build and tests"
 cmake -S "$root" -B "$build/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELM_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build/linux" -j"$jobs"

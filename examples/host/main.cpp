@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr std::size_t kValueSize = 1025;   // the lookups write up to 1024 bytes
+constexpr std::size_t kValueSize = 1025;  // the lookups write up to 1024 bytes
 
 // The lines of the settings file as they stand; the library does the
 // trimming and decides what to keep.
@@ -39,8 +39,9 @@ int main(int argc, char** argv) {
 
     step(1, "VELM_SetApplName(\"example\")");
     VELM_SetApplName("example");
-    std::printf("   the session log file will be named example_..._<pid>.log, once there is\n"
-                "   something to log\n");
+    std::printf(
+        "   the session log file will be named example_..._<pid>.log, once there is\n"
+        "   something to log\n");
 
     step(2, "VELM_CreateProfileFromPref(\"Main\", <settings>, \"example\", 0)");
     std::vector<std::string> lines = read_lines(settingsPath);
@@ -51,9 +52,10 @@ int main(int argc, char** argv) {
     std::vector<const char*> texts;
     for (const std::string& line : lines) texts.push_back(line.c_str());
     VELM_CreateProfileFromPref("Main", static_cast<int>(texts.size()), texts.data(), "example", 0);
-    std::printf("   %d lines of %s handed in; the library's trace and debug lines go to\n"
-                "   the log, which drops them at the usual level 4: session log file %s\n",
-                static_cast<int>(texts.size()), settingsPath, log_file_or_none());
+    std::printf(
+        "   %d lines of %s handed in; the library's trace and debug lines go to\n"
+        "   the log, which drops them at the usual level 4: session log file %s\n",
+        static_cast<int>(texts.size()), settingsPath, log_file_or_none());
 
     step(3, "VELM_GetIniInt and VELM_GetIniString on section Main");
     int port = VELM_GetIniInt("Main", "port", 80);
@@ -62,15 +64,17 @@ int main(int argc, char** argv) {
     VELM_GetIniString("main", "ROUTE", route, "direct");
     char input[kValueSize];
     VELM_GetIniString("Main", "InputFile", input, "input.dat");
-    std::printf("   port = %d (keys ignore case), Retries = %d (not set: the default)\n"
-                "   route = %s, input file = %s\n",
-                port, retries, route, input);
+    std::printf(
+        "   port = %d (keys ignore case), Retries = %d (not set: the default)\n"
+        "   route = %s, input file = %s\n",
+        port, retries, route, input);
 
     step(4, "VELM_CheckFileRead(input file)");
     int check = VELM_CheckFileRead(input);
-    std::printf("   result %d; the error above is the first message at level 4, so it\n"
-                "   created the session log file %s\n",
-                check, log_file_or_none());
+    std::printf(
+        "   result %d; the error above is the first message at level 4, so it\n"
+        "   created the session log file %s\n",
+        check, log_file_or_none());
 
     step(5, "CVELM_ParamLine(route, ';')");
     CVELM_ParamLine routeLine(route, ';');
@@ -80,8 +84,7 @@ int main(int argc, char** argv) {
         std::printf("   field %d: \"%s\" (length %d)\n", index, field, length);
     }
     std::printf("   field 9 is absent: length %d, GetParamChar '%c', GetParamInt %d\n",
-                routeLine.GetParamString(9, field), routeLine.GetParamChar(9),
-                routeLine.GetParamInt(9));
+                routeLine.GetParamString(9, field), routeLine.GetParamChar(9), routeLine.GetParamInt(9));
     std::printf("   GetCount() = %d: the fields before the first empty one\n", routeLine.GetCount());
 
     step(6, "CVELM_Datum");
@@ -90,8 +93,8 @@ int main(int argc, char** argv) {
     today.Format("%Y-%m-%d %H:%M", text);
     CVELM_Datum leap(28, 2, 2024);
     ++leap;
-    std::printf("   now: %s; the day after 28.02.2024 is %02d.%02d.%04d\n", text, leap.Tag(),
-                leap.Monat(), leap.Jahr());
+    std::printf("   now: %s; the day after 28.02.2024 is %02d.%02d.%04d\n", text, leap.Tag(), leap.Monat(),
+                leap.Jahr());
 
     VELM_PRINTLOG("example host done: port %d, route %s, input check %d\n", port, route, check);
     std::printf("\nsession log file: %s\n", log_file_or_none());

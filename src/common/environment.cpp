@@ -13,12 +13,8 @@ const char* temp_directory_from_env() {
     return nullptr;
 }
 
-bool has_configuration() {
-    return platform::get_env("VELM_CONFIG") || platform::get_env("VELM_LOCAL");
-}
+bool has_configuration() { return platform::get_env("VELM_CONFIG") || platform::get_env("VELM_LOCAL"); }
 
-bool configuration_allows_ini() {
-    return platform::get_env("VELM_LIBUSER_EXITS_INI") || has_configuration();
-}
+bool configuration_allows_ini() { return platform::get_env("VELM_LIBUSER_EXITS_INI") || has_configuration(); }
 
 }  // namespace velm::common

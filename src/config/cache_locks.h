@@ -9,8 +9,8 @@
 namespace velm::config {
 
 struct CacheLocks {
-    std::shared_mutex files;         // the table of cached files
-    std::shared_mutex preferences;   // the preference cache and its lines
+    std::shared_mutex files;        // the table of cached files
+    std::shared_mutex preferences;  // the preference cache and its lines
 };
 
 // The locks, made at the first call (never by a static constructor). A fork

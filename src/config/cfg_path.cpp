@@ -13,8 +13,8 @@ namespace velm::config {
 namespace {
 
 struct CfgPathState {
-    char           path[261] = "";   // the configuration directory; empty until the first call
-    std::once_flag done;             // the first call, whichever threads meet there, works it out
+    char path[261] = "";  // the configuration directory; empty until the first call
+    std::once_flag done;  // the first call, whichever threads meet there, works it out
 };
 
 CfgPathState cfgPathState;
@@ -47,8 +47,6 @@ extern "C" const char* VELM_GetCfgPath(void) {
     using velm::config::cfgPathState;
     // Other callers wait for the first one, so none sees a half-written path
     // and the warning is printed once.
-    std::call_once(cfgPathState.done, [] {
-        velm::config::work_out_path(cfgPathState.path, sizeof cfgPathState.path);
-    });
+    std::call_once(cfgPathState.done, [] { velm::config::work_out_path(cfgPathState.path, sizeof cfgPathState.path); });
     return cfgPathState.path;
 }

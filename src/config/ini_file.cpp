@@ -23,9 +23,9 @@ namespace {
 // The files read so far; the table only grows, its records never change once
 // in it, and all live until the process ends. Guarded by cache_locks().files.
 struct FileCache {
-    std::vector<std::unique_ptr<const Profile>> files;   // in the order of first reading
-    std::vector<std::uint64_t> nameHashes;               // of each file's name, by number
-    SlotIndex byName;                                    // each file's number, by its exact name
+    std::vector<std::unique_ptr<const Profile>> files;  // in the order of first reading
+    std::vector<std::uint64_t> nameHashes;              // of each file's name, by number
+    SlotIndex byName;                                   // each file's number, by its exact name
 };
 
 FileCache fileCache;
@@ -40,9 +40,7 @@ struct FileCloser {
 };
 
 // File names are compared byte for byte.
-std::uint64_t name_hash(std::string_view fileName) {
-    return hash_bytes(fileName.data(), fileName.size());
-}
+std::uint64_t name_hash(std::string_view fileName) { return hash_bytes(fileName.data(), fileName.size()); }
 
 // A record whose name is fileName, kEmpty when none. The table lock is held.
 std::uint32_t number_of(std::string_view fileName, std::uint64_t hash) {
@@ -113,8 +111,7 @@ bool read_pieces(std::FILE* file, Take take) {
         if (begin == end) return true;
         const char* piece = buffer.data() + begin;
         std::size_t length = std::min(end - begin, kPieceLength);
-        if (const void* feed = std::memchr(piece, '\n', length))
-            length = static_cast<const char*>(feed) - piece + 1;
+        if (const void* feed = std::memchr(piece, '\n', length)) length = static_cast<const char*>(feed) - piece + 1;
         const void* nul = std::memchr(piece, '\0', length);
         take(piece, nul ? static_cast<const char*>(nul) - piece : length);
         begin += length;
@@ -128,8 +125,7 @@ std::unique_ptr<Profile> read_profile(const char* fileName) {
     platform::FileKind kind = platform::FileKind::missing;
     std::FILE* file = platform::open_for_reading(fileName, kind);
     if (!file) {
-        VELM_ERROR(kind == platform::FileKind::missing ? "%s does not exist\n" : "%s could not be opened\n",
-                   fileName);
+        VELM_ERROR(kind == platform::FileKind::missing ? "%s does not exist\n" : "%s could not be opened\n", fileName);
         return nullptr;
     }
     FileCloser closer{file};
@@ -155,9 +151,8 @@ using namespace velm::config;
 
 extern "C" {
 
-int VELM_GetPrivateProfileString(const char* section, const char* key,
-                                 const char* defaultValue, char* returned, unsigned int size,
-                                 const char* fileName) {
+int VELM_GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* returned,
+                                 unsigned int size, const char* fileName) {
     if (!returned) size = 0;
     put_default(defaultValue, returned, size);
     if (!section || !key || !fileName) return text_length(returned, size);
@@ -183,8 +178,7 @@ int VELM_GetPrivateProfileString(const char* section, const char* key,
     }
 }
 
-int VELM_GetPrivateProfileInt(const char* section, const char* key, int defaultValue,
-                              const char* fileName) {
+int VELM_GetPrivateProfileInt(const char* section, const char* key, int defaultValue, const char* fileName) {
     return lookup_int(VELM_GetPrivateProfileString, section, key, defaultValue, fileName);
 }
 

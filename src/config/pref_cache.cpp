@@ -18,18 +18,18 @@ namespace velm::config {
 namespace {
 
 struct PrefCache {
-    std::unique_ptr<Profile> cache;           // null until a conversion creates it; guarded
-                                              // by cache_locks().preferences
-    std::atomic<unsigned char> disabled{0};   // nonzero: rebuilt per conversion, deletable
+    std::unique_ptr<Profile> cache;          // null until a conversion creates it; guarded
+                                             // by cache_locks().preferences
+    std::atomic<unsigned char> disabled{0};  // nonzero: rebuilt per conversion, deletable
 };
 
 PrefCache prefCache;
 
 // What a conversion did, logged once the lock is released.
 struct Conversion {
-    bool refused = false;              // the section stood in the cache already
-    std::vector<std::string> added;    // the lines appended, the header first
-    int lineCount = 0;                 // the cache's lines afterwards
+    bool refused = false;            // the section stood in the cache already
+    std::vector<std::string> added;  // the lines appended, the header first
+    int lineCount = 0;               // the cache's lines afterwards
 };
 
 // A value counts with at most its first 1024 characters.
@@ -41,8 +41,8 @@ std::size_t value_length(const char* value) {
 
 // Appends the header of section and the values that qualify to cache, whole
 // or (without memory) not at all; the texts of the lines kept go to kept.
-void append_section(Profile& cache, const char* section, int valueCount,
-                    const char* const* values, std::vector<const char*>& kept) {
+void append_section(Profile& cache, const char* section, int valueCount, const char* const* values,
+                    std::vector<const char*>& kept) {
     std::string header = std::string("[") + section + "]";
     std::size_t bytes = header.size() + 1, lines = 1;
     for (int i = 0; values && i < valueCount; ++i) {
@@ -61,8 +61,7 @@ void append_section(Profile& cache, const char* section, int valueCount,
 }
 
 // Converts section into the cache; the lock is held.
-void convert(const char* section, int valueCount, const char* const* values,
-             const char* cacheName, Conversion& done) {
+void convert(const char* section, int valueCount, const char* const* values, const char* cacheName, Conversion& done) {
     bool created = !prefCache.cache;
     if (created) {
         prefCache.cache = std::make_unique<Profile>(shown(cacheName));
@@ -81,7 +80,7 @@ void convert(const char* section, int valueCount, const char* const* values,
     try {
         done.added.assign(kept.begin(), kept.end());
     } catch (const std::bad_alloc&) {
-        done.added.clear();   // converted, only the trace of the lines is lost
+        done.added.clear();  // converted, only the trace of the lines is lost
     }
 }
 
@@ -104,17 +103,17 @@ using namespace velm::config;
 
 extern "C" {
 
-void VELM_CreateProfileFromPref(const char* section, int valueCount, const char* const* values,
-                                const char* cacheName, unsigned char keepExisting) {
+void VELM_CreateProfileFromPref(const char* section, int valueCount, const char* const* values, const char* cacheName,
+                                unsigned char keepExisting) {
     if (!section) return;
-    std::unique_ptr<Profile> discarded;   // freed after the lock is released
+    std::unique_ptr<Profile> discarded;  // freed after the lock is released
     Conversion done;
     try {
         std::unique_lock<std::shared_mutex> lock(cache_locks().preferences);
         if (!keepExisting && prefCache.disabled) discarded = std::move(prefCache.cache);
         convert(section, valueCount, values, cacheName, done);
     } catch (const std::bad_alloc&) {
-        return;   // the cache is as it was; the next conversion tries again
+        return;  // the cache is as it was; the next conversion tries again
     }
     log_conversion(done, section, cacheName);
 }
@@ -127,8 +126,7 @@ void VELM_DeletePrefProfile(void) {
     lock.unlock();
 }
 
-int VELM_GetPrivatePreferenceString(const char* section, const char* key,
-                                    const char* defaultValue, char* returned,
+int VELM_GetPrivatePreferenceString(const char* section, const char* key, const char* defaultValue, char* returned,
                                     unsigned int size, const char* profileName) {
     (void)profileName;  // there is only the one preference cache
     if (!returned) size = 0;

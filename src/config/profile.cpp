@@ -164,9 +164,8 @@ LineVerdict Profile::take_header(std::uint32_t offset, std::size_t length) {
         return LineVerdict::namesNoSection;
     }
     std::uint64_t hash = section_hash_of(header);
-    std::uint32_t first = sections_.find(hash, [&](std::uint32_t id) {
-        return common::equal_ignoring_case(text_.data() + headers_[id], line);
-    });
+    std::uint32_t first = sections_.find(
+        hash, [&](std::uint32_t id) { return common::equal_ignoring_case(text_.data() + headers_[id], line); });
     if (first != SlotIndex::kEmpty) {
         place_ = Place::underSecondHeader;
         return LineVerdict::secondHeader;
@@ -179,10 +178,14 @@ LineVerdict Profile::take_header(std::uint32_t offset, std::size_t length) {
 
 LineVerdict Profile::take_entry(std::uint32_t offset, std::size_t keyLength) {
     switch (place_) {
-        case Place::beforeFirstHeader: return LineVerdict::aboveFirstHeader;
-        case Place::underSecondHeader: return LineVerdict::underSecondHeader;
-        case Place::underNoSection: return LineVerdict::underNoSection;
-        case Place::inSection: break;
+        case Place::beforeFirstHeader:
+            return LineVerdict::aboveFirstHeader;
+        case Place::underSecondHeader:
+            return LineVerdict::underSecondHeader;
+        case Place::underNoSection:
+            return LineVerdict::underNoSection;
+        case Place::inSection:
+            break;
     }
     if (keyLength > kKeyLength) return LineVerdict::keyTooLong;
     std::uint32_t header = static_cast<std::uint32_t>(headers_.size() - 1);
@@ -240,7 +243,8 @@ std::size_t Profile::key_slot(const KeyTable& table, const char* key, std::size_
     std::size_t mask = table.size - 1;
     for (std::size_t i = folded_hash(key, keyLength) & mask;; i = (i + 1) & mask) {
         std::uint32_t offset = keySlots_[table.base + i];
-        if (offset == SlotIndex::kEmpty || entry_has_key(text_.data() + offset, text_.data() + text_.size(), key, keyLength))
+        if (offset == SlotIndex::kEmpty ||
+            entry_has_key(text_.data() + offset, text_.data() + text_.size(), key, keyLength))
             return table.base + i;
     }
 }

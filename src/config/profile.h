@@ -39,18 +39,17 @@ enum class LineVerdict {
 
 // Whether a line with this verdict is stored (and traced as added).
 inline bool is_kept(LineVerdict verdict) {
-    return verdict != LineVerdict::empty && verdict != LineVerdict::tooShort &&
-           verdict != LineVerdict::comment;
+    return verdict != LineVerdict::empty && verdict != LineVerdict::tooShort && verdict != LineVerdict::comment;
 }
 
 struct LineClass {
     LineVerdict verdict;
-    std::size_t length;                           // of the line after trimming
-    std::size_t keyLength = std::string::npos;    // characters before the first '=', or npos
+    std::size_t length;                         // of the line after trimming
+    std::size_t keyLength = std::string::npos;  // characters before the first '=', or npos
 };
 
 class Profile {
-public:
+  public:
     explicit Profile(std::string name) : name_(std::move(name)) {}
 
     // Trims the first length characters of text at their end and keeps them
@@ -89,7 +88,7 @@ public:
     int line_count() const { return lineCount_; }
     const std::string& name() const { return name_; }
 
-private:
+  private:
     enum class Place { beforeFirstHeader, inSection, underSecondHeader, underNoSection };
 
     // The key table of a section's first header: slots [base, base + size) of
@@ -97,7 +96,7 @@ private:
     struct KeyTable {
         std::uint32_t base = 0;
         std::uint32_t size = 0;
-        std::uint32_t count = 0;   // entries held
+        std::uint32_t count = 0;  // entries held
     };
 
     std::uint32_t store(const char* text, std::size_t length);
@@ -110,19 +109,19 @@ private:
     bool enter_key(KeyTable& table, std::uint32_t offset, std::size_t keyLength);
     std::size_t key_slot(const KeyTable& table, const char* key, std::size_t keyLength) const;
 
-    std::string name_;                     // file name or cache name, kept whole
-    std::string text_;                     // the kept lines, each ended by a NUL
-    std::vector<std::uint32_t> headers_;   // offsets of the lines that begin with '['
-    std::vector<KeyTable> keyTables_;      // one for each entry of headers_
-    SlotIndex sections_;                   // header number of each section's first header
-    std::vector<std::uint32_t> keySlots_;  // the key tables: kEmpty or an entry's offset
-    std::uint32_t lastLine_ = 0;           // offset of the line kept last
-    std::size_t indexedTo_ = 0;            // text_ up to here is indexed
-    std::size_t storedHeaders_ = 0;        // lines beginning with '[' stored, not yet indexed
-    std::size_t storedSlots_ = 0;          // key slots the stored lines may need
-    std::size_t blockLines_ = 0;           // stored lines since the last '[' line
-    int lineCount_ = 0;                    // lines kept
-    Place place_ = Place::beforeFirstHeader;   // where the next entry would stand
+    std::string name_;                        // file name or cache name, kept whole
+    std::string text_;                        // the kept lines, each ended by a NUL
+    std::vector<std::uint32_t> headers_;      // offsets of the lines that begin with '['
+    std::vector<KeyTable> keyTables_;         // one for each entry of headers_
+    SlotIndex sections_;                      // header number of each section's first header
+    std::vector<std::uint32_t> keySlots_;     // the key tables: kEmpty or an entry's offset
+    std::uint32_t lastLine_ = 0;              // offset of the line kept last
+    std::size_t indexedTo_ = 0;               // text_ up to here is indexed
+    std::size_t storedHeaders_ = 0;           // lines beginning with '[' stored, not yet indexed
+    std::size_t storedSlots_ = 0;             // key slots the stored lines may need
+    std::size_t blockLines_ = 0;              // stored lines since the last '[' line
+    int lineCount_ = 0;                       // lines kept
+    Place place_ = Place::beforeFirstHeader;  // where the next entry would stand
 };
 
 }  // namespace velm::config

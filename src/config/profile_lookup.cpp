@@ -17,10 +17,9 @@ using namespace velm::config;
 
 extern "C" {
 
-void VELM_GetProfileString(const char* section, const char* key, char* returned,
-                           const char* defaultValue, const char* profileName) {
-    int length = VELM_GetPrivatePreferenceString(section, key, defaultValue, returned,
-                                                 kReturnedSize, profileName);
+void VELM_GetProfileString(const char* section, const char* key, char* returned, const char* defaultValue,
+                           const char* profileName) {
+    int length = VELM_GetPrivatePreferenceString(section, key, defaultValue, returned, kReturnedSize, profileName);
     // The copy is cut to fit the buffer, so this guards a caller's assumption
     // rather than a case that can arise.
     if (length >= static_cast<int>(kReturnedSize)) {
@@ -30,16 +29,13 @@ void VELM_GetProfileString(const char* section, const char* key, char* returned,
     VELM_DEBUG("GetProfile: %s.%s=%s\n", shown(section), shown(key), shown(returned));
 }
 
-int VELM_GetProfileInt(const char* section, const char* key, int defaultValue,
-                       const char* profileName) {
-    int value = lookup_int(VELM_GetPrivatePreferenceString, section, key, defaultValue,
-                           profileName);
+int VELM_GetProfileInt(const char* section, const char* key, int defaultValue, const char* profileName) {
+    int value = lookup_int(VELM_GetPrivatePreferenceString, section, key, defaultValue, profileName);
     VELM_DEBUG("GetProfileInt: %s.%s=%d\n", shown(section), shown(key), value);
     return value;
 }
 
-void VELM_GetIniString(const char* section, const char* key, char* returned,
-                       const char* defaultValue) {
+void VELM_GetIniString(const char* section, const char* key, char* returned, const char* defaultValue) {
     VELM_GetProfileString(section, key, returned, defaultValue, kIniProfile);
 }
 

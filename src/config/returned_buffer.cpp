@@ -35,8 +35,7 @@ int text_length(const char* returned, unsigned int size) {
     return length > INT_MAX ? INT_MAX : static_cast<int>(length);
 }
 
-int lookup_int(TextLookup lookup, const char* section, const char* key, int defaultValue,
-               const char* name) {
+int lookup_int(TextLookup lookup, const char* section, const char* key, int defaultValue, const char* name) {
     char defaultText[16];
     std::snprintf(defaultText, sizeof defaultText, "%d", defaultValue);
     char buffer[1025] = {};

@@ -16,13 +16,12 @@ void put_value(const char* value, char* returned, unsigned int size);
 int text_length(const char* returned, unsigned int size);
 
 // The shape shared by the file and the preference lookup.
-using TextLookup = int (*)(const char* section, const char* key, const char* defaultValue,
-                           char* returned, unsigned int size, const char* name);
+using TextLookup = int (*)(const char* section, const char* key, const char* defaultValue, char* returned,
+                           unsigned int size, const char* name);
 
 // The value of key read as a decimal integer by the atol rules, defaultValue
 // when lookup does not find it.
-int lookup_int(TextLookup lookup, const char* section, const char* key, int defaultValue,
-               const char* name);
+int lookup_int(TextLookup lookup, const char* section, const char* key, int defaultValue, const char* name);
 
 // text, or "" for null, for the log lines that show a caller's argument.
 inline const char* shown(const char* text) { return text ? text : ""; }

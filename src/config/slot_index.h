@@ -63,7 +63,7 @@ void make_room(Items& items, std::size_t extra) {
 }
 
 class SlotIndex {
-public:
+  public:
     static constexpr std::uint32_t kEmpty = UINT32_MAX;
 
     // The first id on hash's probe path that matches accepts, or kEmpty.
@@ -96,7 +96,7 @@ public:
         ++count_;
     }
 
-private:
+  private:
     std::size_t mask() const { return slots_.size() - 1; }
 
     void place(std::uint64_t hash, std::uint32_t id) {
@@ -105,8 +105,8 @@ private:
         slots_[i] = id;
     }
 
-    std::vector<std::uint32_t> slots_;   // kEmpty or an id; a power of two long
-    std::size_t count_ = 0;              // ids held
+    std::vector<std::uint32_t> slots_;  // kEmpty or an id; a power of two long
+    std::size_t count_ = 0;             // ids held
 };
 
 }  // namespace velm::config

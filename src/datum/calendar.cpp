@@ -19,9 +19,7 @@ int month_length(int month, int year) {
 
 }  // namespace
 
-bool is_leap_year(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+bool is_leap_year(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 // The walk adds one day at a time and rolls over to the next month only after
 // day 31, to 1 January of the next year only from a month above 12. Taking its
@@ -33,8 +31,7 @@ bool step_to_next_valid_date(Date& date) {
 
     // Still inside the stored month: the next day, or its 1st when the day is
     // below 1.
-    if (is_valid_month(date.month) && is_valid_year(date.year) &&
-        date.day < month_length(date.month, date.year)) {
+    if (is_valid_month(date.month) && is_valid_year(date.year) && date.day < month_length(date.month, date.year)) {
         date.day = date.day < 1 ? 1 : date.day + 1;
         return true;
     }

@@ -18,9 +18,7 @@ const std::size_t kFormatCapacity = 260;
 // clock gives a moment local time cannot convert.
 CVELM_Datum::CVELM_Datum() : m_Zeit(0), m_Tag(1), m_Monat(1), m_Jahr(1970) { aktuell(); }
 
-CVELM_Datum::CVELM_Datum(int day, int month, int year) : m_Zeit(0) {
-    setzeDatum(day, month, year);
-}
+CVELM_Datum::CVELM_Datum(int day, int month, int year) : m_Zeit(0) { setzeDatum(day, month, year); }
 
 CVELM_Datum& CVELM_Datum::operator=(const CVELM_Datum& other) {
     m_Zeit = other.m_Zeit;

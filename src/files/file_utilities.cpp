@@ -27,9 +27,7 @@ int result_of(bool succeeded) { return succeeded ? 0 : -1; }
 
 // The access tests answer "no" to a missing path argument like to a missing
 // file.
-int test_access(const char* path, platform::Access mode) {
-    return path ? platform::access(path, mode) : -1;
-}
+int test_access(const char* path, platform::Access mode) { return path ? platform::access(path, mode) : -1; }
 
 // Classifies path by what opening it for reading finds, logs the one reason
 // it cannot be read, if any, and gives the check's result. The file is
@@ -61,13 +59,9 @@ int VELM_Copy_File(const char* source, const char* target, int failIfExists) {
     return result_of(velm::platform::copy_file(source, target, failIfExists != 0));
 }
 
-int VELM_Create_Directory(const char* path) {
-    return path ? result_of(velm::platform::create_directory(path)) : -1;
-}
+int VELM_Create_Directory(const char* path) { return path ? result_of(velm::platform::create_directory(path)) : -1; }
 
-int VELM_Delete_File(const char* path) {
-    return path ? result_of(velm::platform::delete_file(path)) : -1;
-}
+int VELM_Delete_File(const char* path) { return path ? result_of(velm::platform::delete_file(path)) : -1; }
 
 int VELM_Do_File_Exist(const char* path) { return test_access(path, Access::exists); }
 

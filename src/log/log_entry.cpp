@@ -10,11 +10,11 @@
 
 using velm::log::logState;
 
-#define VELM_FORWARD(level, timestamp)                              \
-    if (velm::log::drops(level)) return;                            \
-    va_list args;                                                   \
-    va_start(args, format);                                         \
-    velm::log::write_message((level), (timestamp), format, args);  \
+#define VELM_FORWARD(level, timestamp)                            \
+    if (velm::log::drops(level)) return;                          \
+    va_list args;                                                 \
+    va_start(args, format);                                       \
+    velm::log::write_message((level), (timestamp), format, args); \
     va_end(args)
 
 extern "C" {
@@ -26,9 +26,7 @@ void VELM_ERROR(const char* format, ...) { VELM_FORWARD(4, 1); }
 void VELM_CRERROR(const char* format, ...) { VELM_FORWARD(5, 1); }
 void VELM_PRINTLOG(const char* format, ...) { VELM_FORWARD(6, 0); }
 void VELM_PRINT_VERINFO(const char* format, ...) { VELM_FORWARD(7, 0); }
-void VELM_LOG(int level, unsigned char timestamp, const char* format, ...) {
-    VELM_FORWARD(level, timestamp);
-}
+void VELM_LOG(int level, unsigned char timestamp, const char* format, ...) { VELM_FORWARD(level, timestamp); }
 
 void VELM_PRINT_AND_LOG(const char* format, ...) {
     va_list args;

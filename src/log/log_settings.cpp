@@ -27,9 +27,7 @@ void set_name_part(NameField& field, const char* name) {
     std::snprintf(field.text, kNameSize, "%.*s_", kPartNameWidth, name);
 }
 
-void set_prod_name(const char* name) {
-    std::snprintf(logState.prodName.text, kNameSize, "%.*s", kProdNameWidth, name);
-}
+void set_prod_name(const char* name) { std::snprintf(logState.prodName.text, kNameSize, "%.*s", kProdNameWidth, name); }
 
 }  // namespace
 

@@ -33,22 +33,22 @@ constexpr NameField name_field(const char* name) {
 // trace depth are atomics so that the drop test reads them without the lock;
 // everything else is guarded by writerLock.
 struct alignas(64) LogState {
-    std::atomic<int> logLevel       {-3};  // file level; -3 until initialised
-    std::atomic<int> logLevelStdOut {4};   // standard-output level
-    std::atomic<int> logLevelSyslog {-3};  // kept and reported only: no system log is written
-    std::atomic<unsigned char> logTimestamp       {0};  // nonzero: every line is timestamped
-    std::atomic<unsigned char> printVerInfo       {0};  // no output depends on it
-    std::atomic<unsigned char> printVerInfoStdOut {0};  // exactly 1: level 7 reaches standard output
-    std::atomic<int> traceSpaces    {0};   // two spaces of indentation per unit
-    std::atomic<bool> openingDone   {false};  // the one opening of the process has been made
-    NameField applName        = name_field(kDefaultApplName);
-    NameField custName        = name_field(kDefaultCustName);
-    NameField prodName        = name_field(kDefaultProdName);
-    char logFilePath[1025]    = "";     // the path tried, valid once openingDone
-    int  logFile              = -1;     // the session log file's descriptor; -1: none
-    long lostLines            = 0;      // lines the file refused since its last good write
-    bool lineCut              = false;  // the file ends inside a line written in part
-    std::mutex writerLock;              // one line at a time, one opening, one initialisation
+    std::atomic<int> logLevel{-3};                     // file level; -3 until initialised
+    std::atomic<int> logLevelStdOut{4};                // standard-output level
+    std::atomic<int> logLevelSyslog{-3};               // kept and reported only: no system log is written
+    std::atomic<unsigned char> logTimestamp{0};        // nonzero: every line is timestamped
+    std::atomic<unsigned char> printVerInfo{0};        // no output depends on it
+    std::atomic<unsigned char> printVerInfoStdOut{0};  // exactly 1: level 7 reaches standard output
+    std::atomic<int> traceSpaces{0};                   // two spaces of indentation per unit
+    std::atomic<bool> openingDone{false};              // the one opening of the process has been made
+    NameField applName = name_field(kDefaultApplName);
+    NameField custName = name_field(kDefaultCustName);
+    NameField prodName = name_field(kDefaultProdName);
+    char logFilePath[1025] = "";  // the path tried, valid once openingDone
+    int logFile = -1;             // the session log file's descriptor; -1: none
+    long lostLines = 0;           // lines the file refused since its last good write
+    bool lineCut = false;         // the file ends inside a line written in part
+    std::mutex writerLock;        // one line at a time, one opening, one initialisation
 };
 
 extern LogState logState;

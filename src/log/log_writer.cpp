@@ -20,7 +20,7 @@ LogState logState;
 
 namespace {
 
-constexpr int kErrorLevel = 4;        // the report of a failed opening, always timestamped
+constexpr int kErrorLevel = 4;  // the report of a failed opening, always timestamped
 constexpr int kVersionInfoLevel = 7;
 constexpr std::size_t kMinMessageCapacity = 1056;
 constexpr char kVersionText[] = VELM_BASETOOL_VERSION_TEXT;
@@ -79,8 +79,7 @@ const char* current_timestamp() {
     std::int64_t now = platform::now();
     if (now == stampCache.second) return stampCache.text;
     std::tm utc;
-    if (!platform::utc_time(now, utc) || utc.tm_year + 1900 < 0 || utc.tm_year + 1900 > 9999)
-        return "";
+    if (!platform::utc_time(now, utc) || utc.tm_year + 1900 < 0 || utc.tm_year + 1900 > 9999) return "";
     char* out = stampCache.text;
     out = put_digits(out, utc.tm_year + 1900, 4);
     *out++ = '/';
@@ -178,8 +177,8 @@ bool deliver_to_file(int level, const char* line, std::size_t length) {
         logState.logLevelStdOut = 1;
         toFile = false;
     }
-    bool showsOnStdOut = (level != kVersionInfoLevel || logState.printVerInfoStdOut == 1) &&
-                         logState.logLevelStdOut <= level;
+    bool showsOnStdOut =
+        (level != kVersionInfoLevel || logState.printVerInfoStdOut == 1) && logState.logLevelStdOut <= level;
     if (!line) {
         if (toFile) ++logState.lostLines;  // no memory to build it
         return false;
@@ -218,9 +217,8 @@ void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
 void open_session_file() {
     char directory[1025];
     log_directory(directory, sizeof directory);
-    int length = std::snprintf(logState.logFilePath, sizeof logState.logFilePath,
-                               "%s%c%s%s%d.log", directory, platform::path_separator(),
-                               logState.applName.text, logState.custName.text,
+    int length = std::snprintf(logState.logFilePath, sizeof logState.logFilePath, "%s%c%s%s%d.log", directory,
+                               platform::path_separator(), logState.applName.text, logState.custName.text,
                                platform::process_id());
     logState.openingDone.store(true, std::memory_order_release);
     // A path that had to be cut names some other file: never open that one.
@@ -235,8 +233,8 @@ void open_session_file() {
     deliver_own(kVersionInfoLevel, 0, "  ### %s Log-File ###\n\n", prodName);
     deliver_own(kVersionInfoLevel, 0, "  %s Session-LogFile %s\n", prodName, logState.logFilePath);
     deliver_own(kVersionInfoLevel, 0, "\n");
-    deliver_own(kVersionInfoLevel, 0, "  VELM Base-Tool                     (%s)  %s %s\n", kVersionText,
-                __DATE__, __TIME__);
+    deliver_own(kVersionInfoLevel, 0, "  VELM Base-Tool                     (%s)  %s %s\n", kVersionText, __DATE__,
+                __TIME__);
     deliver_own(kVersionInfoLevel, 0, "\n");
 }
 
@@ -250,8 +248,7 @@ void unlock_after_fork() { logState.writerLock.unlock(); }
 // thread in the middle of the first use, which would leave the child waiting
 // for a registration that never ends. Registering takes no lock of ours.
 bool arrange_for_fork() {
-    static const bool arranged =
-        (platform::on_fork(lock_for_fork, unlock_after_fork, unlock_after_fork), true);
+    static const bool arranged = (platform::on_fork(lock_for_fork, unlock_after_fork, unlock_after_fork), true);
     return arranged;
 }
 

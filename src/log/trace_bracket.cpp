@@ -24,15 +24,13 @@ const char* without_directory(const char* file) {
 }  // namespace
 
 void trace_enter(const char* name, const char* file, int line) {
-    VELM_LOG(kTraceLevel, kAlwaysTimestamped, " ->%s %s:%d\n", name, without_directory(file),
-             line);
+    VELM_LOG(kTraceLevel, kAlwaysTimestamped, " ->%s %s:%d\n", name, without_directory(file), line);
     VELM_IncTraceSpaces();
 }
 
 void trace_leave(const char* name, const char* file, int line) {
     VELM_DecTraceSpaces();
-    VELM_LOG(kTraceLevel, kAlwaysTimestamped, " <-%s %s:%d\n", name, without_directory(file),
-             line);
+    VELM_LOG(kTraceLevel, kAlwaysTimestamped, " <-%s %s:%d\n", name, without_directory(file), line);
 }
 
 }  // namespace velm::log

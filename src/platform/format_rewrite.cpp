@@ -16,8 +16,8 @@ struct Conversion {
     const char* position = nullptr;  // the "m$" argument number, or null
     const char* lengthStart = nullptr;
     const char* lengthEnd = nullptr;
-    char type = '\0';                // the conversion character; NUL at the end
-    const char* end = nullptr;       // just after the conversion character
+    char type = '\0';           // the conversion character; NUL at the end
+    const char* end = nullptr;  // just after the conversion character
 };
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -87,8 +87,7 @@ bool needs_care(const char* format, const PrintfDialect& dialect, bool& counts) 
 
 bool length_is(const Conversion& c, const char* length) {
     std::size_t n = std::strlen(length);
-    return static_cast<std::size_t>(c.lengthEnd - c.lengthStart) == n &&
-           std::memcmp(c.lengthStart, length, n) == 0;
+    return static_cast<std::size_t>(c.lengthEnd - c.lengthStart) == n && std::memcmp(c.lengthStart, length, n) == 0;
 }
 
 // Takes from args the arguments of c: its * fields, then its value. False
@@ -98,16 +97,23 @@ bool skip_arguments(const Conversion& c, va_list* args) {
         if (*p == '*') (void)va_arg(*args, int);
     }
     if (std::strchr("diouxX", c.type) != nullptr) {
-        if (length_is(c, "l")) (void)va_arg(*args, long);
+        if (length_is(c, "l"))
+            (void)va_arg(*args, long);
         else if (length_is(c, "ll") || length_is(c, "q") || length_is(c, "L") || length_is(c, "I64"))
             (void)va_arg(*args, long long);
-        else if (length_is(c, "j")) (void)va_arg(*args, std::intmax_t);
-        else if (length_is(c, "z") || length_is(c, "Z") || length_is(c, "I")) (void)va_arg(*args, std::size_t);
-        else if (length_is(c, "t")) (void)va_arg(*args, std::ptrdiff_t);
-        else (void)va_arg(*args, int);
+        else if (length_is(c, "j"))
+            (void)va_arg(*args, std::intmax_t);
+        else if (length_is(c, "z") || length_is(c, "Z") || length_is(c, "I"))
+            (void)va_arg(*args, std::size_t);
+        else if (length_is(c, "t"))
+            (void)va_arg(*args, std::ptrdiff_t);
+        else
+            (void)va_arg(*args, int);
     } else if (std::strchr("eEfFgGaA", c.type) != nullptr) {
-        if (length_is(c, "L")) (void)va_arg(*args, long double);
-        else (void)va_arg(*args, double);
+        if (length_is(c, "L"))
+            (void)va_arg(*args, long double);
+        else
+            (void)va_arg(*args, double);
     } else if (c.type == 'c' || c.type == 'C') {
         (void)va_arg(*args, int);  // a wide character arrives promoted, as an int does
     } else if (c.type == 's' || c.type == 'S' || c.type == 'p' || c.type == 'n') {
@@ -120,8 +126,8 @@ bool skip_arguments(const Conversion& c, va_list* args) {
 
 // Appends text formatted with args to out at length, cut and terminated as
 // vsnprintf cuts; adds its full length to total. False on a format error.
-bool append_formatted(char* out, std::size_t size, std::size_t& length, int& total,
-                      const std::string& text, va_list args) {
+bool append_formatted(char* out, std::size_t size, std::size_t& length, int& total, const std::string& text,
+                      va_list args) {
     int n = std::vsnprintf(out + length, size - length, text.c_str(), args);
     if (n < 0) return false;
     total += n;
@@ -170,8 +176,7 @@ std::string rewrite_modifiers(const char* format, const PrintfDialect& dialect) 
     return out;
 }
 
-int format_in_dialect(char* out, std::size_t size, const char* format, va_list args,
-                      const PrintfDialect& dialect) {
+int format_in_dialect(char* out, std::size_t size, const char* format, va_list args, const PrintfDialect& dialect) {
     bool counts = false;
     if (!needs_care(format, dialect, counts)) return std::vsnprintf(out, size, format, args);
     try {
@@ -183,8 +188,7 @@ int format_in_dialect(char* out, std::size_t size, const char* format, va_list a
     }
 }
 
-int print_in_dialect(std::FILE* stream, const char* format, va_list args,
-                     const PrintfDialect& dialect) {
+int print_in_dialect(std::FILE* stream, const char* format, va_list args, const PrintfDialect& dialect) {
     bool counts = false;
     if (!needs_care(format, dialect, counts)) return std::vfprintf(stream, format, args);
     try {

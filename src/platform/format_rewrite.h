@@ -21,11 +21,9 @@ std::string rewrite_modifiers(const char* format, const PrintfDialect& dialect);
 // memory nor to out: the C library's result, or -1 for a format it cannot
 // take so (a %n beside numbered arguments, "%1$d", or beside a conversion
 // whose argument type is unknown) and when memory runs out.
-int format_in_dialect(char* out, std::size_t size, const char* format, va_list args,
-                      const PrintfDialect& dialect);
+int format_in_dialect(char* out, std::size_t size, const char* format, va_list args, const PrintfDialect& dialect);
 
 // The same on stream, uncut.
-int print_in_dialect(std::FILE* stream, const char* format, va_list args,
-                     const PrintfDialect& dialect);
+int print_in_dialect(std::FILE* stream, const char* format, va_list args, const PrintfDialect& dialect);
 
 }  // namespace velm::platform

@@ -3,10 +3,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <ctime>
-#include <string>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -144,9 +144,7 @@ int open_session_file(const char* path, char* reason, std::size_t reasonSize) {
     return fd;
 }
 
-std::size_t write_session_file(int file, const char* data, std::size_t size) {
-    return write_all(file, data, size);
-}
+std::size_t write_session_file(int file, const char* data, std::size_t size) { return write_all(file, data, size); }
 
 void close_session_file(int file) { ::close(file); }
 
@@ -155,9 +153,7 @@ bool write_stdout(const char* data, std::size_t size) {
     return write_all(STDOUT_FILENO, data, size) == size;
 }
 
-void on_fork(void (*prepare)(), void (*parent)(), void (*child)()) {
-    ::pthread_atfork(prepare, parent, child);
-}
+void on_fork(void (*prepare)(), void (*parent)(), void (*child)()) { ::pthread_atfork(prepare, parent, child); }
 
 std::FILE* open_for_reading(const char* path, FileKind& kind) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer that never comes;
@@ -233,8 +229,7 @@ bool publish(const std::string& temporary, const std::string& path, bool failIfE
     if (!failIfExists) return ::rename(temporary.c_str(), path.c_str()) == 0;
     if (::link(temporary.c_str(), path.c_str()) == 0) return true;
     struct stat st;
-    return errno != EEXIST && ::lstat(path.c_str(), &st) != 0 &&
-           ::rename(temporary.c_str(), path.c_str()) == 0;
+    return errno != EEXIST && ::lstat(path.c_str(), &st) != 0 && ::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
 }  // namespace
@@ -242,15 +237,15 @@ bool publish(const std::string& temporary, const std::string& path, bool failIfE
 bool copy_file(const char* source, const char* target, bool failIfExists) {
     int from = open_cloexec(source, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (from < 0) return false;
-    struct stat src {}, old {};
+    struct stat src {
+    }, old{};
     std::string path = replaced_path(target);
     bool exists = !path.empty() && ::stat(path.c_str(), &old) == 0;
     // Only a regular file is replaced (a device or FIFO would be swapped for
     // a plain file), never the source itself, and with failIfExists nothing.
-    bool usable = ::fstat(from, &src) == 0 && S_ISREG(src.st_mode) && make_blocking(from) &&
-                  !path.empty() &&
-                  (!exists || (!failIfExists && S_ISREG(old.st_mode) &&
-                               !(old.st_dev == src.st_dev && old.st_ino == src.st_ino)));
+    bool usable =
+        ::fstat(from, &src) == 0 && S_ISREG(src.st_mode) && make_blocking(from) && !path.empty() &&
+        (!exists || (!failIfExists && S_ISREG(old.st_mode) && !(old.st_dev == src.st_dev && old.st_ino == src.st_ino)));
     // The copy goes into a new file beside the target, private until
     // complete, and takes the target's name only then: a failure (a full
     // disk, a read error) leaves an existing target as it was.
@@ -286,8 +281,8 @@ const PrintfDialect& printf_dialect() {
 // s), the flags _ - 0 ^ # and a field width, and the modifiers E and O
 // before the conversions POSIX gives them to.
 const TimeFormatDialect& time_format_dialect() {
-    static const TimeFormatDialect dialect{"aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ%", "_-0^#",
-                                           true, "cCxXyY", "deHImMSuUVwWy"};
+    static const TimeFormatDialect dialect{"aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ%", "_-0^#", true, "cCxXyY",
+                                           "deHImMSuUVwWy"};
     return dialect;
 }
 

@@ -48,8 +48,7 @@ int open_session_file(const char* path, char* reason, std::size_t reasonSize) {
     // Appended to, never truncated: an earlier run with the same pid keeps its
     // lines. Text mode gives every line the CR LF that Windows tools expect;
     // not inherited by child processes.
-    int fd = ::_open(path, _O_WRONLY | _O_CREAT | _O_APPEND | _O_TEXT | _O_NOINHERIT,
-                     _S_IREAD | _S_IWRITE);
+    int fd = ::_open(path, _O_WRONLY | _O_CREAT | _O_APPEND | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     if (fd < 0) std::snprintf(reason, reasonSize, "%s", std::strerror(errno));
     return fd;
 }
@@ -63,8 +62,7 @@ void close_session_file(int file) { ::_close(file); }
 
 bool write_stdout(const char* data, std::size_t size) {
     std::fflush(stdout);
-    return ::_write(::_fileno(stdout), data, static_cast<unsigned>(size)) ==
-           static_cast<int>(size);
+    return ::_write(::_fileno(stdout), data, static_cast<unsigned>(size)) == static_cast<int>(size);
 }
 
 void on_fork(void (*)(), void (*)(), void (*)()) {}
@@ -96,16 +94,15 @@ bool same_file(const char* a, const char* b) {
     BY_HANDLE_FILE_INFORMATION info[2] = {};
     const char* paths[2] = {a, b};
     for (int i = 0; i < 2; ++i) {
-        HANDLE h = ::CreateFileA(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        HANDLE h = ::CreateFileA(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) return false;
         BOOL known = ::GetFileInformationByHandle(h, &info[i]);
         ::CloseHandle(h);
         if (!known) return false;
     }
     return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
-           info[0].nFileIndexLow == info[1].nFileIndexLow;
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 }  // namespace

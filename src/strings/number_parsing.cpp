@@ -4,8 +4,8 @@
 // "1.5.2" is 1.5. The caller's value is written only when a number was read
 // and fits its type.
 #include <cctype>
-#include <climits>
 #include <charconv>
+#include <climits>
 #include <system_error>
 
 #include "velm_basetool.h"

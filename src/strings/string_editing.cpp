@@ -21,8 +21,7 @@ constexpr char kExtraChars[] = " \"-./:<>?\\|";
 struct ExtraCharTable {
     bool isExtra[256] = {};
     constexpr ExtraCharTable() {
-        for (const char* c = kExtraChars; *c != '\0'; ++c)
-            isExtra[static_cast<unsigned char>(*c)] = true;
+        for (const char* c = kExtraChars; *c != '\0'; ++c) isExtra[static_cast<unsigned char>(*c)] = true;
     }
 };
 
@@ -114,16 +113,13 @@ void VELM_Bereinige_String(char* s, int leading, int trailing) {
     if (s) velm::strings::clean(s, leading, trailing);
 }
 
-int VELM_Delete_Chars_From_String(char* s, char c) {
-    return s ? velm::strings::delete_chars(s, c) : 0;
-}
+int VELM_Delete_Chars_From_String(char* s, char c) { return s ? velm::strings::delete_chars(s, c) : 0; }
 
 int VELM_Replace_Char_In_String(char* s, char find, char replacement) {
     return s ? velm::strings::replace_char(s, find, replacement) : 0;
 }
 
-int VELM_Replace_String_In_String(char* source, const char* search, const char* replacement,
-                                  char* out) {
+int VELM_Replace_String_In_String(char* source, const char* search, const char* replacement, char* out) {
     if (!source || !search || !replacement || !out) return -1;
     return velm::strings::replace_string(source, search, replacement, out);
 }

@@ -100,8 +100,7 @@ void fold_step(const Byte*& read, Byte*& write) {
     }
 }
 
-void kernels::fold_block_bytewise(const Byte*& read, Byte*& write, std::ptrdiff_t size,
-                                  bool consumedFirst) {
+void kernels::fold_block_bytewise(const Byte*& read, Byte*& write, std::ptrdiff_t size, bool consumedFirst) {
     const Byte* blockEnd = read + size;
     read += consumedFirst;
     while (read < blockEnd) fold_step(read, write);
@@ -135,7 +134,6 @@ void fold_utf8(const Byte* in, Byte* out, BlockFolder folder) {
 
 extern "C" void VELM_convert_UTF8_to_ISO(const char* in, char* out) {
     if (!in || !out) return;
-    velm::strings::fold_utf8(reinterpret_cast<const unsigned char*>(in),
-                             reinterpret_cast<unsigned char*>(out),
+    velm::strings::fold_utf8(reinterpret_cast<const unsigned char*>(in), reinterpret_cast<unsigned char*>(out),
                              velm::strings::chosen_block_folder());
 }

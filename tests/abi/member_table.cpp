@@ -9,7 +9,11 @@ extern "C" int strcmp(const char* a, const char* b);
 
 static_assert(sizeof(CVELM_Datum) == 24 && sizeof(CVELM_ParamLine) == 1026, "one layout for both ABIs");
 
-struct Row { const char* rule; long long got; long long want; };
+struct Row {
+    const char* rule;
+    long long got;
+    long long want;
+};
 
 static bool same(const char* a, const char* b) { return strcmp(a, b) == 0; }
 
@@ -40,8 +44,10 @@ extern "C" int run_member_table() {
         {"GetParamInt reads leading digits", line.GetParamInt(1), 12},
         {"TestParamString is exact", line.TestParamString(0, "a") * 10 + line.TestParamString(0, "A"), 10},
         {"copy assignment returns the object, copied", &(other = line) == &other ? other.GetParamInt(1) : 0, 12},
-        {"string_to_lower, string_to_upper", (CVELM_String::string_to_lower(lower),
-            CVELM_String::string_to_upper(upper), same(lower, "mixed") && same(upper, "MIXED")), 1},
+        {"string_to_lower, string_to_upper",
+         (CVELM_String::string_to_lower(lower), CVELM_String::string_to_upper(upper),
+          same(lower, "mixed") && same(upper, "MIXED")),
+         1},
         {"CVELM_String assignment returns the object", &(s = t) == &s, 1},
         {"VELM_GetLogLevel", (VELM_SetLogLevel(5), VELM_GetLogLevel()), 5},
         {"VELM_Get_Integer_Value_From_String", VELM_Get_Integer_Value_From_String("-42", &number) * 1000 + number, -42},

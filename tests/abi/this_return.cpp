@@ -13,9 +13,8 @@ ENTRY(string, "??0CVELM_String@@QEAA@XZ", void*);
 
 extern "C" int microsoft_host_main() {
     alignas(8) char a[1032], b[1032];
-    const bool returned[] = {datum_now(a) == a, datum_date(a, 1, 2, 2003) == a,
-                             datum_post_step(a, b, 0) == b, paramline(a, "x", ';') == a,
-                             string(a) == a};
+    const bool returned[] = {datum_now(a) == a, datum_date(a, 1, 2, 2003) == a, datum_post_step(a, b, 0) == b,
+                             paramline(a, "x", ';') == a, string(a) == a};
     for (int i = 0; i < int(sizeof returned); ++i)
         if (!returned[i]) printf("FAIL entry %d does not return its object\n", i);
     return run_member_table();

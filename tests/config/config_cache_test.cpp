@@ -18,12 +18,18 @@ static std::string get(const std::string& file, const std::string& section, cons
     return std::string(returned) + "|" + std::to_string(result);
 }
 
-struct Lookup { std::string section, key, text; };  // text: "d" where nothing is found
+struct Lookup {
+    std::string section, key, text;
+};  // text: "d" where nothing is found
 
 const std::string kSep(1, std::filesystem::path::preferred_separator), kLong(300, 'p'), kLocalWithSep = "L" + kSep;
 
 // env: VELM_CONFIG, VELM_LOCAL, VE_TMP_DIR, TEMP, TMP (null: unset)
-struct Row { const char* env[5]; std::string expected; bool warns; };
+struct Row {
+    const char* env[5];
+    std::string expected;
+    bool warns;
+};
 
 class ConfigPath : public testing::TestWithParam<Row> {};
 
@@ -36,41 +42,53 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
     set_env("VELM_CONFIG", dir.path().c_str());
     std::string many;  // enough keys after the long one for the section's key table to grow
     for (int i = 0; i < 40; ++i) many += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
-    std::string file = dir.write("a.ini", "[Main]\nMode=fast\na=b=c\nab=\nx=\n  #x=1\n" + k100 + "=cut\n" + many + "[Pieces]\nbig=" +
-        std::string(1019, 'v') + "tail=end\n[Bin]\nnul=a\0b\nhigh=\xff\x80\nctl=\x01\x1b\n[\xc4]\nk=upper\n[\xe4]\nk=lower\n"s +
-        std::string(70000, '\n') + "[" + s300 + "]\nk=long\nend=no line end");
-    const Lookup table[] = {
-        {"mAIN", "MODE", "fast"}, {"Main", "a", "b=c"}, {"Main", "ab", ""},
-        {"Main", "x", "d"}, {"Main", "  #x", "1"}, {"Main", k100 + "zz", "cut"}, {"Main", "K39", "39"},
-        {"Pieces", "big", std::string(1019, 'v')}, {"Pieces", "tail", "end"}, {"Bin", "nul", "a"},
-        {"Bin", "b", "d"}, {"bin", "HIGH", "\xff\x80"}, {"Bin", "ctl", "\x01\x1b"},
-        {"\xe4", "k", "lower"}, {s300, "k", "long"}, {s300, "end", "no line end"}};
+    std::string file = dir.write(
+        "a.ini", "[Main]\nMode=fast\na=b=c\nab=\nx=\n  #x=1\n" + k100 + "=cut\n" + many +
+                     "[Pieces]\nbig=" + std::string(1019, 'v') +
+                     "tail=end\n[Bin]\nnul=a\0b\nhigh=\xff\x80\nctl=\x01\x1b\n[\xc4]\nk=upper\n[\xe4]\nk=lower\n"s +
+                     std::string(70000, '\n') + "[" + s300 + "]\nk=long\nend=no line end");
+    const Lookup table[] = {{"mAIN", "MODE", "fast"},   {"Main", "a", "b=c"},
+                            {"Main", "ab", ""},         {"Main", "x", "d"},
+                            {"Main", "  #x", "1"},      {"Main", k100 + "zz", "cut"},
+                            {"Main", "K39", "39"},      {"Pieces", "big", std::string(1019, 'v')},
+                            {"Pieces", "tail", "end"},  {"Bin", "nul", "a"},
+                            {"Bin", "b", "d"},          {"bin", "HIGH", "\xff\x80"},
+                            {"Bin", "ctl", "\x01\x1b"}, {"\xe4", "k", "lower"},
+                            {s300, "k", "long"},        {s300, "end", "no line end"}};
     for (const Lookup& row : table)
         EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size())) << row.key;
     EXPECT_EQ(velm_test::session_lines(true).back(), "Cache " + file + " 60 values");
     if (std::filesystem::path::preferred_separator == '\\') return;  // Windows file calls stop at 260
     std::string padding;  // two names of over 300 characters that differ only at their end
     for (int i = 0; i < 150; ++i) padding += "./";
-    EXPECT_EQ(get(dir.write(padding + "a", "[M]\nv=a\n"), "M", "v") + get(dir.write(padding + "b", "[M]\nv=b\n"), "M", "v"), "a|1b|1");
+    EXPECT_EQ(
+        get(dir.write(padding + "a", "[M]\nv=a\n"), "M", "v") + get(dir.write(padding + "b", "[M]\nv=b\n"), "M", "v"),
+        "a|1b|1");
 }
 
 TEST_F(ConfigTest, ReturnedStaysWithinSizeAndMissingArgumentsAnswerTheDefault) {
     set_env("VELM_CONFIG", dir.path().c_str());
     std::string file = dir.write("s.ini", "[M]\nv=abcdef\na=12abc\nb=abc\nc= 7\n");
     const char* f = file.c_str();
-    const struct { const char *section, *key, *defaultValue, *file; unsigned size; int result; const char* bytes; }
-        table[] = {{"m", "v", "zz", f, 4, 3, "abc\0GGGGGGGG"}, {"m", "v", "zz", f, 0, 0, "GGGGGGGGGGGG"},
-                   {"m", "no", "ab", f, 6, 2, "ab\0\0\0\0GGGGGG"}, {"m", "no", "abcdef", f, 6, 0, "\0GGGGGGGGGGG"},
-                   {"m", "no", nullptr, f, 6, 0, "\0GGGGGGGGGGG"}, {nullptr, "v", "dd", f, 4, 2, "dd\0\0GGGGGGGG"},
-                   {"m", nullptr, "dd", f, 4, 2, "dd\0\0GGGGGGGG"}, {"m", "v", "dd", nullptr, 4, 2, "dd\0\0GGGGGGGG"}};
+    const struct {
+        const char *section, *key, *defaultValue, *file;
+        unsigned size;
+        int result;
+        const char* bytes;
+    } table[] = {{"m", "v", "zz", f, 4, 3, "abc\0GGGGGGGG"},      {"m", "v", "zz", f, 0, 0, "GGGGGGGGGGGG"},
+                 {"m", "no", "ab", f, 6, 2, "ab\0\0\0\0GGGGGG"},  {"m", "no", "abcdef", f, 6, 0, "\0GGGGGGGGGGG"},
+                 {"m", "no", nullptr, f, 6, 0, "\0GGGGGGGGGGG"},  {nullptr, "v", "dd", f, 4, 2, "dd\0\0GGGGGGGG"},
+                 {"m", nullptr, "dd", f, 4, 2, "dd\0\0GGGGGGGG"}, {"m", "v", "dd", nullptr, 4, 2, "dd\0\0GGGGGGGG"}};
     for (const auto& row : table) {
         std::string returned(12, 'G');
-        EXPECT_EQ(VELM_GetPrivateProfileString(row.section, row.key, row.defaultValue, &returned[0], row.size,
-                                               row.file), row.result);
+        EXPECT_EQ(
+            VELM_GetPrivateProfileString(row.section, row.key, row.defaultValue, &returned[0], row.size, row.file),
+            row.result);
         EXPECT_EQ(returned, std::string(row.bytes, 12)) << row.key << row.size;
     }
     EXPECT_EQ(VELM_GetPrivateProfileString("M", "a", "dd", nullptr, 8, f), 0);
-    const std::vector<int> numbers = {VELM_GetPrivateProfileInt("M", "a", 5, f), VELM_GetPrivateProfileInt("M", "b", 5, f),
+    const std::vector<int> numbers = {
+        VELM_GetPrivateProfileInt("M", "a", 5, f), VELM_GetPrivateProfileInt("M", "b", 5, f),
         VELM_GetPrivateProfileInt("M", "c", 5, f), VELM_GetPrivateProfileInt("M", "d", INT_MIN, f),
         VELM_GetPrivateProfileInt("N", "a", -5, f)};
     EXPECT_EQ(numbers, (std::vector<int>{12, 0, 7, INT_MIN, -5}));
@@ -82,8 +100,7 @@ TEST_F(ConfigTest, FileIsReadOnceUnlessCachingIsOffAndRetriedUntilUsable) {
     EXPECT_EQ(get(kept, "M", "v"), "d|0");  // no configuration variable: not even looked for
     set_env("VELM_LIBUSER_EXITS_INI", "1");
     EXPECT_EQ(get(kept, "M", "v"), "old|3");
-    for (const std::string& unusable : {fresh, fresh, dir.path()})
-        EXPECT_EQ(get(unusable, "M", "v"), "d|0");
+    for (const std::string& unusable : {fresh, fresh, dir.path()}) EXPECT_EQ(get(unusable, "M", "v"), "d|0");
     dir.write("kept.ini", "[M]\nv=new\n");
     set_env("VELM_DISABLE_PROPFILE_CACHE", "1");
     dir.write("fresh.ini", "[M]\nv=old\n");
@@ -95,12 +112,23 @@ TEST_F(ConfigTest, FileIsReadOnceUnlessCachingIsOffAndRetriedUntilUsable) {
     set_env("VELM_LOCAL", "L");  // alone, it allows reading too
     EXPECT_EQ(get(fresh, "M", "v"), "new|3");
     const std::string no_ini = "No ini file used (config path is not defined).";
-    const std::vector<std::string> expected = {
-        no_ini, "  Add line:[M]", "  Add line:v=old", "Cache " + kept + " 2 values",
-        fresh + " does not exist", fresh + " does not exist", dir.path() + " could not be opened",
-        "  Add line:[M]", "  Add line:v=old", "Cache " + fresh + " 2 values",
-        "  Add line:[M]", "  Add line:v=new", "Cache " + fresh + " 2 values", no_ini,
-        "  Add line:[M]", "  Add line:v=new", "Cache " + fresh + " 2 values"};
+    const std::vector<std::string> expected = {no_ini,
+                                               "  Add line:[M]",
+                                               "  Add line:v=old",
+                                               "Cache " + kept + " 2 values",
+                                               fresh + " does not exist",
+                                               fresh + " does not exist",
+                                               dir.path() + " could not be opened",
+                                               "  Add line:[M]",
+                                               "  Add line:v=old",
+                                               "Cache " + fresh + " 2 values",
+                                               "  Add line:[M]",
+                                               "  Add line:v=new",
+                                               "Cache " + fresh + " 2 values",
+                                               no_ini,
+                                               "  Add line:[M]",
+                                               "  Add line:v=new",
+                                               "Cache " + fresh + " 2 values"};
     EXPECT_EQ(velm_test::session_lines(true), expected);
 }
 
@@ -124,11 +152,13 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     VELM_CreateProfileFromPref("S", -1, again, "Other", 0);
     char returned[1024];
     auto lookup = [&](const char* section, const char* key) {  // with the default "-"
-        return VELM_GetPrivatePreferenceString(section, key, "-", returned, 1024, "any"), std::string(returned); };
+        return VELM_GetPrivatePreferenceString(section, key, "-", returned, 1024, "any"), std::string(returned);
+    };
     EXPECT_EQ(lookup("main", "MODE") + lookup("Main", "New") + lookup("S", "Mode"), "fast--");
     EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "Mode", "d", returned, 8, nullptr) +
-              VELM_GetPrivatePreferenceString("Main", nullptr, "d", returned, 8, nullptr) +
-              VELM_GetPrivatePreferenceString("Main", "Mode", "d", nullptr, 8, "x"), 2);
+                  VELM_GetPrivatePreferenceString("Main", nullptr, "d", returned, 8, nullptr) +
+                  VELM_GetPrivatePreferenceString("Main", "Mode", "d", nullptr, 8, "x"),
+              2);
     VELM_GetProfileString("main", "Missing", returned, "abc", "x");
     VELM_GetIniString("main", "mode", returned, nullptr);
     EXPECT_STREQ(returned, "fast");
@@ -140,14 +170,28 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
                                       VELM_GetIniInt("Main", "Mode", 7), VELM_GetIniInt(nullptr, "n", 5)};
     EXPECT_EQ(numbers, (std::vector<int>{3, 12, 0, 5}));
     std::vector<std::string> expected = {"GetProfileInt: Main.Level=7",
-        "  Add section line:[Main]", "  Add line:Mode=fast", "  Add line:Level=3",
-        "  Add line:n=12abc", "Converted 4 values", "Preference cache Host with 4 lines",
-        "Section mAIN still exists. No values converted", "  Add section line:[]",
-        "Converted 1 values", "Preference cache  with 5 lines", "  Add section line:[S]",
-        "Converted 1 values", "Preference cache Other with 6 lines",
-        "GetProfile: main.Missing=abc", "GetProfile: main.mode=fast", "GetProfile: main.Missing=",
-        "GetProfile: .=dd", "GetProfile: main.mode=", "GetProfileInt: main.LEVEL=3",
-        "GetProfileInt: Main.n=12", "GetProfileInt: Main.Mode=0", "GetProfileInt: .n=5"};
+                                         "  Add section line:[Main]",
+                                         "  Add line:Mode=fast",
+                                         "  Add line:Level=3",
+                                         "  Add line:n=12abc",
+                                         "Converted 4 values",
+                                         "Preference cache Host with 4 lines",
+                                         "Section mAIN still exists. No values converted",
+                                         "  Add section line:[]",
+                                         "Converted 1 values",
+                                         "Preference cache  with 5 lines",
+                                         "  Add section line:[S]",
+                                         "Converted 1 values",
+                                         "Preference cache Other with 6 lines",
+                                         "GetProfile: main.Missing=abc",
+                                         "GetProfile: main.mode=fast",
+                                         "GetProfile: main.Missing=",
+                                         "GetProfile: .=dd",
+                                         "GetProfile: main.mode=",
+                                         "GetProfileInt: main.LEVEL=3",
+                                         "GetProfileInt: Main.n=12",
+                                         "GetProfileInt: Main.Mode=0",
+                                         "GetProfileInt: .n=5"};
     EXPECT_EQ(velm_test::session_lines(true), expected);
 }
 
@@ -164,12 +208,18 @@ TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
     velm_test::set_env("VELM_CONFIG", "changed");
     EXPECT_EQ(first, std::vector<const char*>(4, VELM_GetCfgPath()));
     EXPECT_EQ(first[0], row.expected);
-    EXPECT_EQ(out.finish(), row.warns ? "Warning VELM_LOCAL or VELM_CONFIG not set. Set to:" + row.expected + "\n" : "");
+    EXPECT_EQ(out.finish(),
+              row.warns ? "Warning VELM_LOCAL or VELM_CONFIG not set. Set to:" + row.expected + "\n" : "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Env, ConfigPath, testing::Values(
-    Row{{"C", "L", "V"}, "C", false}, Row{{"", "L"}, "", false}, Row{{nullptr, "L", "V"}, "L" + kSep + "config", false},
-    Row{{nullptr, kLocalWithSep.c_str()}, "L" + kSep + kSep + "config", false},
-    Row{{nullptr, nullptr, "V", "T", "X"}, "V", true}, Row{{nullptr, nullptr, nullptr, "T", "X"}, "T", true},
-    Row{{nullptr, nullptr, nullptr, nullptr, "X"}, "X", true}, Row{{}, kSep == "/" ? "/tmp" : "c:\\temp", true},
-    Row{{kLong.c_str()}, kLong.substr(0, 260), false}, Row{{nullptr, kLong.c_str()}, kLong.substr(0, 260), false}), velm_test::row_number);
+INSTANTIATE_TEST_SUITE_P(Env, ConfigPath,
+                         testing::Values(Row{{"C", "L", "V"}, "C", false}, Row{{"", "L"}, "", false},
+                                         Row{{nullptr, "L", "V"}, "L" + kSep + "config", false},
+                                         Row{{nullptr, kLocalWithSep.c_str()}, "L" + kSep + kSep + "config", false},
+                                         Row{{nullptr, nullptr, "V", "T", "X"}, "V", true},
+                                         Row{{nullptr, nullptr, nullptr, "T", "X"}, "T", true},
+                                         Row{{nullptr, nullptr, nullptr, nullptr, "X"}, "X", true},
+                                         Row{{}, kSep == "/" ? "/tmp" : "c:\\temp", true},
+                                         Row{{kLong.c_str()}, kLong.substr(0, 260), false},
+                                         Row{{nullptr, kLong.c_str()}, kLong.substr(0, 260), false}),
+                         velm_test::row_number);

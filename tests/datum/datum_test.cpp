@@ -39,27 +39,45 @@ std::string formatted(bool library, const char* format, ...) {
     std::string out(64, 'G');
     va_list args;
     va_start(args, format);
-    if (library) velm::log::format_message(&out[0], 40, format, args);
-    else RUNTIME_VSNPRINTF(&out[0], 39, format, args);  // every row is shorter, so terminated
+    if (library)
+        velm::log::format_message(&out[0], 40, format, args);
+    else
+        RUNTIME_VSNPRINTF(&out[0], 39, format, args);  // every row is shorter, so terminated
     va_end(args);
     EXPECT_EQ(out.substr(40), std::string(24, 'G')) << format;
     return out.c_str();
 }
 
 std::vector<std::string> printf_rows(bool library, std::vector<std::string> out = {}) {
-    for (const char* row : kTextRows) out.push_back(formatted(library, row, L"wide", "text", -5LL, std::size_t{255}, 7));
+    for (const char* row : kTextRows)
+        out.push_back(formatted(library, row, L"wide", "text", -5LL, std::size_t{255}, 7));
     for (const char* row : kCharRows) out.push_back(formatted(library, row, wint_t{L'W'}, 'c', 300, 3.14159, 7));
     return out;
 }
 
-struct Row { int d, m, y; const char* to; };
+struct Row {
+    int d, m, y;
+    const char* to;
+};
 
 TEST(DatumStep, GoesToTheFirstValidDateAfterTheFields) {
-    const Row kRows[] = {{31, 4, 2023, "01.05.2023"}, {15, 0, 2023, "01.01.2023"}, {15, 13, 2023, "01.01.2024"},
-        {0, 3, 2023, "01.03.2023"}, {29, 2, 2023, "01.03.2023"}, {29, 1, 2024, "30.01.2024"}, {31, 12, 1752, "01.01.1753"},
-        {28, 2, 1900, "01.03.1900"}, {31, 12, 2399, "31.12.2399"}, {1, 13, 2399, "01.13.2399"}, {1, 1, 2400, "01.01.2400"},
-        {INT_MAX, 12, 2023, "01.01.2024"}, {INT_MIN, 5, 2023, "01.05.2023"}, {1, INT_MAX, 2023, "01.01.2024"},
-        {1, INT_MIN, 2023, "01.01.2023"}, {1, 1, -2000000000, "01.01.1753"}, {INT_MAX, INT_MAX, 2398, "01.01.2399"}};
+    const Row kRows[] = {{31, 4, 2023, "01.05.2023"},
+                         {15, 0, 2023, "01.01.2023"},
+                         {15, 13, 2023, "01.01.2024"},
+                         {0, 3, 2023, "01.03.2023"},
+                         {29, 2, 2023, "01.03.2023"},
+                         {29, 1, 2024, "30.01.2024"},
+                         {31, 12, 1752, "01.01.1753"},
+                         {28, 2, 1900, "01.03.1900"},
+                         {31, 12, 2399, "31.12.2399"},
+                         {1, 13, 2399, "01.13.2399"},
+                         {1, 1, 2400, "01.01.2400"},
+                         {INT_MAX, 12, 2023, "01.01.2024"},
+                         {INT_MIN, 5, 2023, "01.05.2023"},
+                         {1, INT_MAX, 2023, "01.01.2024"},
+                         {1, INT_MIN, 2023, "01.01.2023"},
+                         {1, 1, -2000000000, "01.01.1753"},
+                         {INT_MAX, INT_MAX, 2398, "01.01.2399"}};
     for (const Row& row : kRows) EXPECT_EQ(dmy(++CVELM_Datum(row.d, row.m, row.y)), row.to) << row.to;
     CVELM_Datum date(31, 12, 2023);  // postfix: the old date; prefix: the stepped object
     const CVELM_Datum old = date++;
@@ -67,8 +85,11 @@ TEST(DatumStep, GoesToTheFirstValidDateAfterTheFields) {
 }
 
 TEST(DatumFields, SetzeDatumStoresUncheckedAndCountsYearsBelow100From1900) {
-    const Row kRows[] = {{1, 1, 99, "01.01.1999"}, {1, 1, 100, "01.01.100"}, {1, 1, -5, "01.01.1895"},
-                         {31, 4, 2023, "31.04.2023"}, {0, 13, INT_MIN, "00.13.-2147481748"}};
+    const Row kRows[] = {{1, 1, 99, "01.01.1999"},
+                         {1, 1, 100, "01.01.100"},
+                         {1, 1, -5, "01.01.1895"},
+                         {31, 4, 2023, "31.04.2023"},
+                         {0, 13, INT_MIN, "00.13.-2147481748"}};
     CVELM_Datum date;
     for (const Row& row : kRows) EXPECT_EQ(dmy((date.setzeDatum(row.d, row.m, row.y), date)), row.to);
     std::vector<int> leap;
@@ -78,10 +99,19 @@ TEST(DatumFields, SetzeDatumStoresUncheckedAndCountsYearsBelow100From1900) {
 
 TEST(DatumFormat, WritesKnownConversionsAsTheRuntimeInTheHostsLocaleAndOthersAsText) {
     const std::string fits = std::string(257, '-') + "%d", over = "-" + fits;
-    const struct { std::int64_t moment; const char* conversion; const char* asked; } kRows[] = {
-        {kLeap, "%c|%x|%X|%Z|%a %A %b %B %p %%", "%c|%x|%X|%Z|%a %A %b %B %p %%"}, {0, kStamp, kStamp},
-        {kLeap, "%Q|%E%d|100%|%", "%%Q|%%E%d|100%%|%%"}, {32535244799, kStamp, kStamp}, {-1, kStamp, ""},
-        {32535244800, kStamp, ""}, {kLeap, fits.c_str(), fits.c_str()}, {kLeap, over.c_str(), ""}, {kLeap, nullptr, ""}};
+    const struct {
+        std::int64_t moment;
+        const char* conversion;
+        const char* asked;
+    } kRows[] = {{kLeap, "%c|%x|%X|%Z|%a %A %b %B %p %%", "%c|%x|%X|%Z|%a %A %b %B %p %%"},
+                 {0, kStamp, kStamp},
+                 {kLeap, "%Q|%E%d|100%|%", "%%Q|%%E%d|100%%|%%"},
+                 {32535244799, kStamp, kStamp},
+                 {-1, kStamp, ""},
+                 {32535244800, kStamp, ""},
+                 {kLeap, fits.c_str(), fits.c_str()},
+                 {kLeap, over.c_str(), ""},
+                 {kLeap, nullptr, ""}};
     for (const auto& row : kRows) expect_as_runtime(row.moment, row.conversion, row.asked);
     for (const auto& row : kOwnTimeFormats) expect_as_runtime(kLeap, row[0], row[1]);
     CVELM_Datum().Format(kStamp, nullptr);
@@ -92,7 +122,8 @@ TEST(DatumFormat, WritesKnownConversionsAsTheRuntimeInTheHostsLocaleAndOthersAsT
 
 TEST(DatumFormat, OnlyTheClockSetAndAssignmentDeriveTheFieldsFromAConvertibleMoment) {
     CVELM_Datum date(5, 6, 2007);
-    for (std::int64_t m : {std::int64_t{-1}, std::int64_t{32535244800}, INT64_MIN, INT64_MAX}) EXPECT_EQ(dmy(date = m), "05.06.2007");
+    for (std::int64_t m : {std::int64_t{-1}, std::int64_t{32535244800}, INT64_MIN, INT64_MAX})
+        EXPECT_EQ(dmy(date = m), "05.06.2007");
     const std::int64_t before = std::time(nullptr), tick = CVELM_Datum::GetTickCount();
     EXPECT_TRUE(tick >= before && tick <= static_cast<std::int64_t>(std::time(nullptr)));
     EXPECT_EQ(dmy(CVELM_Datum()), dmy(date = tick));
@@ -100,7 +131,9 @@ TEST(DatumFormat, OnlyTheClockSetAndAssignmentDeriveTheFieldsFromAConvertibleMom
 
 TEST(DatumZone, FormatShowsTheStoredMomentUntilSetDerivesTheFields) {
     const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "";
-    const std::string epoch = zone == "EST5" ? "31.12.1969 19:00" : zone == "IST-5:30" ? "01.01.1970 05:30" : "01.01.1970 00:00";
+    const std::string epoch = zone == "EST5"       ? "31.12.1969 19:00"
+                              : zone == "IST-5:30" ? "01.01.1970 05:30"
+                                                   : "01.01.1970 00:00";
     CVELM_Datum date(31, 12, 99);  // at the moment 0
     EXPECT_EQ(dmy(++date), "01.01.2000");
     EXPECT_EQ(format(date, "%d.%m.%Y %H:%M"), epoch);
@@ -110,8 +143,14 @@ TEST(DatumZone, FormatShowsTheStoredMomentUntilSetDerivesTheFields) {
 
 TEST(HostPrintf, FormatsAsTheRuntimeButCountConversionsWriteNothing) {
     EXPECT_EQ(printf_rows(true), printf_rows(false));
-    const char* const kRows[][2] = {{"%d%n|%s|%d", "51|x|5"}, {"%c%%%hhn|%s|%d", "3%|x|5"}, {"%d%-5lln|%s|%d", "51|x|5"},
-        {"%*n|%s|%d", "|x|5"}, {"%*.*n%d", "5"}, {"%1$d%2$n", ""}, {"%d%y%n", ""},
+    const char* const kRows[][2] = {
+        {"%d%n|%s|%d", "51|x|5"},
+        {"%c%%%hhn|%s|%d", "3%|x|5"},
+        {"%d%-5lln|%s|%d", "51|x|5"},
+        {"%*n|%s|%d", "|x|5"},
+        {"%*.*n%d", "5"},
+        {"%1$d%2$n", ""},
+        {"%d%y%n", ""},
         {"%d%n|%s|%d, a text longer than forty bytes is cut", "51|x|5, a text longer than forty bytes "}};
     int target = 99;  // must stay so through every row and the direct print
     for (const auto& row : kRows) EXPECT_EQ(formatted(true, row[0], 51, &target, "x", 5), row[1]) << row[0];

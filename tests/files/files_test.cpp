@@ -5,9 +5,9 @@
 #include "log/log_fixture.h"
 
 #if !defined(_WIN32)
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <csignal>
 #endif
 
 using namespace velm_test;
@@ -36,18 +36,30 @@ Lines listing(const std::string& folder) {
 }
 
 TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
-    struct { const char *rule, *source, *target; int flag, result; Lines after; int sizeLimit = 0; } cases[] = {
-        {"kept under the flag", "src", "old", 1, -1, kUntouched}, {"replaced without it", "src", "old", 0, 0, {"fifo=", "old=new", "src=new"}},
+    struct {
+        const char *rule, *source, *target;
+        int flag, result;
+        Lines after;
+        int sizeLimit = 0;
+    } cases[] = {
+        {"kept under the flag", "src", "old", 1, -1, kUntouched},
+        {"replaced without it", "src", "old", 0, 0, {"fifo=", "old=new", "src=new"}},
         {"new target", "src", "fresh", 1, 0, {"fifo=", "fresh=new", "old=old", "src=new"}},
-        {"source as target", "src", "src", 0, -1, kUntouched}, {"directory target", "src", ".", 0, -1, kUntouched},
-        {"directory source", ".", "fresh", 0, -1, kUntouched}, {"missing source", "gone", "fresh", 0, -1, kUntouched},
-        {"null source", nullptr, "old", 0, -1, kUntouched}, {"null target", "src", nullptr, 0, -1, kUntouched},
-        {"empty target", "src", "", 0, -1, kUntouched}, {"empty source", "", "old", 0, -1, kUntouched},
+        {"source as target", "src", "src", 0, -1, kUntouched},
+        {"directory target", "src", ".", 0, -1, kUntouched},
+        {"directory source", ".", "fresh", 0, -1, kUntouched},
+        {"missing source", "gone", "fresh", 0, -1, kUntouched},
+        {"null source", nullptr, "old", 0, -1, kUntouched},
+        {"null target", "src", nullptr, 0, -1, kUntouched},
+        {"empty target", "src", "", 0, -1, kUntouched},
+        {"empty source", "", "old", 0, -1, kUntouched},
         {"long target", "src", kLong.c_str(), 0, -1, kUntouched},
 #if !defined(_WIN32)  // nothing waits for a FIFO's peer; only a regular file is replaced; writes past 2 bytes fail
-        {"FIFO source", "fifo", "fresh", 0, -1, kUntouched}, {"FIFO target", "src", "fifo", 0, -1, kUntouched},
+        {"FIFO source", "fifo", "fresh", 0, -1, kUntouched},
+        {"FIFO target", "src", "fifo", 0, -1, kUntouched},
         {"unreadable source", "/proc/self/mem", "fresh", 0, -1, kUntouched},
-        {"full disk, old target", "src", "old", 0, -1, kUntouched, 2}, {"full disk, new", "src", "fresh", 1, -1, kUntouched, 2},
+        {"full disk, old target", "src", "old", 0, -1, kUntouched, 2},
+        {"full disk, new", "src", "fresh", 1, -1, kUntouched, 2},
 #endif
     };
     for (const auto& c : cases) {
@@ -72,15 +84,16 @@ TEST(FileWrappers, CreateDeleteAndTestsAnswerZeroOrMinusOne) {
     ScratchDir d;
     std::string file = d.write("f", "x"), sub = d.file("sub"), gone = d.file("gone/sub"), longer = d.file(kLong);
     std::vector<int> results;
-    for (const std::string& p : {sub, sub, file, gone, std::string(), longer}) results.push_back(VELM_Create_Directory(p.c_str()));
+    for (const std::string& p : {sub, sub, file, gone, std::string(), longer})
+        results.push_back(VELM_Create_Directory(p.c_str()));
     for (auto test : {VELM_Do_File_Exist, VELM_Has_File_Read_Access, VELM_Has_File_Write_Access, VELM_Delete_File,
                       VELM_Do_File_Exist, VELM_Create_Directory})
         for (const char* p : {file.c_str(), sub.c_str(), gone.c_str(), "", longer.c_str(), (const char*)nullptr})
             results.push_back(test(p));
-    EXPECT_EQ(results, (std::vector<int>{0, -1, -1, -1, -1, -1,  // create: only the first time, only under a folder
-                                         0, 0, -1, -1, -1, -1, 0, 0, -1, -1, -1, -1, 0, 0, -1, -1, -1, -1,
-                                         0, -1, -1, -1, -1, -1,  // delete: files only
-                                         -1, 0, -1, -1, -1, -1, 0, -1, -1, -1, -1, -1}));
+    EXPECT_EQ(results, (std::vector<int>{0,  -1, -1, -1, -1, -1,  // create: only the first time, only under a folder
+                                         0,  0,  -1, -1, -1, -1, 0, 0,  -1, -1, -1, -1,
+                                         0,  0,  -1, -1, -1, -1, 0, -1, -1, -1, -1, -1,  // delete: files only
+                                         -1, 0,  -1, -1, -1, -1, 0, -1, -1, -1, -1, -1}));
 }
 
 TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
@@ -88,10 +101,14 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
     EXPECT_EQ(VELM_CheckFileRead(file.c_str()), 0);
     EXPECT_EQ(VELM_GetLogFilePath(), nullptr);  // nothing above level 1 to log
     std::vector<std::pair<const char*, std::string>> cases = {
-        {file.c_str(), ""}, {gone.c_str(), "File " + gone + " does not exists."}, {nullptr, "File (null) does not exists."},
-        {"", "File  does not exists."}, {folder.c_str(), folder + " is no file but a directory"},
+        {file.c_str(), ""},
+        {gone.c_str(), "File " + gone + " does not exists."},
+        {nullptr, "File (null) does not exists."},
+        {"", "File  does not exists."},
+        {folder.c_str(), folder + " is no file but a directory"},
 #if !defined(_WIN32)
-        {"/dev/null", "/dev/null is no regular file"}, {fifo.c_str(), fifo + " is no regular file"},
+        {"/dev/null", "/dev/null is no regular file"},
+        {fifo.c_str(), fifo + " is no regular file"},
 #endif
     };
     VELM_SetLogLevel(1), VELM_IncTraceSpaces(), VELM_ERROR("opened before the children write\n");
@@ -105,7 +122,8 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
     VELM_ERROR("depth unchanged\n");
     expected.push_back("  depth unchanged");
     Lines lines = session_lines();
-    for (std::string& line : lines) line = has_timestamp_at(line, line.find_first_not_of(' ')) ? without_timestamp(line) : "unstamped";
+    for (std::string& line : lines)
+        line = has_timestamp_at(line, line.find_first_not_of(' ')) ? without_timestamp(line) : "unstamped";
     EXPECT_EQ(lines, expected);
 }
 
@@ -113,10 +131,15 @@ TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {
     if (!can_drop_privileges()) GTEST_SKIP() << "Wine has no unprivileged user to drop to";
     const std::string file = dir.write("secret", "x");
     fs::permissions(file, fs::perms::none), fs::permissions(dir.path(), fs::perms::all);  // the child logs there
-    EXPECT_EQ(run_in_child([&] {
-        const char* p = file.c_str();
-        Lines results = {std::to_string(VELM_Has_File_Read_Access(p)), std::to_string(VELM_Has_File_Write_Access(p)),
-                         std::to_string(VELM_CheckFileRead(p)), session_lines(true).at(0)};
-        return results == Lines{"-1", "-1", "919301", "  ERROR: File " + file + " unable to open for read access"};
-    }, true), 1);
+    EXPECT_EQ(run_in_child(
+                  [&] {
+                      const char* p = file.c_str();
+                      Lines results = {std::to_string(VELM_Has_File_Read_Access(p)),
+                                       std::to_string(VELM_Has_File_Write_Access(p)),
+                                       std::to_string(VELM_CheckFileRead(p)), session_lines(true).at(0)};
+                      return results ==
+                             Lines{"-1", "-1", "919301", "  ERROR: File " + file + " unable to open for read access"};
+                  },
+                  true),
+              1);
 }

@@ -20,8 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         names.push_back(piece.substr(piece[0] == '[', piece.find_first_of("]=") - (piece[0] == '[')));
     }
     auto name = [&] {  // mostly a name of the file's, which reaches further than a fresh text
-        return velm_fuzz::Buffer(in.ConsumeIntegralInRange(0, 3) ? names[in.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)]
-                                                                  : velm_fuzz::text(in, 300));
+        return velm_fuzz::Buffer(in.ConsumeIntegralInRange(0, 3)
+                                     ? names[in.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)]
+                                     : velm_fuzz::text(in, 300));
     };
     while (in.remaining_bytes() > 0) {
         velm_fuzz::Buffer section = name(), key = name();

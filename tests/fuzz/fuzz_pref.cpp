@@ -3,17 +3,20 @@
 #include "fuzz_support.h"
 
 static std::vector<std::string> seen(1, ""), lines;  // names met so far; what the cache holds
-static int disabled = 0;  // the switch as last set
+static int disabled = 0;                             // the switch as last set
 
 static std::string name(FuzzedDataProvider& in) {
-    return in.ConsumeBool() ? seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)] : velm_fuzz::text(in, 300);
+    return in.ConsumeBool() ? seen[in.ConsumeIntegralInRange<std::size_t>(0, seen.size() - 1)]
+                            : velm_fuzz::text(in, 300);
 }
 
 static void convert(FuzzedDataProvider& in) {
     std::string section = name(in);
     std::vector<std::string> texts(in.ConsumeIntegralInRange(0, 8));
     std::vector<const char*> values;
-    for (std::string& text : texts) text = velm_fuzz::text(in, 1100), values.push_back(text.c_str()), seen.push_back(text.substr(0, text.find('=')));
+    for (std::string& text : texts)
+        text = velm_fuzz::text(in, 1100), values.push_back(text.c_str()),
+        seen.push_back(text.substr(0, text.find('=')));
     bool keep = in.ConsumeBool();
     VELM_CreateProfileFromPref(section.c_str(), int(values.size()), values.data(), "P", keep);
     if (!keep && disabled) lines.clear();
@@ -39,11 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     while (in.remaining_bytes() > 0) {
         switch (in.ConsumeIntegralInRange(0, 3)) {
-            case 0: convert(in); break;
-            case 1: disabled = in.ConsumeIntegralInRange(0, 2), VELM_SetDisableLocPrefCache(disabled);
-                    FUZZ_CHECK(VELM_IsLocPrefCacheDisabled() == disabled); break;
-            case 2: VELM_DeletePrefProfile(), lines.resize(disabled ? 0 : lines.size()); break;
-            default: look_up(in);
+            case 0:
+                convert(in);
+                break;
+            case 1:
+                disabled = in.ConsumeIntegralInRange(0, 2), VELM_SetDisableLocPrefCache(disabled);
+                FUZZ_CHECK(VELM_IsLocPrefCacheDisabled() == disabled);
+                break;
+            case 2:
+                VELM_DeletePrefProfile(), lines.resize(disabled ? 0 : lines.size());
+                break;
+            default:
+                look_up(in);
         }
     }
     // Each input starts from no cache, so that a finding replays alone.

@@ -10,7 +10,8 @@
 
 using velm_fuzz::Buffer;
 
-template <class F> static std::string edited(const std::string& text, F edit) {
+template <class F>
+static std::string edited(const std::string& text, F edit) {
     Buffer b(text);
     edit(b.get());
     return b.get();
@@ -35,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int integer = 0x5a5a5a5a, integer_result = VELM_Get_Integer_Value_From_String(Buffer(*number), &integer);
         double real = 42.5;
         int real_result = VELM_Get_Double_Value_From_String(Buffer(*number), &real);
-        FUZZ_CHECK(integer_text ? integer_result == 0 && integer == whole : integer_result == -1 && integer == 0x5a5a5a5a);
+        FUZZ_CHECK(integer_text ? integer_result == 0 && integer == whole
+                                : integer_result == -1 && integer == 0x5a5a5a5a);
         FUZZ_CHECK(real_text ? real_result == 0 && real == expected : real_result == -1 && real == 42.5);
     }
 
@@ -59,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(deleted == replaced && without.size() + deleted == text.size() && without.find(c1) == std::string::npos);
     FUZZ_CHECK(c2 == '\0' || (swapped.size() == text.size() && (c1 == c2 || swapped.find(c1) == std::string::npos)));
     FUZZ_CHECK(killed.size() == text.size() && edited(killed, VELM_KillExtraChars) == killed);
-    for (std::size_t i = 0; i < text.size(); ++i) FUZZ_CHECK(killed[i] == text[i] || (killed[i] == '_' && !std::isalnum(text[i] & 0xff)));
+    for (std::size_t i = 0; i < text.size(); ++i)
+        FUZZ_CHECK(killed[i] == text[i] || (killed[i] == '_' && !std::isalnum(text[i] & 0xff)));
     return 0;
 }

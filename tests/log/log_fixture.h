@@ -9,11 +9,11 @@
 #include "velm_basetool.h"
 
 class LogTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        for (const char* name : {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP",
-                                 "VELM_VERSION", "VELM_VERSION_STDOUT", "VELM_CONFIG", "VELM_LOCAL", "TEMP", "TMP",
-                                 "VELM_LIBUSER_EXITS_INI", "VELM_DISABLE_PROPFILE_CACHE"})
+        for (const char* name : {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG",
+                                 "VELM_LOG_TIMESTAMP", "VELM_VERSION", "VELM_VERSION_STDOUT", "VELM_CONFIG",
+                                 "VELM_LOCAL", "TEMP", "TMP", "VELM_LIBUSER_EXITS_INI", "VELM_DISABLE_PROPFILE_CACHE"})
             velm_test::unset_env(name);
         velm_test::set_env("VE_TMP_DIR", dir.path().c_str());
     }

@@ -11,7 +11,8 @@ constexpr int kThreads = 8;
 
 // The lines sorted, a "*" in place of each leading timestamp.
 Lines sorted_marked(Lines lines) {
-    for (std::string& line : lines) line = (velm_test::has_timestamp_at(line) ? "*" : "") + velm_test::without_timestamp(line);
+    for (std::string& line : lines)
+        line = (velm_test::has_timestamp_at(line) ? "*" : "") + velm_test::without_timestamp(line);
     std::sort(lines.begin(), lines.end());
     return lines;
 }
@@ -23,16 +24,18 @@ TEST_F(LogTest, EveryLineOfManyThreadsArrivesWholeAndOnce) {
     velm_test::StdoutCapture out;
     std::atomic<bool> go{false};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) threads.emplace_back([&, t] {
-        while (!go) std::this_thread::yield();
-        for (int i = 0; i < 20000; ++i) VELM_LOG(1 + i % 6, i % 2, "message %d %d\n", t, i);
-    });
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            while (!go) std::this_thread::yield();
+            for (int i = 0; i < 20000; ++i) VELM_LOG(1 + i % 6, i % 2, "message %d %d\n", t, i);
+        });
     go = true;
     for (std::thread& thread : threads) thread.join();
     Lines expected;
     for (int t = 0; t < kThreads; ++t)
         for (int i = 0; i < 20000; ++i)  // level 1 (every sixth) is dropped
-            if (i % 6) expected.push_back((i % 2 ? "*message " : "message ") + std::to_string(t) + " " + std::to_string(i));
+            if (i % 6)
+                expected.push_back((i % 2 ? "*message " : "message ") + std::to_string(t) + " " + std::to_string(i));
     std::sort(expected.begin(), expected.end());
     auto files = std::filesystem::directory_iterator(dir.path());
     EXPECT_EQ(std::distance(begin(files), end(files)), 1);
@@ -49,7 +52,9 @@ TEST_F(LogTest, ChildForkedWhileAnotherThreadLogsCanLog) {
     VELM_SetLogLevelStdOut(7);  // the file only
     VELM_PRINTLOG("opened\n");  // before the fork: the children write into this file
     std::atomic<bool> stop{false};
-    std::thread busy([&] { while (!stop) VELM_PRINTLOG("busy\n"); });
+    std::thread busy([&] {
+        while (!stop) VELM_PRINTLOG("busy\n");
+    });
     std::vector<int> results;
     for (int i = 0; i < 20; ++i) results.push_back(velm_test::run_in_child([] { return VELM_PRINTLOG("child\n"), 0; }));
     stop = true;

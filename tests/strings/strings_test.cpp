@@ -18,30 +18,63 @@ const std::string kGuard = "\x7F\x7F\x7F", kMixed = "Hello, World 42 \x80\xC4\xE
 
 std::string guarded(const std::string& text) { return text + '\0' + kGuard; }
 
-Edit trim(int lead, int trail) { return [=](char* s) { VELM_Bereinige_String(s, lead, trail); return 0; }; }
-Edit drop(char c) { return [=](char* s) { return VELM_Delete_Chars_From_String(s, c); }; }
-Edit subst(char c, char by) { return [=](char* s) { return VELM_Replace_Char_In_String(s, c, by); }; }
-const Edit kill_extra = [](char* s) { VELM_KillExtraChars(s); return 0; };
-const Edit fold = [](char* s) { VELM_convert_UTF8_to_ISO(s, s); return 0; };
-Edit to(void (*convert)(char*)) { return [=](char* s) { convert(s); return 0; }; }
+Edit trim(int lead, int trail) {
+    return [=](char* s) {
+        VELM_Bereinige_String(s, lead, trail);
+        return 0;
+    };
+}
+Edit drop(char c) {
+    return [=](char* s) { return VELM_Delete_Chars_From_String(s, c); };
+}
+Edit subst(char c, char by) {
+    return [=](char* s) { return VELM_Replace_Char_In_String(s, c, by); };
+}
+const Edit kill_extra = [](char* s) {
+    VELM_KillExtraChars(s);
+    return 0;
+};
+const Edit fold = [](char* s) {
+    VELM_convert_UTF8_to_ISO(s, s);
+    return 0;
+};
+Edit to(void (*convert)(char*)) {
+    return [=](char* s) {
+        convert(s);
+        return 0;
+    };
+}
 const Edit kLowers[] = {to(VELM_Translate_String_To_Lower), to(VELM_StringToLower), to(CVELM_String::string_to_lower)};
 const Edit kUppers[] = {to(VELM_Translate_String_To_Upper), to(VELM_StringToUpper), to(CVELM_String::string_to_upper)};
 
 TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
-    struct Row { std::string in; Edit edit; int result; std::string bytes; };
-    std::vector<Row> rows = {
-        {" \tab \t", trim(1, 1), 0, "ab\0\0\0\t\0"s}, {" a b ", trim(1, 1), 0, "a b\0\0\0"s},
-        {"   ", trim(1, 0), 0, "\0  \0"s}, {"   ", trim(0, 1), 0, "\0\0\0\0"s},
-        {" a ", trim(0, 0), 0, " a \0"s}, {"\r a\n", trim(1, 1), 0, "\r a\n\0"s}, {"", trim(1, 1), 0, "\0"s},
-        {"a-b--c", drop('-'), 3, "abc\0-c\0"s}, {"---", drop('-'), 3, "\0--\0"s},
-        {"abc", drop('\0'), 0, "abc\0"s}, {"\xE4x\xE4", drop('\xE4'), 2, "x\0\xE4\0"s},
-        {"a.b.c", subst('.', '\0'), 2, "a\0b\0c\0"s}, {"abc", subst('\0', 'x'), 0, "abc\0"s},
-        {"\xE4\xE4z", subst('\xE4', 'a'), 2, "aaz\0"s},
-        {"C:\\dir name\\f.x", kill_extra, 0, "C__dir_name_f_x\0"s},
-        {" \"-./:<>?\\|*\t_\xE4", kill_extra, 0, "___________*\t_\xE4\0"s},
-        // The random buffers below hold the other lead and continuation byte patterns.
-        {"\xC3\xA4", fold, 0, "\xE4\0\0"s}, {"\xE2\x82\xAC", fold, 0, "\x82\xAC\0\0"s},
-        {"\xC3\xC3\xA4", fold, 0, "\xC3\xA4\0\0"s}, {"\xC5\x93", fold, 0, "S\0\0"s}};
+    struct Row {
+        std::string in;
+        Edit edit;
+        int result;
+        std::string bytes;
+    };
+    std::vector<Row> rows = {{" \tab \t", trim(1, 1), 0, "ab\0\0\0\t\0"s},
+                             {" a b ", trim(1, 1), 0, "a b\0\0\0"s},
+                             {"   ", trim(1, 0), 0, "\0  \0"s},
+                             {"   ", trim(0, 1), 0, "\0\0\0\0"s},
+                             {" a ", trim(0, 0), 0, " a \0"s},
+                             {"\r a\n", trim(1, 1), 0, "\r a\n\0"s},
+                             {"", trim(1, 1), 0, "\0"s},
+                             {"a-b--c", drop('-'), 3, "abc\0-c\0"s},
+                             {"---", drop('-'), 3, "\0--\0"s},
+                             {"abc", drop('\0'), 0, "abc\0"s},
+                             {"\xE4x\xE4", drop('\xE4'), 2, "x\0\xE4\0"s},
+                             {"a.b.c", subst('.', '\0'), 2, "a\0b\0c\0"s},
+                             {"abc", subst('\0', 'x'), 0, "abc\0"s},
+                             {"\xE4\xE4z", subst('\xE4', 'a'), 2, "aaz\0"s},
+                             {"C:\\dir name\\f.x", kill_extra, 0, "C__dir_name_f_x\0"s},
+                             {" \"-./:<>?\\|*\t_\xE4", kill_extra, 0, "___________*\t_\xE4\0"s},
+                             // The random buffers below hold the other lead and continuation byte patterns.
+                             {"\xC3\xA4", fold, 0, "\xE4\0\0"s},
+                             {"\xE2\x82\xAC", fold, 0, "\x82\xAC\0\0"s},
+                             {"\xC3\xC3\xA4", fold, 0, "\xC3\xA4\0\0"s},
+                             {"\xC5\x93", fold, 0, "S\0\0"s}};
     for (const Edit& lower : kLowers) rows.push_back({kMixed, lower, 0, "hello, world 42 \x80\xC4\xE4\xFF\0"s});
     for (const Edit& upper : kUppers) rows.push_back({kMixed, upper, 0, "HELLO, WORLD 42 \x80\xC4\xE4\xFF\0"s});
     for (const Row& row : rows) {
@@ -52,10 +85,15 @@ TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
 }
 
 TEST(StringEditing, ReplaceStringReplacesTheFirstMatchAndCutsTheSource) {
-    struct Row { std::string source, search, by; int result; std::string out, cut; } rows[] = {
-        {"one two two", "two", "2", 0, "one 2 two\0"s, "one \0wo two\0"s},
-        {"abc", "a", "XYZ", 0, "XYZbc\0"s, "\0bc\0"s}, {"aab", "ab", "", 0, "a\0"s, "a\0b\0"s},
-        {"abc", "x", "y", -1, "", "abc\0"s}, {"abc", "", "y", -1, "", "abc\0"s}};
+    struct Row {
+        std::string source, search, by;
+        int result;
+        std::string out, cut;
+    } rows[] = {{"one two two", "two", "2", 0, "one 2 two\0"s, "one \0wo two\0"s},
+                {"abc", "a", "XYZ", 0, "XYZbc\0"s, "\0bc\0"s},
+                {"aab", "ab", "", 0, "a\0"s, "a\0b\0"s},
+                {"abc", "x", "y", -1, "", "abc\0"s},
+                {"abc", "", "y", -1, "", "abc\0"s}};
     for (const Row& row : rows) {
         std::string source = guarded(row.source), out(12, '#');
         const char *search = row.search.c_str(), *by = row.by.c_str();
@@ -71,15 +109,29 @@ TEST(StringEditing, NullStringsAreHarmless) {
         EXPECT_EQ(edit(nullptr), 0);
     VELM_convert_UTF8_to_ISO(nullptr, out), VELM_convert_UTF8_to_ISO("a", nullptr);
     EXPECT_EQ((std::vector<int>{VELM_Replace_String_In_String(nullptr, "a", "b", out),
-                                VELM_Replace_String_In_String(out, "x", nullptr, out + 2)}), (std::vector<int>{-1, -1}));
+                                VELM_Replace_String_In_String(out, "x", nullptr, out + 2)}),
+              (std::vector<int>{-1, -1}));
     EXPECT_EQ(std::string(out), "xyz");
 }
 
 TEST(NumberParsing, IntegerAcceptsDigitsAndSignsThenReadsTheLeadingNumber) {
-    struct Row { const char* text; int result, value = 0; } rows[] = {
-        {"402", 0, 402}, {"-7", 0, -7}, {"+3", 0, 3}, {"12-3", 0, 12}, {"2147483647", 0, INT_MAX},
-        {"-2147483648", 0, INT_MIN}, {"3.5", -1}, {"", -1}, {"-", -1}, {"+-3", -1}, {"2147483648", -1},
-        {"-2147483649", -1}, {"99999999999999999999", -1}, {nullptr, -1}};
+    struct Row {
+        const char* text;
+        int result, value = 0;
+    } rows[] = {{"402", 0, 402},
+                {"-7", 0, -7},
+                {"+3", 0, 3},
+                {"12-3", 0, 12},
+                {"2147483647", 0, INT_MAX},
+                {"-2147483648", 0, INT_MIN},
+                {"3.5", -1},
+                {"", -1},
+                {"-", -1},
+                {"+-3", -1},
+                {"2147483648", -1},
+                {"-2147483649", -1},
+                {"99999999999999999999", -1},
+                {nullptr, -1}};
     for (const Row& row : rows) {
         int value = 77;
         EXPECT_EQ(VELM_Get_Integer_Value_From_String(row.text, &value), row.result);
@@ -90,11 +142,28 @@ TEST(NumberParsing, IntegerAcceptsDigitsAndSignsThenReadsTheLeadingNumber) {
 
 TEST(NumberParsing, DoubleAlsoAcceptsTheFullStopAndRefusesWhatADoubleCannotHold) {
     const std::string big = "1" + std::string(309, '0'), tiny = "0." + std::string(400, '0') + "1";
-    struct Row { std::string text; int result; double value = 0; } rows[] = {
-        {"3.25", 0, 3.25}, {".5", 0, 0.5}, {"5.", 0, 5.0}, {"1.5.2", 0, 1.5}, {"+.5", 0, 0.5},
-        {"-0.1", 0, -0.1}, {"12-3", 0, 12.0}, {big.substr(0, 309), 0, 1e308},
-        {"0." + big.substr(1) + "5", 0, 5e-310}, {tiny, 0, 0.0}, {"-" + tiny, 0, -0.0},
-        {"3,25", -1}, {".", -1}, {"-", -1}, {"", -1}, {"+-1", -1}, {big, -1}, {"-" + big + ".5", -1}};
+    struct Row {
+        std::string text;
+        int result;
+        double value = 0;
+    } rows[] = {{"3.25", 0, 3.25},
+                {".5", 0, 0.5},
+                {"5.", 0, 5.0},
+                {"1.5.2", 0, 1.5},
+                {"+.5", 0, 0.5},
+                {"-0.1", 0, -0.1},
+                {"12-3", 0, 12.0},
+                {big.substr(0, 309), 0, 1e308},
+                {"0." + big.substr(1) + "5", 0, 5e-310},
+                {tiny, 0, 0.0},
+                {"-" + tiny, 0, -0.0},
+                {"3,25", -1},
+                {".", -1},
+                {"-", -1},
+                {"", -1},
+                {"+-1", -1},
+                {big, -1},
+                {"-" + big + ".5", -1}};
     for (const Row& row : rows) {
         double value = 77.5;
         EXPECT_EQ(VELM_Get_Double_Value_From_String(row.text.c_str(), &value), row.result) << row.text;
@@ -102,7 +171,8 @@ TEST(NumberParsing, DoubleAlsoAcceptsTheFullStopAndRefusesWhatADoubleCannotHold)
         EXPECT_EQ(std::signbit(value), row.result == 0 && std::signbit(row.value)) << row.text;
     }
     double unset = 77.5;
-    EXPECT_EQ((std::vector<int>{VELM_Get_Double_Value_From_String(nullptr, &unset), VELM_Get_Double_Value_From_String("1", nullptr)}),
+    EXPECT_EQ((std::vector<int>{VELM_Get_Double_Value_From_String(nullptr, &unset),
+                                VELM_Get_Double_Value_From_String("1", nullptr)}),
               (std::vector<int>{-1, -1}));
 }
 

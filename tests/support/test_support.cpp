@@ -32,8 +32,9 @@ int current_pid() { return static_cast<int>(getpid()); }
 ScratchDir::ScratchDir() {
     static std::atomic<int> counter{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = (fs::temp_directory_path() / ("velm_test_" + std::to_string(current_pid()) + "_" +
-                                          std::to_string(stamp) + "_" + std::to_string(counter++))).string();
+    path_ = (fs::temp_directory_path() / ("velm_test_" + std::to_string(current_pid()) + "_" + std::to_string(stamp) +
+                                          "_" + std::to_string(counter++)))
+                .string();
     fs::create_directories(path_);
 }
 

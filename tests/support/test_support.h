@@ -13,14 +13,15 @@ inline constexpr bool kForksAmidThreads = !VELM_TEST_SANITIZED;
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const;  // path() joined with name
     // Writes bytes into file(name) and returns that path.
     std::string write(const std::string& name, const std::string& bytes) const;
-private:
+
+  private:
     std::string path_;
 };
 
@@ -37,7 +38,7 @@ std::vector<std::string> read_lines(const std::string& path);
 
 // Captures standard output until finish() (once), without the "\r" a text-mode console adds.
 class StdoutCapture {
-public:
+  public:
     StdoutCapture();
     std::string finish();
 };

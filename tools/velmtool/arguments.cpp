@@ -31,8 +31,8 @@ bool parse_int(const std::string& text, long long& value) {
 int int_argument(const std::string& text, const char* what, int min, int max) {
     long long value = 0;
     if (!parse_int(text, value) || value < min || value > max) {
-        throw UsageError(std::string(what) + " must be an integer from " + std::to_string(min) +
-                         " to " + std::to_string(max) + ", not " + quoted(text));
+        throw UsageError(std::string(what) + " must be an integer from " + std::to_string(min) + " to " +
+                         std::to_string(max) + ", not " + quoted(text));
     }
     return static_cast<int>(value);
 }

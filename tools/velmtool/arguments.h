@@ -13,7 +13,7 @@ using Arguments = std::vector<std::string>;
 
 // Wrong usage; main prints the text as one line and exits with status 2.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

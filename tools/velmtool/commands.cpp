@@ -16,9 +16,9 @@ namespace velmtool {
 
 namespace {
 
-constexpr unsigned int kValueSize = 1024;     // what the library's own callers pass
-constexpr std::size_t kFieldSize = 1025;      // what a field buffer must hold
-constexpr std::size_t kFormatSize = 260;      // what a date's text buffer must hold
+constexpr unsigned int kValueSize = 1024;  // what the library's own callers pass
+constexpr std::size_t kFieldSize = 1025;   // what a field buffer must hold
+constexpr std::size_t kFormatSize = 260;   // what a date's text buffer must hold
 
 // The library reads an uncached INI file only while the configuration allows
 // it. The user names the file, so the tool sets the variable that changes
@@ -30,7 +30,8 @@ void allow_ini_reading(const char* file) {
     putenv(assignment);
     std::fprintf(stderr,
                  "velmtool: no configuration variable is set; VELM_LIBUSER_EXITS_INI=1 is set "
-                 "for this run so that the library reads %s\n", file);
+                 "for this run so that the library reads %s\n",
+                 file);
 }
 
 // Reports why the file at path cannot be used, or returns kSuccess.
@@ -62,8 +63,8 @@ struct EntryPoint {
 };
 
 const EntryPoint kEntryPoints[] = {
-    {"trace", 1, VELM_TRACE},     {"debug", 2, VELM_DEBUG},       {"warning", 3, VELM_WARNING},
-    {"error", 4, VELM_ERROR},     {"crerror", 5, VELM_CRERROR},   {"printlog", 6, VELM_PRINTLOG},
+    {"trace", 1, VELM_TRACE},           {"debug", 2, VELM_DEBUG},     {"warning", 3, VELM_WARNING},
+    {"error", 4, VELM_ERROR},           {"crerror", 5, VELM_CRERROR}, {"printlog", 6, VELM_PRINTLOG},
     {"verinfo", 7, VELM_PRINT_VERINFO},
 };
 
@@ -72,8 +73,10 @@ const EntryPoint& entry_point(const std::string& text) {
     for (const EntryPoint& entry : kEntryPoints) {
         if (text == entry.name || text == std::to_string(entry.level)) return entry;
     }
-    throw UsageError("LEVEL must be 1 to 7 or one of trace, debug, warning, error, crerror, "
-                     "printlog, verinfo, not " + quoted(text));
+    throw UsageError(
+        "LEVEL must be 1 to 7 or one of trace, debug, warning, error, crerror, "
+        "printlog, verinfo, not " +
+        quoted(text));
 }
 
 }  // namespace
@@ -134,8 +137,8 @@ int run_next_day(const Arguments& args) {
         CVELM_Datum before = date;
         ++date;
         if (same_date(before, date)) {
-            std::fprintf(stderr, "velmtool next-day: no valid date follows %02d.%02d.%04d\n",
-                         before.Tag(), before.Monat(), before.Jahr());
+            std::fprintf(stderr, "velmtool next-day: no valid date follows %02d.%02d.%04d\n", before.Tag(),
+                         before.Monat(), before.Jahr());
             return kNotFound;
         }
         print_date(date);
@@ -150,8 +153,9 @@ int run_date(const Arguments& args) {
     now.Format(format, text);
     std::fprintf(data(), "%s\n", text);
     if (text[0] == '\0' && format[0] != '\0') {
-        std::fprintf(stderr, "velmtool date: the formatted text is empty (longer than %d "
-                             "characters, or the moment cannot be converted)\n",
+        std::fprintf(stderr,
+                     "velmtool date: the formatted text is empty (longer than %d "
+                     "characters, or the moment cannot be converted)\n",
                      static_cast<int>(kFormatSize - 1));
         return kNotFound;
     }
@@ -176,9 +180,8 @@ int run_fields(const Arguments& args) {
     char field[kFieldSize];
     for (int index = 0; index < count; ++index) {
         line.GetParamString(index, field);
-        std::fprintf(data(), "%d %s int %d char %s\n", index, quoted(field).c_str(),
-                    line.GetParamInt(index),
-                    ("'" + escaped(std::string(1, line.GetParamChar(index))) + "'").c_str());
+        std::fprintf(data(), "%d %s int %d char %s\n", index, quoted(field).c_str(), line.GetParamInt(index),
+                     ("'" + escaped(std::string(1, line.GetParamChar(index))) + "'").c_str());
     }
     return kSuccess;
 }
@@ -194,8 +197,10 @@ int run_log(const Arguments& args) {
     entry.log("%s\n", args[1].c_str());
     const char* path = VELM_GetLogFilePath();
     if (!path) {
-        std::fprintf(stderr, "velmtool log: no session log file: level %d is below the file "
-                             "level %d\n", entry.level, VELM_GetLogLevel());
+        std::fprintf(stderr,
+                     "velmtool log: no session log file: level %d is below the file "
+                     "level %d\n",
+                     entry.level, VELM_GetLogLevel());
         return kNotFound;
     }
     std::string reason = unusable_file_reason(path);

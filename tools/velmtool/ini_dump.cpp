@@ -17,11 +17,11 @@ namespace {
 using velm::config::LineClass;
 using velm::config::LineVerdict;
 
-constexpr std::size_t kPieceSize = 1024;     // 1023 characters and the NUL
+constexpr std::size_t kPieceSize = 1024;  // 1023 characters and the NUL
 
 // Prints each line with what became of it, and counts.
 class LineReport {
-public:
+  public:
     explicit LineReport(std::FILE* out) : out_(out) {}
 
     void take(const std::string& label, const char* piece) {
@@ -51,39 +51,44 @@ public:
     }
 
     void print_summary() const {
-        std::fprintf(out_, "%d sections, %d entries, %d lines ignored\n", sections_, entries_,
-                     ignored_);
+        std::fprintf(out_, "%d sections, %d entries, %d lines ignored\n", sections_, entries_, ignored_);
     }
 
-private:
-    static std::string section_of(const std::string& header) {
-        return header.substr(1, header.size() - 2);
-    }
+  private:
+    static std::string section_of(const std::string& header) { return header.substr(1, header.size() - 2); }
 
     // Why a line that names nothing of its own is never found.
     static const char* reason(LineVerdict verdict) {
         switch (verdict) {
-            case LineVerdict::empty: return "empty";
-            case LineVerdict::tooShort: return "too short";
-            case LineVerdict::comment: return "a comment";
-            case LineVerdict::namesNoSection: return "begins with \"[\" but names no section";
-            case LineVerdict::noEquals: return "neither a header nor an entry (no \"=\")";
-            case LineVerdict::aboveFirstHeader: return "above the first header";
-            case LineVerdict::underNoSection: return "under a line that names no section";
-            case LineVerdict::keyTooLong: return "a key longer than 100 characters";
-            default: return "";
+            case LineVerdict::empty:
+                return "empty";
+            case LineVerdict::tooShort:
+                return "too short";
+            case LineVerdict::comment:
+                return "a comment";
+            case LineVerdict::namesNoSection:
+                return "begins with \"[\" but names no section";
+            case LineVerdict::noEquals:
+                return "neither a header nor an entry (no \"=\")";
+            case LineVerdict::aboveFirstHeader:
+                return "above the first header";
+            case LineVerdict::underNoSection:
+                return "under a line that names no section";
+            case LineVerdict::keyTooLong:
+                return "a key longer than 100 characters";
+            default:
+                return "";
         }
     }
 
     void ignore(const std::string& label, const std::string& line, const std::string& why) {
         ++ignored_;
-        std::fprintf(out_, "%s: ignored, %s: %s\n", label.c_str(), why.c_str(),
-                     quoted(line).c_str());
+        std::fprintf(out_, "%s: ignored, %s: %s\n", label.c_str(), why.c_str(), quoted(line).c_str());
     }
 
     std::FILE* out_;
     velm::config::Profile profile_{""};
-    std::string secondHeader_;   // quoted name of the last second header met
+    std::string secondHeader_;  // quoted name of the last second header met
     int sections_ = 0;
     int entries_ = 0;
     int ignored_ = 0;

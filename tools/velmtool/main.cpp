@@ -31,8 +31,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"ini", "FILE SECTION KEY [DEFAULT]", 3, 4, run_ini,
-     "the value of KEY in [SECTION] of an INI file",
+    {"ini", "FILE SECTION KEY [DEFAULT]", 3, 4, run_ini, "the value of KEY in [SECTION] of an INI file",
      "Prints the value of KEY in [SECTION] of the INI file FILE exactly as\n"
      "VELM_GetPrivateProfileString answers it: the value found, else DEFAULT, else\n"
      "the empty text. Sections and keys ignore case; a key includes any blanks\n"
@@ -41,51 +40,43 @@ const Command kCommands[] = {
      "error), since the library reads no file otherwise.\n"
      "Exit status: 0 found, 1 the default was used, 3 FILE cannot be used (nothing\n"
      "on standard output then).\n"},
-    {"ini-dump", "FILE", 1, 1, run_ini_dump,
-     "every line of an INI file: kept, or why it is ignored",
+    {"ini-dump", "FILE", 1, 1, run_ini_dump, "every line of an INI file: kept, or why it is ignored",
      "Reads FILE by the reader's rules and prints every line with its number:\n"
      "a section header it keeps as [name], an entry as \"key\" = \"value\", or why\n"
      "it is ignored (empty, too short, a comment, above the first header, a second\n"
      "header of a section, ...). A line longer than 1023 characters is read in\n"
      "pieces, numbered line.piece. Tabs and carriage returns show as \\t and \\r.\n"
      "Exit status: 0, or 3 when FILE cannot be used.\n"},
-    {"check", "FILE...", 1, kAnyNumber, run_check,
-     "whether the library can read each file",
+    {"check", "FILE...", 1, kAnyNumber, run_check, "whether the library can read each file",
      "Runs VELM_CheckFileRead on each FILE and prints ok or failed for it; the\n"
      "library's own error line (on standard error) says why a file failed.\n"
      "Exit status: 0, or 1 when any file failed.\n"},
-    {"next-day", "DAY MONTH YEAR [COUNT]", 3, 4, run_next_day,
-     "the dates that follow a date",
+    {"next-day", "DAY MONTH YEAR [COUNT]", 3, 4, run_next_day, "the dates that follow a date",
      "Steps a CVELM_Datum set to DAY MONTH YEAR COUNT times (1 when omitted) and\n"
      "prints each date as DD.MM.YYYY. Invalid dates are accepted and step to the\n"
      "next valid date; a year below 100 means 1900 + year. Valid years are 1753\n"
      "to 2399. DAY and MONTH from -99 to 99, YEAR from -9999 to 9999, COUNT from 1\n"
      "to 100000.\n"
      "Exit status: 0, or 1 when no valid date follows.\n"},
-    {"date", "[FORMAT]", 0, 1, run_date,
-     "the local time in a strftime format",
+    {"date", "[FORMAT]", 0, 1, run_date, "the local time in a strftime format",
      "Prints the current local time through CVELM_Datum::Format with the\n"
      "strftime FORMAT (default \"%Y-%m-%d %H:%M:%S\").\n"
      "Exit status: 0, or 1 when the text is empty (longer than 259 characters).\n"},
-    {"field", "DELIMITER INDEX LINE", 3, 3, run_field,
-     "one field of a delimited parameter line",
+    {"field", "DELIMITER INDEX LINE", 3, 3, run_field, "one field of a delimited parameter line",
      "Prints field INDEX (from 0; a negative index means 0) of LINE split at the\n"
      "one-character DELIMITER by CVELM_ParamLine; an absent field prints empty.\n"
      "Exit status: 0.\n"},
-    {"fields", "DELIMITER LINE", 2, 2, run_fields,
-     "every field of a delimited parameter line",
+    {"fields", "DELIMITER LINE", 2, 2, run_fields, "every field of a delimited parameter line",
      "Prints the number of fields of LINE and CVELM_ParamLine::GetCount (the\n"
      "fields before the first empty one), then each field with GetParamInt and\n"
      "GetParamChar ('s' for an empty field).\n"
      "Exit status: 0.\n"},
-    {"cfgpath", "", 0, 0, run_cfgpath,
-     "the configuration directory",
+    {"cfgpath", "", 0, 0, run_cfgpath, "the configuration directory",
      "Prints the configuration directory from VELM_GetCfgPath (VELM_CONFIG, else\n"
      "VELM_LOCAL and config, else a temporary directory after the library's own\n"
      "warning line, on standard error).\n"
      "Exit status: 0.\n"},
-    {"log", "LEVEL MESSAGE", 2, 2, run_log,
-     "logs a message and prints the session log file's path",
+    {"log", "LEVEL MESSAGE", 2, 2, run_log, "logs a message and prints the session log file's path",
      "Logs MESSAGE through the entry point of LEVEL (1 trace, 2 debug, 3 warning,\n"
      "4 error, 5 crerror, 6 printlog, 7 verinfo; the number or the name) and\n"
      "prints the path of the session log file, which it keeps. The levels come\n"
@@ -104,26 +95,27 @@ std::string command_line(const Command& command) {
 
 void print_usage() {
     std::FILE* out = data();
-    std::fprintf(out, "usage: velmtool [--keep-log] COMMAND [ARGUMENTS]   (velmtool COMMAND --help)\n"
-                      "       velmtool --version | --help\n\ncommands:\n");
+    std::fprintf(out,
+                 "usage: velmtool [--keep-log] COMMAND [ARGUMENTS]   (velmtool COMMAND --help)\n"
+                 "       velmtool --version | --help\n\ncommands:\n");
     for (const Command& command : kCommands) {
         std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
     }
     std::fprintf(out,
-        "\nAnswers go to standard output; the library's log lines and every diagnostic\n"
-        "to standard error. A session log file the run writes is removed at its end,\n"
-        "unless the command is log or --keep-log is given.\n"
-        "\nenvironment:\n"
-        "  VELM_CONFIG, VELM_LOCAL     the configuration directory; either, or\n"
-        "  VELM_LIBUSER_EXITS_INI      lets the library read INI files\n"
-        "  VELM_LOG_LEVEL, VELM_LOG_LEVEL_STDOUT, VELM_LOG_TIMESTAMP\n"
-        "                              the log's levels and timestamps\n"
-        "  VE_TMP_DIR, TEMP, TMP       the folder of the session log file\n"
-        "\nexit status:\n"
-        "  0  success\n"
-        "  1  not found, a check failed, the default was used\n"
-        "  2  wrong usage\n"
-        "  3  a file that cannot be used (missing, unreadable, a directory)\n");
+                 "\nAnswers go to standard output; the library's log lines and every diagnostic\n"
+                 "to standard error. A session log file the run writes is removed at its end,\n"
+                 "unless the command is log or --keep-log is given.\n"
+                 "\nenvironment:\n"
+                 "  VELM_CONFIG, VELM_LOCAL     the configuration directory; either, or\n"
+                 "  VELM_LIBUSER_EXITS_INI      lets the library read INI files\n"
+                 "  VELM_LOG_LEVEL, VELM_LOG_LEVEL_STDOUT, VELM_LOG_TIMESTAMP\n"
+                 "                              the log's levels and timestamps\n"
+                 "  VE_TMP_DIR, TEMP, TMP       the folder of the session log file\n"
+                 "\nexit status:\n"
+                 "  0  success\n"
+                 "  1  not found, a check failed, the default was used\n"
+                 "  2  wrong usage\n"
+                 "  3  a file that cannot be used (missing, unreadable, a directory)\n");
 }
 
 void print_help(const Command& command) {
@@ -192,8 +184,7 @@ int run(int argc, char** argv) {
     Arguments args(argv + first, argv + argc);
     if (args.size() < command->minArgs || args.size() > command->maxArgs) {
         std::string expected = command->maxArgs == 0 ? "no arguments" : command->synopsis;
-        return usage_error(prefix.c_str(),
-                           "expects " + expected + "; see velmtool " + command->name + " --help");
+        return usage_error(prefix.c_str(), "expects " + expected + "; see velmtool " + command->name + " --help");
     }
     try {
         return run_command(*command, args, keepLog);

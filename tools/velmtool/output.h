@@ -11,9 +11,9 @@ namespace velmtool {
 // The tool's exit statuses.
 enum Status : int {
     kSuccess = 0,
-    kNotFound = 1,       // not found, a check failed, the default was used
+    kNotFound = 1,  // not found, a check failed, the default was used
     kUsage = 2,
-    kUnusableFile = 3,   // missing, unreadable, a directory
+    kUnusableFile = 3,  // missing, unreadable, a directory
 };
 
 // Points the process's standard output at standard error and keeps the

@@ -15,8 +15,8 @@ namespace velm::strings::kernels {
 
 namespace {
 
-__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void fold_blocks_64(
-    const Byte*& readRef, Byte*& writeRef, const Byte* end) {
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void fold_blocks_64(const Byte*& readRef,
+                                                                                   Byte*& writeRef, const Byte* end) {
     const Byte* read = readRef;
     Byte* write = writeRef;
     std::uint64_t consumedFirst = 0;  // 1 when the block's first byte ended the last block's fold
@@ -32,16 +32,15 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void fold_blocks_
         }
         __m512i next = _mm512_loadu_si512(read + 1);
         std::uint64_t foldLanes =
-            _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, twoTopBits), twoTopBits) &
-            _mm512_movepi8_mask(next);
+            _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, twoTopBits), twoTopBits) & _mm512_movepi8_mask(next);
         std::uint64_t consumed = foldLanes << 1 | consumedFirst;
         if (foldLanes & consumed) {
             fold_block_bytewise(read, write, 64, consumedFirst != 0);
             consumedFirst = 0;
             continue;
         }
-        __m512i folded = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(bytes, lowTwo), 6),
-                                         _mm512_and_si512(next, lowSix));
+        __m512i folded =
+            _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(bytes, lowTwo), 6), _mm512_and_si512(next, lowSix));
         __m512i values = _mm512_mask_blend_epi8(foldLanes, bytes, folded);
         _mm512_storeu_si512(write, _mm512_maskz_compress_epi8(~consumed, values));
         write += __builtin_popcountll(~consumed);

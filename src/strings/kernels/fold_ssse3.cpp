@@ -30,8 +30,7 @@ struct LaneTable {
             for (int kept = 0; kept < 256; ++kept) {
                 int n = 0;
                 for (int lane = 0; lane < 8; ++lane) {
-                    if (kept >> lane & 1)
-                        lanes[half][kept][n++] = static_cast<Byte>(8 * half + lane);
+                    if (kept >> lane & 1) lanes[half][kept][n++] = static_cast<Byte>(8 * half + lane);
                 }
                 count[kept] = static_cast<Byte>(n);
                 while (n < 8) lanes[half][kept][n++] = 0x80;
@@ -44,8 +43,7 @@ constexpr LaneTable kLaneTable;
 
 // The shuffle packs each half of a block; the halves are stored one after
 // the other.
-__attribute__((target("ssse3"))) void fold_blocks_16(const Byte*& readRef, Byte*& writeRef,
-                                                     const Byte* end) {
+__attribute__((target("ssse3"))) void fold_blocks_16(const Byte*& readRef, Byte*& writeRef, const Byte* end) {
     const Byte* read = readRef;
     Byte* write = writeRef;
     unsigned consumedFirst = 0;  // 1 when the block's first byte ended the last block's fold
@@ -69,17 +67,15 @@ __attribute__((target("ssse3"))) void fold_blocks_16(const Byte*& readRef, Byte*
             consumedFirst = 0;
             continue;
         }
-        __m128i folded = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, lowTwo), 6),
-                                      _mm_and_si128(next, lowSix));
+        __m128i folded = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, lowTwo), 6), _mm_and_si128(next, lowSix));
         __m128i values = _mm_or_si128(_mm_and_si128(folds, folded), _mm_andnot_si128(folds, bytes));
         unsigned kept = ~consumed & 0xFFFF, keptLow = kept & 0xFF, keptHigh = kept >> 8;
-        __m128i lanes = _mm_unpacklo_epi64(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLaneTable.lanes[0][keptLow])),
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLaneTable.lanes[1][keptHigh])));
+        __m128i lanes =
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLaneTable.lanes[0][keptLow])),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLaneTable.lanes[1][keptHigh])));
         __m128i packed = _mm_shuffle_epi8(values, lanes);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(write), packed);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(write + kLaneTable.count[keptLow]),
-                         _mm_srli_si128(packed, 8));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(write + kLaneTable.count[keptLow]), _mm_srli_si128(packed, 8));
         consumedFirst = foldLanes >> 15;
         read += 16;
         write += kLaneTable.count[keptLow] + kLaneTable.count[keptHigh];
