@@ -1,8 +1,14 @@
 // The example host: walks the road of one typical use of the library and
 // says at each step what it called and what came back.
 //
-//   velm_example_host [SETTINGS]     (default: example_settings.txt)
+//   velm_example_host [SETTINGS [INI]]   (defaults: example_settings.txt, sample.ini)
+//
+// INI files are read only when VELM_CONFIG, VELM_LOCAL or
+// VELM_LIBUSER_EXITS_INI is set; run it as
+//   VELM_LIBUSER_EXITS_INI=1 velm_example_host
+// to see the INI value instead of the default.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -26,6 +32,10 @@ std::vector<std::string> read_lines(const char* path) {
 
 void step(int number, const char* what) { std::printf("\n%d. %s\n", number, what); }
 
+bool ini_files_are_read() {
+    return std::getenv("VELM_CONFIG") || std::getenv("VELM_LOCAL") || std::getenv("VELM_LIBUSER_EXITS_INI");
+}
+
 const char* log_file_or_none() {
     const char* path = VELM_GetLogFilePath();
     return path ? path : "(none yet)";
@@ -35,6 +45,7 @@ const char* log_file_or_none() {
 
 int main(int argc, char** argv) {
     const char* settingsPath = argc > 1 ? argv[1] : "example_settings.txt";
+    const char* iniPath = argc > 2 ? argv[2] : "sample.ini";
     std::printf("example host: the road of one typical use of libvelm_basetool\n");
 
     step(1, "VELM_SetApplName(\"example\")");
@@ -43,7 +54,18 @@ int main(int argc, char** argv) {
         "   the session log file will be named example_..._<pid>.log, once there is\n"
         "   something to log\n");
 
-    step(2, "VELM_CreateProfileFromPref(\"Main\", <settings>, \"example\", 0)");
+    step(2, "VELM_GetPrivateProfileInt(\"Server\", \"Port\", 80, ini file)");
+    int iniPort = VELM_GetPrivateProfileInt("Server", "Port", 80, iniPath);
+    if (ini_files_are_read()) {
+        std::printf("   Port = %d, from %s (80 would be the default)\n", iniPort, iniPath);
+    } else {
+        std::printf(
+            "   Port = %d: the default. INI files are read only when VELM_CONFIG,\n"
+            "   VELM_LOCAL or VELM_LIBUSER_EXITS_INI is set; try VELM_LIBUSER_EXITS_INI=1\n",
+            iniPort);
+    }
+
+    step(3, "VELM_CreateProfileFromPref(\"Main\", <settings>, \"example\", 0)");
     std::vector<std::string> lines = read_lines(settingsPath);
     if (lines.empty()) {
         std::printf("   cannot read any settings from %s\n", settingsPath);
@@ -57,7 +79,7 @@ int main(int argc, char** argv) {
         "   the log, which drops them at the usual level 4: session log file %s\n",
         static_cast<int>(texts.size()), settingsPath, log_file_or_none());
 
-    step(3, "VELM_GetIniInt and VELM_GetIniString on section Main");
+    step(4, "VELM_GetIniInt and VELM_GetIniString on section Main");
     int port = VELM_GetIniInt("Main", "port", 80);
     int retries = VELM_GetIniInt("Main", "Retries", 3);
     char route[kValueSize];
@@ -69,14 +91,14 @@ int main(int argc, char** argv) {
         "   route = %s, input file = %s\n",
         port, retries, route, input);
 
-    step(4, "VELM_CheckFileRead(input file)");
+    step(5, "VELM_CheckFileRead(input file)");
     int check = VELM_CheckFileRead(input);
     std::printf(
         "   result %d; the error above is the first message at level 4, so it\n"
         "   created the session log file %s\n",
         check, log_file_or_none());
 
-    step(5, "CVELM_ParamLine(route, ';')");
+    step(6, "CVELM_ParamLine(route, ';')");
     CVELM_ParamLine routeLine(route, ';');
     char field[kValueSize];
     for (int index = 0; index < 4; ++index) {
@@ -87,7 +109,7 @@ int main(int argc, char** argv) {
                 routeLine.GetParamString(9, field), routeLine.GetParamChar(9), routeLine.GetParamInt(9));
     std::printf("   GetCount() = %d: the fields before the first empty one\n", routeLine.GetCount());
 
-    step(6, "CVELM_Datum");
+    step(7, "CVELM_Datum");
     CVELM_Datum today;
     char text[260];
     today.Format("%Y-%m-%d %H:%M", text);
