@@ -14,6 +14,12 @@ banner "Formatting (clang-format)"
 (cd "$root" && git ls-files -- src include tools tests examples bench |
    grep -E '\.(c|cc|cpp|h|hpp)$' | xargs clang-format --dry-run --Werror)
 
+banner "API reference (Doxygen, warnings are errors)"
+# Built before the Linux tests, so that the installed-package check finds it
+# in the development package.
+cmake -S "$root" -B "$build/linux" -DVELM_DOCS_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build "$build/linux" --target docs
+
 banner "Linux build and tests"
 cmake -S "$root" -B "$build/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELM_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build/linux" -j"$jobs"

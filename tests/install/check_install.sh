@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The library as others get it: installed with --prefix, as a subproject (alone, then installed with an
-# absolute libdir), and as the Debian package; a host built with CMake and with pkg-config.
+# absolute libdir), and as the Debian packages (lintian without errors); a host built with CMake and with
+# pkg-config, and the two examples built on their own against the installed tree.
 set -euo pipefail
 build=$1 source=$2 project=$3 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -17,9 +18,27 @@ cmake_host() {
   cmake --build "$work/host" >/dev/null
   LD_LIBRARY_PATH="$(dirname "$(find "$1" -name 'libvelm_basetool.so')")" "$work/host/consumer"
 }
+# examples PREFIX: builds examples/host and examples/server against PREFIX and runs them in examples/.
+examples() {
+  for example in host server; do
+    rm -rf "$work/$example"
+    cmake -S "$project/examples/$example" -B "$work/$example" -DCMAKE_PREFIX_PATH="$1" >/dev/null
+    cmake --build "$work/$example" >/dev/null
+  done
+  local out
+  out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/host/velm_example_host")
+  grep -q "Port = 8080, from sample.ini" <<<"$out" || { echo "example host: $out"; exit 1; }
+  out=$(cd "$project/examples" && VE_TMP_DIR="$work" "$work/server/velm_example_server")
+  [ "$(grep -c ': job [0-9]*: hello from worker' "${out##*session log file: }")" = 12 ] ||
+    { echo "example server: $out"; exit 1; }
+}
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 cmake_host "$work/prefix"
 pc_host "$work/prefix"
+examples "$work/prefix"
+for file in README.md LICENSE CHANGELOG.md; do [ -f "$work/prefix/share/doc/velm_basetool/$file" ]; done
+[ "$(grep -c 'INTERFACE_INCLUDE_DIRECTORIES' "$work"/prefix/lib/cmake/velm_basetool/velm_basetoolTargets.cmake)" = 1 ] &&
+  grep -q 'INTERFACE_INCLUDE_DIRECTORIES "${_IMPORT_PREFIX}/include"$' "$work"/prefix/lib/cmake/*/velm_basetoolTargets.cmake
 
 sub=(-S "$source/consumer" -B "$work/sub" -DVELM_SOURCE_DIR="$project" -DCMAKE_INSTALL_PREFIX="$work/p2")
 cmake "${sub[@]}" >/dev/null && cmake --build "$work/sub" -j2 >/dev/null && cmake --install "$work/sub" >/dev/null
@@ -32,7 +51,19 @@ pc_host "$work/abs"
 
 (cd "$work" && cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >cpack.log 2>&1) ||
   { cat "$work/cpack.log"; exit 1; }
-[ "$(dpkg-deb -c "$work"/deb/*.deb | grep -cE '/usr/bin/velmtool$|/usr/share/man/man1/velmtool.1')" = 2 ]
-dpkg-deb -x "$work"/deb/*.deb "$work/root"
+version=$(pkg-config --modversion velm_basetool)
+for package in libvelm-basetool11 libvelm-basetool-dev velmtool; do
+  deb=$work/deb/${package}_${version}_$(dpkg --print-architecture).deb
+  [[ $(dpkg-deb -c "$deb") == *" ./usr/share/doc/$package/copyright"* ]] || { echo "$deb has no copyright"; exit 1; }
+  dpkg-deb -x "$deb" "$work/root"
+done
+[ -f "$work/root/usr/share/man/man1/velmtool.1.gz" ] && [ -x "$work/root/usr/bin/velmtool" ]
+file "$work/root/usr/bin/velmtool" "$work"/root/usr/lib/libvelm_basetool.so.*.* | grep -v ', stripped$' && exit 1
+# Errors only: the warnings left are of packages built by CPack rather than from a Debian source package.
+if command -v lintian >/dev/null; then
+  lintian --tag-display-limit 0 "$work"/deb/*.deb >"$work/lintian.log" 2>&1 || true
+  ! grep -E '^E:' "$work/lintian.log" || exit 1
+fi
 cmake_host "$work/root/usr"
 pc_host "$work/root"
+examples "$work/root/usr"
