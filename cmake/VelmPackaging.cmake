@@ -17,10 +17,7 @@ set(VELM_DEB_PACKAGE_tool velmtool)
 
 # The MIT text of LICENSE as a copyright file's license paragraph: every line
 # indented by one blank, an empty line written as " .".
-file(READ ${PROJECT_SOURCE_DIR}/LICENSE VELM_LICENSE_TEXT)
-string(REGEX REPLACE "^MIT License\n\n" "" VELM_LICENSE_TEXT "${VELM_LICENSE_TEXT}")
-string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" _ "${VELM_LICENSE_TEXT}")
-set(VELM_COPYRIGHT_HOLDER "${CMAKE_MATCH_1}")
+include(${CMAKE_CURRENT_LIST_DIR}/VelmLicense.cmake)
 string(REGEX REPLACE "\n+$" "" VELM_LICENSE_TEXT "${VELM_LICENSE_TEXT}")
 string(REPLACE "\n\n" "\n.\n" VELM_LICENSE_TEXT "${VELM_LICENSE_TEXT}")
 string(REPLACE "\n" "\n " VELM_LICENSE_TEXT "${VELM_LICENSE_TEXT}")

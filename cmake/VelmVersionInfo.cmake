@@ -1,0 +1,36 @@
+# Windows: a version resource in the DLL and in velmtool.exe, from the one
+# version in project(). A resource file of its own per program, so that other
+# resources of the DLL live in files of their own.
+include(${CMAKE_CURRENT_LIST_DIR}/VelmLicense.cmake)
+
+# velm_version_resource(TARGET FILE_TYPE DESCRIPTION)
+function(velm_version_resource target fileType description)
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  get_target_property(prefix ${target} PREFIX)
+  if(NOT prefix)
+    set(prefix "")
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(suffix ${CMAKE_SHARED_LIBRARY_SUFFIX})
+  else()
+    set(suffix ${CMAKE_EXECUTABLE_SUFFIX})
+  endif()
+  set(VELM_RC_FILE_NAME ${prefix}${name}${suffix})
+  set(VELM_RC_INTERNAL_NAME ${prefix}${name})
+  set(VELM_RC_FILE_TYPE ${fileType})
+  set(VELM_RC_DESCRIPTION "${description}")
+  set(rc ${PROJECT_BINARY_DIR}/version_info/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version_info.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+
+enable_language(RC)
+velm_version_resource(velm_basetool VFT_DLL
+  "VELM base library: log, configuration, strings, files, dates, parameter lines")
+if(TARGET velmtool)
+  velm_version_resource(velmtool VFT_APP "velmtool: shows what libvelm_basetool answers to its hosts")
+endif()
