@@ -58,6 +58,8 @@ for package in libvelm-basetool11 libvelm-basetool-dev velmtool; do
   dpkg-deb -x "$deb" "$work/root"
 done
 [ -f "$work/root/usr/share/man/man1/velmtool.1.gz" ] && [ -x "$work/root/usr/bin/velmtool" ]
+# The API reference goes with the headers once the docs target has made it.
+[ ! -f "$build/docs/html/index.html" ] || [ -f "$work/root/usr/share/doc/velm_basetool/api/index.html" ]
 file "$work/root/usr/bin/velmtool" "$work"/root/usr/lib/libvelm_basetool.so.*.* | grep -v ', stripped$' && exit 1
 # Errors only: the warnings left are of packages built by CPack rather than from a Debian source package.
 if command -v lintian >/dev/null; then
