@@ -32,7 +32,20 @@ examples() {
   [ "$(grep -c ': job [0-9]*: hello from worker' "${out##*session log file: }")" = 12 ] ||
     { echo "example server: $out"; exit 1; }
 }
+# readme_host PREFIX: the README's quick start as a new user follows it: its host and CMakeLists.txt
+# blocks, built against PREFIX and run in examples/ with the variable it names.
+readme_host() {
+  mkdir -p "$work/myhost"
+  sed -n '/^```cpp$/,/^```$/p' "$project/README.md" | sed '1d;$d' >"$work/myhost/main.cpp"
+  sed -n '/^```cmake$/,/^```$/p' "$project/README.md" | sed '1d;$d' >"$work/myhost/CMakeLists.txt"
+  cmake -S "$work/myhost" -B "$work/myhost/build" -DCMAKE_PREFIX_PATH="$1" >/dev/null
+  cmake --build "$work/myhost/build" >/dev/null
+  local out
+  out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/myhost/build/myhost")
+  [[ $out == "listening on port 8080"$'\n'"session log file: $work"/myhost_*.log ]] || { echo "README host: $out"; exit 1; }
+}
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
+readme_host "$work/prefix"
 cmake_host "$work/prefix"
 pc_host "$work/prefix"
 examples "$work/prefix"
