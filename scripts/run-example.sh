@@ -37,7 +37,7 @@ mkdir -p "$build"
 say "1/4 configuring the library (cmake -S . -B ${build#"$root"/}/lib)"
 quiet "$build/configure.log" cmake -S "$root" -B "$build/lib" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVELM_BUILD_TESTS=OFF -DVELM_BUILD_EXAMPLES=OFF
-say "2/4 building the library and velmtool on $jobs cores (the first time takes about 15 s)"
+say "2/4 building the library and velmtool on $jobs cores (a minute or so the first time)"
 quiet "$build/build.log" cmake --build "$build/lib" -j"$jobs"
 say "    installing them into ${prefix#"$root"/}"
 quiet "$build/install.log" cmake --install "$build/lib" --prefix "$prefix"
