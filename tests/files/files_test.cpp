@@ -5,8 +5,10 @@
 #include "log/log_fixture.h"
 
 #if !defined(_WIN32)
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <csignal>
 #endif
 
@@ -79,6 +81,109 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         EXPECT_EQ(listing(d.path()), c.after) << c.rule;
     }
 }
+
+#if !defined(_WIN32)
+// The file that path leads to, 0 when none: a replacement by rename shows as a new one.
+ino_t inode_of(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Copies src onto target in a child, under a file size limit when one is given; the copy's result.
+int copy_in_child(const std::string& src, const std::string& target, int sizeLimit = 0, bool unprivileged = false) {
+    auto copy = [&] {
+        rlimit limit = {static_cast<rlim_t>(sizeLimit), static_cast<rlim_t>(sizeLimit)};
+        if (sizeLimit) signal(SIGXFSZ, SIG_IGN);
+        if (sizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
+        return VELM_Copy_File(src.c_str(), target.c_str(), 0) + 1;
+    };
+    return run_in_child(copy, unprivileged) - 1;
+}
+
+TEST(FileWrappers, CopyKeepsTheTargetsIdentityUnlessARenameChangesNothing) {
+    struct {
+        const char* rule;
+        const char* target;
+        const char* linked;  // what target is a second name of (none: target is "old")
+        bool symbolic;
+        int sizeLimit;
+        int result;
+        bool renamed;
+        Lines after;
+    } rows[] = {
+        {"own file of one name: a renamed copy", "old", nullptr, false, 0, 0, true, {"old=new", "src=new"}},
+        {"hard link: every name sees the copy",
+         "alias",
+         "old",
+         false,
+         0,
+         0,
+         false,
+         {"alias=new", "old=new", "src=new"}},
+        {"symbolic link: written through", "link", "old", true, 0, 0, false, {"link=new", "old=new", "src=new"}},
+        {"symbolic link to the source", "link", "src", true, 0, -1, false, {"link=new", "old=old", "src=new"}},
+        {"hard link, full disk: no temporary file",
+         "alias",
+         "old",
+         false,
+         2,
+         -1,
+         false,
+         {"alias=ne", "old=ne", "src=new"}},
+    };
+    for (const auto& row : rows) {
+        ScratchDir d;
+        std::string src = d.write("src", "new"), target = d.file(row.target);
+        d.write("old", "old");
+        if (row.linked && row.symbolic) fs::create_symlink(d.file(row.linked), target);
+        if (row.linked && !row.symbolic) fs::create_hard_link(d.file(row.linked), target);
+        ino_t before = inode_of(target);
+        EXPECT_EQ(copy_in_child(src, target, row.sizeLimit), row.result) << row.rule;
+        EXPECT_EQ(listing(d.path()), row.after) << row.rule;
+        EXPECT_EQ(inode_of(target) != before, row.renamed) << row.rule;
+        EXPECT_EQ(fs::is_symlink(target), row.symbolic) << row.rule;
+    }
+}
+
+// A user to copy as and the file system rule the test needs; empty when the test can run.
+std::string missing_for_unprivileged_copy() {
+    if (geteuid() != 0) return "runs only as root: it copies as the user nobody into root's files";
+    return can_drop_privileges() ? "" : "no user nobody to drop to";
+}
+
+TEST(FileWrappers, CopyWritesIntoAWritableTargetInAFolderTheHostMayNotWrite) {
+    std::string missing = missing_for_unprivileged_copy();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ScratchDir d;  // root's folder, which nobody may read but not write
+    fs::permissions(d.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+    std::string src = d.write("src", "new"), target = d.write("old", "old");
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_EQ(chown(target.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ino_t before = inode_of(target);
+    EXPECT_EQ(copy_in_child(src, target, 0, true), 0);
+    EXPECT_EQ(read_file(target), "new");
+    EXPECT_EQ(inode_of(target), before);
+}
+
+TEST(FileWrappers, CopyMeetsTheKernelsRuleOnAnotherUsersLinkInASharedStickyFolder) {
+    std::string missing = missing_for_unprivileged_copy();
+    if (read_file("/proc/sys/fs/protected_symlinks") != "1\n")
+        missing = "fs.protected_symlinks is off: the kernel follows any link";
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ScratchDir d;
+    std::string secret = d.write("secret", "root only"), src = d.write("src", "new");
+    std::string shared = d.file("shared"), planted = d.file("shared/planted");
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    auto plant = [&] { return symlink(secret.c_str(), planted.c_str()) == 0; };
+    ASSERT_EQ(run_in_child(plant, true), 1);
+    EXPECT_EQ(VELM_Copy_File(src.c_str(), planted.c_str(), 0), -1);
+    EXPECT_EQ(read_file(secret), "root only");
+    EXPECT_TRUE(fs::is_symlink(planted));
+}
+#endif
 
 TEST(FileWrappers, CreateDeleteAndTestsAnswerZeroOrMinusOne) {
     ScratchDir d;
