@@ -9,7 +9,7 @@
 
 #include "arguments.h"
 #include "commands.h"
-#include "log/log_state.h"
+#include "inspect/inspect.h"
 #include "output.h"
 #include "velm_basetool.h"
 #include "velm_basetool_version.h"
@@ -139,7 +139,7 @@ int usage_error(const char* prefix, const std::string& message) {
 // Removes the session log file a run wrote as a side effect. It is closed
 // first, as an open file cannot be removed everywhere.
 void discard_session_log_file() {
-    if (const char* path = velm::log::close_session_file()) std::remove(path);
+    if (const char* path = velm::inspect::close_session_log()) std::remove(path);
 }
 
 int run_command(const Command& command, const Arguments& args, bool keepLog) {
