@@ -28,10 +28,9 @@ void allow_ini_reading(const char* file) {
     // putenv keeps the text itself, so it must outlive the process's use of it.
     static char assignment[] = "VELM_LIBUSER_EXITS_INI=1";
     putenv(assignment);
-    std::fprintf(stderr,
-                 "velmtool: no configuration variable is set; VELM_LIBUSER_EXITS_INI=1 is set "
-                 "for this run so that the library reads %s\n",
-                 file);
+    note(std::string("no configuration variable is set; VELM_LIBUSER_EXITS_INI=1 is set for this run so that the "
+                     "library reads ") +
+         file);
 }
 
 // Reports why the file at path cannot be used, or returns kSuccess.
