@@ -37,6 +37,19 @@ Lines listing(const std::string& folder) {
     return names;
 }
 
+// VELM_Copy_File's result in a forked child whose files may grow to sizeLimit bytes (0: any; Windows: here).
+int copy_in_child(const char* source, const char* target, int flag, int sizeLimit = 0, bool unprivileged = false) {
+    auto copy = [&] {
+#if !defined(_WIN32)
+        rlimit limit = {static_cast<rlim_t>(sizeLimit), static_cast<rlim_t>(sizeLimit)};
+        if (sizeLimit) signal(SIGXFSZ, SIG_IGN);
+        if (sizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
+#endif
+        return VELM_Copy_File(source, target, flag) + 1;
+    };
+    return run_in_child(copy, unprivileged) - 1;
+}
+
 TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
     struct {
         const char *rule, *source, *target;
@@ -70,14 +83,7 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         auto path = [&](const char* p) { return !p || !*p ? std::string() : *p == '/' ? p : d.file(p); };
         std::string from = path(c.source), to = path(c.target);
         const char* arg[] = {c.source ? from.c_str() : nullptr, c.target ? to.c_str() : nullptr};
-        auto copy = [&] {
-#if !defined(_WIN32)
-            rlimit limit = {static_cast<rlim_t>(c.sizeLimit), static_cast<rlim_t>(c.sizeLimit)};
-            if (c.sizeLimit) signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &limit);
-#endif
-            return VELM_Copy_File(arg[0], arg[1], c.flag) + 1;
-        };
-        EXPECT_EQ(run_in_child(copy), c.result + 1) << c.rule;
+        EXPECT_EQ(copy_in_child(arg[0], arg[1], c.flag, c.sizeLimit), c.result) << c.rule;
         EXPECT_EQ(listing(d.path()), c.after) << c.rule;
     }
 }
@@ -89,57 +95,29 @@ ino_t inode_of(const std::string& path) {
     return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-// Copies src onto target in a child, under a file size limit when one is given; the copy's result.
-int copy_in_child(const std::string& src, const std::string& target, int sizeLimit = 0, bool unprivileged = false) {
-    auto copy = [&] {
-        rlimit limit = {static_cast<rlim_t>(sizeLimit), static_cast<rlim_t>(sizeLimit)};
-        if (sizeLimit) signal(SIGXFSZ, SIG_IGN);
-        if (sizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
-        return VELM_Copy_File(src.c_str(), target.c_str(), 0) + 1;
-    };
-    return run_in_child(copy, unprivileged) - 1;
-}
-
 TEST(FileWrappers, CopyKeepsTheTargetsIdentityUnlessARenameChangesNothing) {
     struct {
-        const char* rule;
-        const char* target;
-        const char* linked;  // what target is a second name of (none: target is "old")
+        const char *rule, *target, *linkTo;  // target is "old" itself, or a second name of linkTo
         bool symbolic;
-        int sizeLimit;
-        int result;
+        int sizeLimit, result;
         bool renamed;
         Lines after;
     } rows[] = {
-        {"own file of one name: a renamed copy", "old", nullptr, false, 0, 0, true, {"old=new", "src=new"}},
-        {"hard link: every name sees the copy",
-         "alias",
-         "old",
-         false,
-         0,
-         0,
-         false,
-         {"alias=new", "old=new", "src=new"}},
-        {"symbolic link: written through", "link", "old", true, 0, 0, false, {"link=new", "old=new", "src=new"}},
-        {"symbolic link to the source", "link", "src", true, 0, -1, false, {"link=new", "old=old", "src=new"}},
-        {"hard link, full disk: no temporary file",
-         "alias",
-         "old",
-         false,
-         2,
-         -1,
-         false,
-         {"alias=ne", "old=ne", "src=new"}},
+        {"own file: renamed", "old", nullptr, false, 0, 0, true, {"old=new", "src=new"}},
+        {"hard link: all names", "alias", "old", false, 0, 0, false, {"alias=new", "old=new", "src=new"}},
+        {"symbolic link: followed", "link", "old", true, 0, 0, false, {"link=new", "old=new", "src=new"}},
+        {"link to the source", "link", "src", true, 0, -1, false, {"link=new", "old=old", "src=new"}},
+        {"hard link, full disk", "alias", "old", false, 2, -1, false, {"alias=ne", "old=ne", "src=new"}},
     };
     for (const auto& row : rows) {
         ScratchDir d;
         std::string src = d.write("src", "new"), target = d.file(row.target);
         d.write("old", "old");
-        if (row.linked && row.symbolic) fs::create_symlink(d.file(row.linked), target);
-        if (row.linked && !row.symbolic) fs::create_hard_link(d.file(row.linked), target);
+        if (row.linkTo && row.symbolic) fs::create_symlink(d.file(row.linkTo), target);
+        if (row.linkTo && !row.symbolic) fs::create_hard_link(d.file(row.linkTo), target);
         ino_t before = inode_of(target);
-        EXPECT_EQ(copy_in_child(src, target, row.sizeLimit), row.result) << row.rule;
-        EXPECT_EQ(listing(d.path()), row.after) << row.rule;
+        EXPECT_EQ(copy_in_child(src.c_str(), target.c_str(), 0, row.sizeLimit), row.result) << row.rule;
+        EXPECT_EQ(listing(d.path()), row.after) << row.rule;  // and no temporary file
         EXPECT_EQ(inode_of(target) != before, row.renamed) << row.rule;
         EXPECT_EQ(fs::is_symlink(target), row.symbolic) << row.rule;
     }
@@ -155,13 +133,12 @@ TEST(FileWrappers, CopyWritesIntoAWritableTargetInAFolderTheHostMayNotWrite) {
     std::string missing = missing_for_unprivileged_copy();
     if (!missing.empty()) GTEST_SKIP() << missing;
     ScratchDir d;  // root's folder, which nobody may read but not write
-    fs::permissions(d.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(d.path(), fs::perms(0755));
     std::string src = d.write("src", "new"), target = d.write("old", "old");
     const passwd* nobody = getpwnam("nobody");
     ASSERT_EQ(chown(target.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     ino_t before = inode_of(target);
-    EXPECT_EQ(copy_in_child(src, target, 0, true), 0);
+    EXPECT_EQ(copy_in_child(src.c_str(), target.c_str(), 0, 0, true), 0);
     EXPECT_EQ(read_file(target), "new");
     EXPECT_EQ(inode_of(target), before);
 }
