@@ -233,8 +233,13 @@ VELM_API int VELM_Get_Integer_Value_From_String(const char* text, int* value);
 /* ---- Files (0 success or yes, -1 failure or no) ---------------------------*/
 
 /* Copies source to target. With failIfExists nonzero an existing target is
-   kept and the call fails. A failed copy leaves an existing target as it was;
-   only a regular file is replaced, never the source itself. */
+   kept and the call fails. The target keeps its identity: a file of the
+   host's own user with no other name, in a folder the host may write, is
+   replaced by a complete copy (a failed copy leaves it as it was); any other
+   (more names, another owner, an unwritable folder, a symbolic link, which
+   the system follows by its own rules) is written in place, and a failed
+   copy may leave it partly written. Only a regular file is written, never
+   the source itself. */
 VELM_API int VELM_Copy_File(const char* source, const char* target, int failIfExists);
 /* Creates one directory; fails when anything exists at path or the parent is
    missing. */

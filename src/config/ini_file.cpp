@@ -11,6 +11,7 @@
 
 #include "common/environment.h"
 #include "config/cache_locks.h"
+#include "config/ini_pieces.h"
 #include "config/profile.h"
 #include "config/returned_buffer.h"
 #include "platform/platform.h"
@@ -29,9 +30,6 @@ struct FileCache {
 };
 
 FileCache fileCache;
-
-// A longer line arrives in pieces of this many characters, each a line of its own.
-constexpr std::size_t kPieceLength = 1023;
 
 // Closes the file however the reading ends.
 struct FileCloser {
@@ -91,33 +89,6 @@ void reserve_for(std::FILE* file, Profile& record) {
     }
 }
 
-// Passes each piece of file to take as std::fgets into a buffer of 1024
-// bytes would yield it: through its line feed or kPieceLength characters,
-// seen as a C string (up to a NUL). False when reading fails.
-template <class Take>
-bool read_pieces(std::FILE* file, Take take) {
-    std::vector<char> buffer(1 << 16);
-    std::size_t begin = 0, end = 0;
-    bool atEnd = false;
-    for (;;) {
-        if (!atEnd && end - begin < kPieceLength) {
-            std::memmove(buffer.data(), buffer.data() + begin, end - begin);
-            end -= begin;
-            begin = 0;
-            end += std::fread(buffer.data() + end, 1, buffer.size() - end, file);
-            if (std::ferror(file)) return false;
-            atEnd = std::feof(file) != 0;
-        }
-        if (begin == end) return true;
-        const char* piece = buffer.data() + begin;
-        std::size_t length = std::min(end - begin, kPieceLength);
-        if (const void* feed = std::memchr(piece, '\n', length)) length = static_cast<const char*>(feed) - piece + 1;
-        const void* nul = std::memchr(piece, '\0', length);
-        take(piece, nul ? static_cast<const char*>(nul) - piece : length);
-        begin += length;
-    }
-}
-
 // Reads the lines of fileName into a new record; null, after logging why,
 // when the file cannot be used. Only a regular file is opened: a directory
 // would read as empty, and a pipe or device could block for ever.
@@ -131,7 +102,7 @@ std::unique_ptr<Profile> read_profile(const char* fileName) {
     FileCloser closer{file};
     auto record = std::make_unique<Profile>(fileName);
     reserve_for(file, *record);
-    bool read = read_pieces(file, [&](const char* piece, std::size_t length) {
+    bool read = read_pieces(file, [&](const char* piece, std::size_t length, bool) {
         if (record->store_line(piece, length)) VELM_TRACE("  Add line:%s\n", record->last_line());
     });
     if (!read) {

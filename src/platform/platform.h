@@ -70,11 +70,19 @@ std::FILE* open_for_reading(const char* path, FileKind& kind);
 
 // The file calls behind the file utilities, on paths that are not null; true
 // on success.
-// copy_file copies the whole file into a new file beside the target and
-// gives it the target's name only when complete, so a failure leaves an
-// existing target as it was and no partial file; it fails for a source that
-// is not a regular file, for a target that exists and is not a regular file
-// or is the source itself, and with failIfExists for any existing target.
+// copy_file keeps the target's identity: a copy never changes what the
+// target's path leads to or who sees the new text. It opens and checks the
+// source first. A new target, and an existing one that a rename would not
+// change for anyone (a regular file, not a link, with no other name, owned
+// by the process's user, in a folder it may write), get a new file beside
+// the target that takes the target's name only when complete: a failure
+// leaves the old target as it was and no partial file. Any other target is
+// written in place through the path opened as an ordinary copy opens it
+// (links followed by the system's rules, never resolved by the library);
+// a failure there may leave it partly written, but no other file. It fails
+// for a source that is not a regular file, for a target that is not a
+// regular file or is the source itself, and with failIfExists for anything
+// at the target's name.
 bool copy_file(const char* source, const char* target, bool failIfExists);
 // Fails when anything exists at path or its parent is missing.
 bool create_directory(const char* path);

@@ -175,18 +175,6 @@ std::FILE* open_for_reading(const char* path, FileKind& kind) {
 
 namespace {
 
-// The path a copy replaces: a symbolic link at target stands for the file it
-// names, which is replaced as writing through the link would; empty when the
-// link leads nowhere.
-std::string replaced_path(const char* target) {
-    struct stat st;
-    if (::lstat(target, &st) != 0 || !S_ISLNK(st.st_mode)) return target;
-    char* resolved = ::realpath(target, nullptr);
-    std::string path = resolved ? resolved : "";
-    std::free(resolved);
-    return path;
-}
-
 // Creates a new file beside path under a name no other file has, with mode;
 // its descriptor, or -1 with name unset.
 int create_beside(const std::string& path, mode_t mode, std::string& name) {
@@ -210,13 +198,13 @@ int create_beside(const std::string& path, mode_t mode, std::string& name) {
 
 // Copies from into the new file to, complete and on disk, with the final mode
 // and owner of an existing target; false on any error.
-bool fill_copy(int from, int to, const struct stat* replaced, mode_t mode) {
+bool fill_copy(int from, int to, const struct stat* replaced) {
     if (!copy_contents(from, to)) return false;
     if (replaced) {
         // Only a privileged host may give the file to the target's owner;
         // any other keeps it as its own.
         if (::fchown(to, replaced->st_uid, replaced->st_gid) != 0 && errno != EPERM) return false;
-        if (::fchmod(to, mode) != 0) return false;
+        if (::fchmod(to, replaced->st_mode & 0777) != 0) return false;
     }
     return ::fsync(to) == 0;
 }
@@ -232,31 +220,78 @@ bool publish(const std::string& temporary, const std::string& path, bool failIfE
     return errno != EEXIST && ::lstat(path.c_str(), &st) != 0 && ::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
+// Copies from into a new file beside path that takes the name path only when
+// complete: a failure (a full disk, a read error) leaves an existing file at
+// path as it was, and no partial file. replaced is the file at path, if any.
+bool copy_by_rename(int from, const struct stat& src, const std::string& path, const struct stat* replaced,
+                    bool failIfExists) {
+    std::string temporary;
+    int to = create_beside(path, replaced ? 0600 : src.st_mode & 0777, temporary);
+    if (to < 0) return false;
+    bool copied = fill_copy(from, to, replaced);
+    if (::close(to) != 0) copied = false;  // a full disk may show only here
+    copied = copied && publish(temporary, path, failIfExists);
+    // After a rename the name is gone already; after a link it is a second name.
+    ::unlink(temporary.c_str());
+    return copied;
+}
+
+// Writes from into the file at path itself, as an ordinary copy does: the
+// path is opened by the kernel's rules, a symbolic link included (in a
+// sticky directory it refuses to follow another user's link), and the file
+// keeps its owner, mode and other names. Only a regular file that is not
+// the source is written, and it is emptied only once that is known.
+bool copy_in_place(int from, const struct stat& src, const char* path) {
+    // O_NONBLOCK: a FIFO without a reader fails at once instead of waiting.
+    int to = open_cloexec(path, O_WRONLY | O_NONBLOCK | O_NOCTTY);
+    if (to < 0) return false;
+    struct stat st;
+    bool copied = ::fstat(to, &st) == 0 && S_ISREG(st.st_mode) &&
+                  !(st.st_dev == src.st_dev && st.st_ino == src.st_ino) && make_blocking(to) &&
+                  ::ftruncate(to, 0) == 0 && copy_contents(from, to) && ::fsync(to) == 0;
+    if (::close(to) != 0) copied = false;
+    return copied;
+}
+
+// The directory that holds the name path: the text before its last '/'.
+std::string directory_of(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Whether replacing the file at path by a renamed copy leaves everyone seeing
+// what writing into it would: a regular file (not a link to one) with no
+// other name, of the host's own user (who keeps it), whose directory the
+// host may write anyway. Anything else is written in place.
+bool rename_keeps_identity(const std::string& path, const struct stat& st) {
+    return S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == ::geteuid() &&
+           ::faccessat(AT_FDCWD, directory_of(path).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// Copies the open regular file from onto target: a missing target is made,
+// and a replaceable one replaced, by a renamed copy; any other is written in
+// place.
+bool copy_onto(int from, const struct stat& src, const char* target, bool failIfExists) {
+    struct stat old;
+    if (::lstat(target, &old) != 0) return errno == ENOENT && copy_by_rename(from, src, target, nullptr, failIfExists);
+    if (failIfExists) return false;
+    if (!rename_keeps_identity(target, old)) return copy_in_place(from, src, target);
+    // A renamed copy of the source onto its own only name would change nothing.
+    bool isSource = old.st_dev == src.st_dev && old.st_ino == src.st_ino;
+    return !isSource && copy_by_rename(from, src, target, &old, false);
+}
+
 }  // namespace
 
 bool copy_file(const char* source, const char* target, bool failIfExists) {
+    // The source is opened and checked before anything at the target changes.
     int from = open_cloexec(source, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (from < 0) return false;
-    struct stat src {
-    }, old{};
-    std::string path = replaced_path(target);
-    bool exists = !path.empty() && ::stat(path.c_str(), &old) == 0;
-    // Only a regular file is replaced (a device or FIFO would be swapped for
-    // a plain file), never the source itself, and with failIfExists nothing.
-    bool usable =
-        ::fstat(from, &src) == 0 && S_ISREG(src.st_mode) && make_blocking(from) && !path.empty() &&
-        (!exists || (!failIfExists && S_ISREG(old.st_mode) && !(old.st_dev == src.st_dev && old.st_ino == src.st_ino)));
-    // The copy goes into a new file beside the target, private until
-    // complete, and takes the target's name only then: a failure (a full
-    // disk, a read error) leaves an existing target as it was.
-    std::string temporary;
-    int to = usable ? create_beside(path, exists ? 0600 : src.st_mode & 0777, temporary) : -1;
-    bool copied = to >= 0 && fill_copy(from, to, exists ? &old : nullptr, old.st_mode & 0777);
+    struct stat src;
+    bool copied = ::fstat(from, &src) == 0 && S_ISREG(src.st_mode) && make_blocking(from) &&
+                  copy_onto(from, src, target, failIfExists);
     close_fd(from);
-    if (to >= 0 && ::close(to) != 0) copied = false;  // a full disk may show only here
-    copied = copied && publish(temporary, path, failIfExists);
-    // After a rename the name is gone already; after a link it is a second name.
-    if (!temporary.empty()) ::unlink(temporary.c_str());
     return copied;
 }
 

@@ -13,6 +13,8 @@
 #include <sys/types.h>
 #include <windows.h>
 
+#include <aclapi.h>
+
 namespace velm::platform {
 
 char path_separator() { return '\\'; }
@@ -89,39 +91,116 @@ std::FILE* open_for_reading(const char* path, FileKind& kind) {
 
 namespace {
 
-// Whether a and b name one and the same existing file.
-bool same_file(const char* a, const char* b) {
-    BY_HANDLE_FILE_INFORMATION info[2] = {};
-    const char* paths[2] = {a, b};
-    for (int i = 0; i < 2; ++i) {
-        HANDLE h = ::CreateFileA(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        BOOL known = ::GetFileInformationByHandle(h, &info[i]);
-        ::CloseHandle(h);
-        if (!known) return false;
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Opens path for the status and owner queries only, never blocking anyone;
+// flags FILE_FLAG_OPEN_REPARSE_POINT opens a link itself.
+HANDLE open_for_query(const char* path, DWORD flags) {
+    return ::CreateFileA(path, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+}
+
+// Whether path leads to the file described by file (links followed).
+bool leads_to(const char* path, const BY_HANDLE_FILE_INFORMATION& file) {
+    HANDLE h = open_for_query(path, 0);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool same = ::GetFileInformationByHandle(h, &info) && same_identity(info, file);
+    ::CloseHandle(h);
+    return same;
+}
+
+// Whether the owner of the file open at h is the process's user.
+bool owned_by_process_user(HANDLE h) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS) {
+        return false;
     }
-    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+    bool owned = false;
+    HANDLE token = nullptr;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        alignas(TOKEN_USER) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        DWORD size = 0;
+        if (::GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) {
+            owned = ::EqualSid(owner, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid) != 0;
+        }
+        ::CloseHandle(token);
+    }
+    ::LocalFree(descriptor);
+    return owned;
+}
+
+// Whether replacing the existing target by a renamed copy leaves everyone
+// seeing what writing into it would: a file (not a folder, not a link) with
+// no other name, owned by the process's user. Whether its folder may be
+// written shows when the new file is made beside it.
+bool rename_keeps_identity(const char* target) {
+    HANDLE h = open_for_query(target, FILE_FLAG_OPEN_REPARSE_POINT);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool keeps = ::GetFileInformationByHandle(h, &info) &&
+                 !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+                 info.nNumberOfLinks == 1 && owned_by_process_user(h);
+    ::CloseHandle(h);
+    return keeps;
+}
+
+enum class RenamedCopy { done, failed, folderRefused };
+
+// Copies source to a new name in the target's folder that takes the target's
+// name only when complete: a failure (a full disk, a read error) leaves an
+// existing target as it was.
+RenamedCopy copy_by_rename(const char* source, const char* target, bool failIfExists) {
+    static LONG serial = 0;
+    char temporary[MAX_PATH + 64];
+    int n = std::snprintf(temporary, sizeof temporary, "%s.%d-%ld.tmp", target, process_id(),
+                          static_cast<long>(::InterlockedIncrement(&serial)));
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof temporary) return RenamedCopy::failed;
+    if (!::CopyFileA(source, temporary, TRUE)) {
+        bool refused = ::GetLastError() == ERROR_ACCESS_DENIED;
+        ::DeleteFileA(temporary);
+        return refused ? RenamedCopy::folderRefused : RenamedCopy::failed;
+    }
+    DWORD flags = MOVEFILE_WRITE_THROUGH | (failIfExists ? 0 : MOVEFILE_REPLACE_EXISTING);
+    if (::MoveFileExA(temporary, target, flags)) return RenamedCopy::done;
+    ::DeleteFileA(temporary);
+    return RenamedCopy::failed;
+}
+
+// Copies source, open and checked as src, onto target: a missing target is
+// made, and a replaceable one replaced, by a renamed copy; any other is
+// written in place by CopyFileA, which opens the target path (links
+// followed) and keeps the file, its other names and its security.
+bool copy_onto(const char* source, const BY_HANDLE_FILE_INFORMATION& src, const char* target, bool failIfExists) {
+    if (::GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) {
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND &&
+               copy_by_rename(source, target, failIfExists) == RenamedCopy::done;
+    }
+    if (failIfExists || leads_to(target, src)) return false;
+    RenamedCopy renamed =
+        rename_keeps_identity(target) ? copy_by_rename(source, target, false) : RenamedCopy::folderRefused;
+    if (renamed != RenamedCopy::folderRefused) return renamed == RenamedCopy::done;
+    return ::CopyFileA(source, target, FALSE) != 0;
 }
 
 }  // namespace
 
 bool copy_file(const char* source, const char* target, bool failIfExists) {
-    if (same_file(source, target)) return false;
-    // The copy goes to a new name in the target's folder and takes the
-    // target's name only when complete: a failure (a full disk, a read error)
-    // leaves an existing target as it was.
-    static LONG serial = 0;
-    char temporary[MAX_PATH + 64];
-    int n = std::snprintf(temporary, sizeof temporary, "%s.%d-%ld.tmp", target, process_id(),
-                          static_cast<long>(::InterlockedIncrement(&serial)));
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof temporary) return false;
-    if (!::CopyFileA(source, temporary, TRUE)) return false;
-    DWORD flags = MOVEFILE_WRITE_THROUGH | (failIfExists ? 0 : MOVEFILE_REPLACE_EXISTING);
-    if (::MoveFileExA(temporary, target, flags)) return true;
-    ::DeleteFileA(temporary);
-    return false;
+    // The source is opened and checked first, and held open so that nobody
+    // writes it until the copy is done.
+    HANDLE from = ::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (from == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION src;
+    bool copied = ::GetFileType(from) == FILE_TYPE_DISK && ::GetFileInformationByHandle(from, &src) &&
+                  !(src.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && copy_onto(source, src, target, failIfExists);
+    ::CloseHandle(from);
+    return copied;
 }
 
 bool create_directory(const char* path) { return ::CreateDirectoryA(path, nullptr) != 0; }

@@ -5,8 +5,10 @@
 #include "log/log_fixture.h"
 
 #if !defined(_WIN32)
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <csignal>
 #endif
 
@@ -33,6 +35,21 @@ Lines listing(const std::string& folder) {
         names.push_back(e.path().filename().string() + "=" + (e.is_regular_file() ? read_file(e.path().string()) : ""));
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// VELM_Copy_File's result in a forked child whose files may grow to sizeLimit bytes (0: any; Windows: here).
+int copy_in_child(const char* source, const char* target, int flag, int sizeLimit = 0, bool unprivileged = false) {
+    auto copy = [&] {
+#if !defined(_WIN32)
+        rlimit limit = {static_cast<rlim_t>(sizeLimit), static_cast<rlim_t>(sizeLimit)};
+        if (sizeLimit) signal(SIGXFSZ, SIG_IGN);
+        if (sizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
+#else
+        (void)sizeLimit;  // no limit to set: the rows that need one run on POSIX only
+#endif
+        return VELM_Copy_File(source, target, flag) + 1;
+    };
+    return run_in_child(copy, unprivileged) - 1;
 }
 
 TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
@@ -68,17 +85,84 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         auto path = [&](const char* p) { return !p || !*p ? std::string() : *p == '/' ? p : d.file(p); };
         std::string from = path(c.source), to = path(c.target);
         const char* arg[] = {c.source ? from.c_str() : nullptr, c.target ? to.c_str() : nullptr};
-        auto copy = [&] {
-#if !defined(_WIN32)
-            rlimit limit = {static_cast<rlim_t>(c.sizeLimit), static_cast<rlim_t>(c.sizeLimit)};
-            if (c.sizeLimit) signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &limit);
-#endif
-            return VELM_Copy_File(arg[0], arg[1], c.flag) + 1;
-        };
-        EXPECT_EQ(run_in_child(copy), c.result + 1) << c.rule;
+        EXPECT_EQ(copy_in_child(arg[0], arg[1], c.flag, c.sizeLimit), c.result) << c.rule;
         EXPECT_EQ(listing(d.path()), c.after) << c.rule;
     }
 }
+
+#if !defined(_WIN32)
+// The file that path leads to, 0 when none: a replacement by rename shows as a new one.
+ino_t inode_of(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+TEST(FileWrappers, CopyKeepsTheTargetsIdentityUnlessARenameChangesNothing) {
+    struct {
+        const char *rule, *target, *linkTo;  // target is "old" itself, or a second name of linkTo
+        bool symbolic;
+        int sizeLimit, result;
+        bool renamed;
+        Lines after;
+    } rows[] = {
+        {"own file: renamed", "old", nullptr, false, 0, 0, true, {"old=new", "src=new"}},
+        {"hard link: all names", "alias", "old", false, 0, 0, false, {"alias=new", "old=new", "src=new"}},
+        {"symbolic link: followed", "link", "old", true, 0, 0, false, {"link=new", "old=new", "src=new"}},
+        {"link to the source", "link", "src", true, 0, -1, false, {"link=new", "old=old", "src=new"}},
+        {"hard link, full disk", "alias", "old", false, 2, -1, false, {"alias=ne", "old=ne", "src=new"}},
+    };
+    for (const auto& row : rows) {
+        ScratchDir d;
+        std::string src = d.write("src", "new"), target = d.file(row.target);
+        d.write("old", "old");
+        if (row.linkTo && row.symbolic) fs::create_symlink(d.file(row.linkTo), target);
+        if (row.linkTo && !row.symbolic) fs::create_hard_link(d.file(row.linkTo), target);
+        ino_t before = inode_of(target);
+        EXPECT_EQ(copy_in_child(src.c_str(), target.c_str(), 0, row.sizeLimit), row.result) << row.rule;
+        EXPECT_EQ(listing(d.path()), row.after) << row.rule;  // and no temporary file
+        EXPECT_EQ(inode_of(target) != before, row.renamed) << row.rule;
+        EXPECT_EQ(fs::is_symlink(target), row.symbolic) << row.rule;
+    }
+}
+
+// A user to copy as and the file system rule the test needs; empty when the test can run.
+std::string missing_for_unprivileged_copy() {
+    if (geteuid() != 0) return "runs only as root: it copies as the user nobody into root's files";
+    return can_drop_privileges() ? "" : "no user nobody to drop to";
+}
+
+TEST(FileWrappers, CopyWritesIntoAWritableTargetInAFolderTheHostMayNotWrite) {
+    std::string missing = missing_for_unprivileged_copy();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ScratchDir d;  // root's folder, which nobody may read but not write
+    fs::permissions(d.path(), fs::perms(0755));
+    std::string src = d.write("src", "new"), target = d.write("old", "old");
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_EQ(chown(target.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ino_t before = inode_of(target);
+    EXPECT_EQ(copy_in_child(src.c_str(), target.c_str(), 0, 0, true), 0);
+    EXPECT_EQ(read_file(target), "new");
+    EXPECT_EQ(inode_of(target), before);
+}
+
+TEST(FileWrappers, CopyMeetsTheKernelsRuleOnAnotherUsersLinkInASharedStickyFolder) {
+    std::string missing = missing_for_unprivileged_copy();
+    if (read_file("/proc/sys/fs/protected_symlinks") != "1\n")
+        missing = "fs.protected_symlinks is off: the kernel follows any link";
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ScratchDir d;
+    std::string secret = d.write("secret", "root only"), src = d.write("src", "new");
+    std::string shared = d.file("shared"), planted = d.file("shared/planted");
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    auto plant = [&] { return symlink(secret.c_str(), planted.c_str()) == 0; };
+    ASSERT_EQ(run_in_child(plant, true), 1);
+    EXPECT_EQ(VELM_Copy_File(src.c_str(), planted.c_str(), 0), -1);
+    EXPECT_EQ(read_file(secret), "root only");
+    EXPECT_TRUE(fs::is_symlink(planted));
+}
+#endif
 
 TEST(FileWrappers, CreateDeleteAndTestsAnswerZeroOrMinusOne) {
     ScratchDir d;

@@ -35,14 +35,21 @@ test_usage() {
     [ "$(wc -l <<<"$err")" = 1 ] || fail "velmtool $args: more than one error line"
   done
   expect 0 "velmtool $version" "" --version
+  # An answer that cannot be written: a full disk, a pipe closed early with SIGPIPE ignored.
+  "${emulator[@]}" "$tool" --version >/dev/full 2>stderr
+  rc=$? && [ "$rc" = 4 ] && [ "$(wc -l <stderr)" = 1 ] || fail "--version >/dev/full -> $rc: $(cat stderr)"
+  (trap '' PIPE && "${emulator[@]}" "$tool" next-day 1 1 2000 100000 2>stderr | true && exit "${PIPESTATUS[0]}")
+  rc=$? && [ "$rc" = 4 ] && [[ $(cat stderr) == "velmtool: the answer could not be written"* ]] || fail "closed pipe -> $rc"
   expect 0 "--help" "" date -- --help
   for command in "" "${commands[@]}"; do run_program "$tool" $command --help
-    [[ $rc$out == "0usage: velmtool ${command:-[--keep-log]}"* ]] || fail "$command --help -> $rc"; done
+    [[ $rc$out == "0usage: velmtool ${command:-[-q] [--keep-log]}"* ]] || fail "$command --help -> $rc"; done
 }
 
 test_ini() {
   expect 0 " fast" "velmtool: no configuration variable is set; VELM_LIBUSER_EXITS_INI=1 is set \
 for this run so that the library reads tricky.ini" ini tricky.ini main "Mode "
+  expect 0 " fast" "" -q ini tricky.ini main "Mode "
+  VELM_QUIET=1 expect 0 " fast" "" ini tricky.ini main "Mode "
   export VELM_LIBUSER_EXITS_INI=1
   expect 1 dflt "" ini tricky.ini Main Mode dflt
   expect 0 "" "" ini tricky.ini Main ab dflt
@@ -61,6 +68,10 @@ for this run so that the library reads tricky.ini" ini tricky.ini main "Mode "
   [[ $out == *$'\n2.2:   "ab" = "cd"\n3.1: ignored, neither'*$'\n3.2: ignored, empty: ""\n'* ]] ||
     fail "pieces of long lines:"$'\n'"$out"
   expect 3 "" "velmtool: .: Is a directory" ini-dump .
+  # ini-dump reads as the library reads (on Windows a Ctrl-Z ends the file): it shows the key where ini finds it.
+  printf '[S]\nk=1\n\032\nj=2\n' >ctrlz.ini
+  run_program "$tool" ini ctrlz.ini S j && local found=$rc && run_program "$tool" ini-dump ctrlz.ini
+  [[ $found$out == 0*'"j" = "2"'* || ($found == 1 && $out != *'"j"'*) ]] || fail "ini and ini-dump differ: $found $out"
 }
 
 test_dates_and_fields() {

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/environment.h"
 #include "ini_dump.h"
+#include "inspect/inspect.h"
 #include "output.h"
 #include "velm_basetool.h"
 #include "velm_datum.h"
@@ -24,14 +24,13 @@ constexpr std::size_t kFormatSize = 260;   // what a date's text buffer must hol
 // it. The user names the file, so the tool sets the variable that changes
 // nothing else (the others also move the configuration directory and names).
 void allow_ini_reading(const char* file) {
-    if (velm::common::configuration_allows_ini()) return;
+    if (velm::inspect::ini_reading_allowed()) return;
     // putenv keeps the text itself, so it must outlive the process's use of it.
     static char assignment[] = "VELM_LIBUSER_EXITS_INI=1";
     putenv(assignment);
-    std::fprintf(stderr,
-                 "velmtool: no configuration variable is set; VELM_LIBUSER_EXITS_INI=1 is set "
-                 "for this run so that the library reads %s\n",
-                 file);
+    note(std::string("no configuration variable is set; VELM_LIBUSER_EXITS_INI=1 is set for this run so that the "
+                     "library reads ") +
+         file);
 }
 
 // Reports why the file at path cannot be used, or returns kSuccess.

@@ -2,6 +2,7 @@
 // hosts: INI values and why lines are ignored, file read checks, dates,
 // parameter fields, the configuration directory and the session log file.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -9,7 +10,7 @@
 
 #include "arguments.h"
 #include "commands.h"
-#include "log/log_state.h"
+#include "inspect/inspect.h"
 #include "output.h"
 #include "velm_basetool.h"
 #include "velm_basetool_version.h"
@@ -35,9 +36,11 @@ const Command kCommands[] = {
      "Prints the value of KEY in [SECTION] of the INI file FILE exactly as\n"
      "VELM_GetPrivateProfileString answers it: the value found, else DEFAULT, else\n"
      "the empty text. Sections and keys ignore case; a key includes any blanks\n"
-     "before \"=\". When none of VELM_LIBUSER_EXITS_INI, VELM_CONFIG, VELM_LOCAL is\n"
-     "set, sets VELM_LIBUSER_EXITS_INI=1 for this run (and says so on standard\n"
-     "error), since the library reads no file otherwise.\n"
+     "before \"=\". FILE is opened as given (a relative name from the working\n"
+     "directory, not from the configuration directory). When none of\n"
+     "VELM_LIBUSER_EXITS_INI, VELM_CONFIG, VELM_LOCAL is set, sets\n"
+     "VELM_LIBUSER_EXITS_INI=1 for this run (and says so on standard error\n"
+     "unless -q), since the library reads no file otherwise.\n"
      "Exit status: 0 found, 1 the default was used, 3 FILE cannot be used (nothing\n"
      "on standard output then).\n"},
     {"ini-dump", "FILE", 1, 1, run_ini_dump, "every line of an INI file: kept, or why it is ignored",
@@ -96,7 +99,7 @@ std::string command_line(const Command& command) {
 void print_usage() {
     std::FILE* out = data();
     std::fprintf(out,
-                 "usage: velmtool [--keep-log] COMMAND [ARGUMENTS]   (velmtool COMMAND --help)\n"
+                 "usage: velmtool [-q] [--keep-log] COMMAND [ARGUMENTS]   (velmtool COMMAND --help)\n"
                  "       velmtool --version | --help\n\ncommands:\n");
     for (const Command& command : kCommands) {
         std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
@@ -104,18 +107,21 @@ void print_usage() {
     std::fprintf(out,
                  "\nAnswers go to standard output; the library's log lines and every diagnostic\n"
                  "to standard error. A session log file the run writes is removed at its end,\n"
-                 "unless the command is log or --keep-log is given.\n"
+                 "unless the command is log or --keep-log is given. -q (or VELM_QUIET=1) silences\n"
+                 "the tool's notes on standard error; errors are always shown.\n"
                  "\nenvironment:\n"
                  "  VELM_CONFIG, VELM_LOCAL     the configuration directory; either, or\n"
                  "  VELM_LIBUSER_EXITS_INI      lets the library read INI files\n"
                  "  VELM_LOG_LEVEL, VELM_LOG_LEVEL_STDOUT, VELM_LOG_TIMESTAMP\n"
                  "                              the log's levels and timestamps\n"
                  "  VE_TMP_DIR, TEMP, TMP       the folder of the session log file\n"
+                 "  VELM_QUIET                  1, y or Y: as -q\n"
                  "\nexit status:\n"
                  "  0  success\n"
                  "  1  not found, a check failed, the default was used\n"
                  "  2  wrong usage\n"
-                 "  3  a file that cannot be used (missing, unreadable, a directory)\n");
+                 "  3  a file that cannot be used (missing, unreadable, a directory)\n"
+                 "  4  the answer could not be written (a closed pipe, a full disk)\n");
 }
 
 void print_help(const Command& command) {
@@ -139,7 +145,7 @@ int usage_error(const char* prefix, const std::string& message) {
 // Removes the session log file a run wrote as a side effect. It is closed
 // first, as an open file cannot be removed everywhere.
 void discard_session_log_file() {
-    if (const char* path = velm::log::close_session_file()) std::remove(path);
+    if (const char* path = velm::inspect::close_session_log()) std::remove(path);
 }
 
 int run_command(const Command& command, const Arguments& args, bool keepLog) {
@@ -151,15 +157,33 @@ int run_command(const Command& command, const Arguments& args, bool keepLog) {
     if (!keepLog) {
         discard_session_log_file();
     } else if (const char* path = VELM_GetLogFilePath()) {
-        std::fprintf(stderr, "velmtool: session log file kept: %s\n", path);
+        note(std::string("session log file kept: ") + path);
     }
     return status;
 }
 
+// Whether a yes/no variable says yes, as the library reads its own: a value
+// beginning with 1, y or Y.
+bool env_says_yes(const char* name) {
+    const char* value = std::getenv(name);
+    return value && (value[0] == '1' || value[0] == 'y' || value[0] == 'Y');
+}
+
 int run(int argc, char** argv) {
     int at = 1;
-    bool keepLog = at < argc && std::strcmp(argv[at], "--keep-log") == 0;
-    at += keepLog;
+    bool keepLog = false;
+    bool quiet = env_says_yes("VELM_QUIET");
+    // The options come before the command, in any order.
+    for (; at < argc; ++at) {
+        if (std::strcmp(argv[at], "--keep-log") == 0) {
+            keepLog = true;
+        } else if (std::strcmp(argv[at], "-q") == 0 || std::strcmp(argv[at], "--quiet") == 0) {
+            quiet = true;
+        } else {
+            break;
+        }
+    }
+    set_quiet(quiet);
     if (at >= argc) return usage_error("velmtool", "no command given; see velmtool --help");
     const char* name = argv[at];
     if (is_help(name)) {
@@ -210,6 +234,9 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         std::fprintf(stderr, "velmtool: %s\n", error.what());
     }
-    std::fflush(velmtool::data());
-    return status;
+    // An answer that did not arrive is no answer, whatever the command found.
+    std::string unwritten = velmtool::finish_data();
+    if (unwritten.empty()) return status;
+    std::fprintf(stderr, "velmtool: the answer could not be written to standard output: %s\n", unwritten.c_str());
+    return velmtool::kUnwritten;
 }

@@ -11,6 +11,7 @@ namespace velmtool {
 namespace {
 
 std::FILE* dataStream = stdout;
+bool quietNotes = false;
 
 }  // namespace
 
@@ -27,6 +28,26 @@ bool separate_data_from_log_echo() {
 }
 
 std::FILE* data() { return dataStream; }
+
+std::string finish_data() {
+    // The stream keeps what it could not write and tries again here, so the
+    // failure's errno is this flush's own.
+    errno = 0;
+    bool failed = std::fflush(dataStream) != 0 || std::ferror(dataStream);
+    int error = errno;
+    if (std::fclose(dataStream) != 0 && !failed) {
+        failed = true;
+        error = errno;
+    }
+    dataStream = nullptr;
+    return failed ? std::strerror(error != 0 ? error : EIO) : "";
+}
+
+void set_quiet(bool quiet) { quietNotes = quiet; }
+
+void note(const std::string& text) {
+    if (!quietNotes) std::fprintf(stderr, "velmtool: %s\n", text.c_str());
+}
 
 int report(const std::string& subject, const std::string& reason, int status) {
     std::fprintf(stderr, "velmtool: %s: %s\n", subject.c_str(), reason.c_str());

@@ -14,6 +14,7 @@ enum Status : int {
     kNotFound = 1,  // not found, a check failed, the default was used
     kUsage = 2,
     kUnusableFile = 3,  // missing, unreadable, a directory
+    kUnwritten = 4,     // the answer could not be written (a closed pipe, a full disk)
 };
 
 // Points the process's standard output at standard error and keeps the
@@ -22,6 +23,17 @@ bool separate_data_from_log_echo();
 
 // The stream for the answers: the original standard output.
 std::FILE* data();
+
+// Finishes the answers: flushes and closes data(). The reason they could not
+// all be written, or the empty text.
+std::string finish_data();
+
+// Whether notes are silenced (-q, VELM_QUIET).
+void set_quiet(bool quiet);
+
+// Prints "velmtool: text" on standard error unless notes are silenced: a
+// remark on what the run did for the user, never a reason it failed.
+void note(const std::string& text);
 
 // Prints "velmtool: subject: reason" on standard error; returns status.
 int report(const std::string& subject, const std::string& reason, int status);
