@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "log/log_state.h"
-#include "log/message_format.h"
+#include "log/printf_format.h"
 #include "velm_basetool.h"
 
 using velm::log::logState;

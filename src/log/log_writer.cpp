@@ -9,7 +9,7 @@
 #include "common/environment.h"
 #include "common/text.h"
 #include "log/log_state.h"
-#include "log/message_format.h"
+#include "log/printf_format.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
 #include "velm_basetool_version.h"
@@ -97,12 +97,34 @@ const char* current_timestamp() {
     return stampCache.text;
 }
 
+// Whether the whole message of format, length characters long, ends with a
+// line end. A format that ends with one gives a message that does; any other
+// is formatted again, whole, to see (for a cut message only, so rarely).
+bool whole_message_ends_line(const char* format, va_list args, std::size_t length) {
+    std::size_t formatLength = std::strlen(format);
+    if (formatLength > 0 && format[formatLength - 1] == '\n') return true;
+    char* whole = static_cast<char*>(std::malloc(length + 1));
+    if (!whole) return false;
+    bool ends = format_message(whole, length + 1, format, args) == length && length > 0 && whole[length - 1] == '\n';
+    std::free(whole);
+    return ends;
+}
+
 // A message after its format is applied, in a heap buffer of the message
-// capacity; null when there is no memory for it.
+// capacity; null when there is no memory for it. A message cut at the
+// capacity keeps its final line end, in place of its last character kept, so
+// that the next line does not continue it.
 char* format_new_message(const char* format, va_list args) {
     std::size_t capacity = message_capacity(format);
     char* message = static_cast<char*>(std::malloc(capacity + 1));
-    if (message) format_message(message, capacity + 1, format, args);
+    if (!message) return nullptr;
+    va_list again;
+    va_copy(again, args);
+    std::size_t length = format_message(message, capacity + 1, format, args);
+    if (length > capacity && message[capacity - 1] != '\n' && whole_message_ends_line(format, again, length)) {
+        message[capacity - 1] = '\n';
+    }
+    va_end(again);
     return message;
 }
 
