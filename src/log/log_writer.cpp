@@ -114,40 +114,63 @@ bool whole_message_ends_line(const char* format, va_list args, std::size_t lengt
     return ends;
 }
 
-// A message after its format is applied, in a heap buffer of the message
-// capacity; null when there is no memory for it. A message cut at the
-// capacity keeps its final line end, in place of its last character kept, so
-// that the next line does not continue it.
-char* format_new_message(const char* format, va_list args) {
-    std::size_t capacity = message_capacity(format);
-    char* message = static_cast<char*>(std::malloc(capacity + 1));
-    if (!message) return nullptr;
+// Room for most lines on the stack: the indentation, the timestamp and the
+// least message capacity, with a trace depth of a few hundred.
+constexpr std::size_t kLineRoomOnStack = 2048;
+
+// One line as the file and standard output show it, built where it goes out
+// from, so that it goes out in one write: indentation, then the timestamp
+// when there is one, then the message (which brings its own line end). On
+// the stack when the message capacity leaves room there, as for nearly every
+// line; else on the heap. text is null when there was no memory for it.
+struct Line {
+    char local[kLineRoomOnStack];
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::size_t messageStart = 0;  // where the message begins in text
+
+    Line() = default;
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+    ~Line() {
+        if (text != local) std::free(text);
+    }
+};
+
+// Formats a message into out, which has room for the message capacity and a
+// NUL. A message cut at the capacity keeps its final line end, in place of
+// its last character kept, so that the next line does not continue it.
+void format_into(char* out, std::size_t capacity, const char* format, va_list args) {
     va_list again;
     va_copy(again, args);
-    std::size_t length = format_message(message, capacity + 1, format, args);
-    if (length > capacity && message[capacity - 1] != '\n' && whole_message_ends_line(format, again, length)) {
-        message[capacity - 1] = '\n';
+    std::size_t length = format_message(out, capacity + 1, format, args);
+    if (length > capacity && out[capacity - 1] != '\n' && whole_message_ends_line(format, again, length)) {
+        out[capacity - 1] = '\n';
     }
     va_end(again);
-    return message;
 }
 
-// One line as both outputs show it, in one heap buffer so that it goes out
-// in one write: indentation, then the timestamp when there is one, then the
-// message (which brings its own line end). Null when there is no memory.
-char* build_line(const char* timestamp, const char* message, std::size_t& length) {
+// Builds into line the line of a message: its indentation and timestamp, and
+// the message formatted in place behind them.
+void build_line(Line& line, unsigned char timestamp, const char* format, va_list args) {
+    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
+    const char* stamp = stamped ? current_timestamp() : "";
     int depth = peek(logState.traceSpaces);
     std::size_t indent = depth > 0 ? 2 * static_cast<std::size_t>(depth) : 0;
-    std::size_t stampLength = timestamp ? std::strlen(timestamp) : 0;
-    std::size_t messageLength = std::strlen(message);
-    length = indent + stampLength + messageLength;
-    char* line = static_cast<char*>(std::malloc(length + 1));
-    if (!line) return nullptr;
-    std::memset(line, ' ', indent);
-    if (stampLength) std::memcpy(line + indent, timestamp, stampLength);
-    std::memcpy(line + indent + stampLength, message, messageLength + 1);
-    return line;
+    std::size_t stampLength = std::strlen(stamp);
+    std::size_t capacity = message_capacity(format);
+    std::size_t room = indent + stampLength + capacity + 1;
+    line.text = room <= sizeof line.local ? line.local : static_cast<char*>(std::malloc(room));
+    if (!line.text) return;
+    std::memset(line.text, ' ', indent);
+    std::memcpy(line.text + indent, stamp, stampLength);
+    line.messageStart = indent + stampLength;
+    format_into(line.text + line.messageStart, capacity, format, args);
+    line.length = line.messageStart + std::strlen(line.text + line.messageStart);
 }
+
+// The entry of a built line (a null line: no memory for it).
+LogEntry entry_of(int level, const Line& line) { return LogEntry{level, line.text, line.length, line.messageStart}; }
 
 // The outputs, in the order they get a line: the file first, so that a file
 // that fails is known before standard output decides.
@@ -162,33 +185,16 @@ Outputs::Pending accept_everywhere(const LogEntry& entry) {
     return Outputs::accept(entry);
 }
 
-// The line of a message as the file and standard output show it; null
-// without memory.
-char* line_of(unsigned char timestamp, const char* message, std::size_t& length) {
-    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
-    return build_line(stamped ? current_timestamp() : nullptr, message, length);
-}
-
-// The entry of a message whose line is built (or null: no memory for it).
-LogEntry entry_of(int level, const char* line, std::size_t length, const char* message) {
-    std::size_t messageLength = std::strlen(message);
-    return LogEntry{level, line, length, line ? length - messageLength : 0};
-}
-
 // Formats a line of the writer's own and delivers it like a message, all
 // under writerLock, which the caller holds.
 void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    char* message = format_new_message(format, args);
+    Line line;
+    build_line(line, timestamp, format, args);
     va_end(args);
-    if (!message) return;
-    std::size_t length = 0;
-    char* line = line_of(timestamp, message, length);
-    LogEntry entry = entry_of(level, line, length, message);
+    LogEntry entry = entry_of(level, line);
     Outputs::write(entry, accept_everywhere(entry));
-    std::free(line);
-    std::free(message);
 }
 
 // Opens the session log file and writes its header, under writerLock. The
@@ -251,16 +257,14 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
 
     // Formatted and built before the lock is taken: the host's arguments are
     // read on its own thread, and other threads' lines need not wait for it.
-    char* message = format_new_message(format, args);
-    if (!message) return;  // no memory: this message is lost, the host goes on
+    // The session file is opened first, so that its header comes before.
     if (!logState.openingDone.load(std::memory_order_acquire)) {
         auto hold = hold_writer_lock();
         if (!logState.openingDone) open_session_file_with_header();
     }
-    std::size_t length = 0;
-    char* line = line_of(timestamp, message, length);
-    LogEntry entry = entry_of(level, line, length, message);
-    std::free(message);
+    Line line;
+    build_line(line, timestamp, format, args);
+    LogEntry entry = entry_of(level, line);
     Outputs::Pending pending;
     {
         auto hold = hold_writer_lock();
@@ -270,7 +274,6 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
     // of several threads never mix there either, and the next thread's file
     // write need not wait for this one's echo.
     Outputs::write(entry, pending);
-    std::free(line);
 }
 
 }  // namespace velm::log

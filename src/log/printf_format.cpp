@@ -60,6 +60,32 @@ const char* past_field(const char* p, Conversion& c) {
     return numbered ? numbered : p + 1;
 }
 
+// What each byte may be in a conversion of the dialect, so that reading one
+// looks each character up once instead of searching the dialect's lists.
+enum : unsigned char { kFlag = 1, kKnownConversion = 2, kLengthStart = 4 };
+struct ByteClasses {
+    unsigned char of[256] = {};
+    bool is(char c, unsigned char what) const { return (of[static_cast<unsigned char>(c)] & what) != 0; }
+};
+
+void mark(ByteClasses& classes, const char* bytes, unsigned char what) {
+    for (const char* p = bytes; *p != '\0'; ++p) classes.of[static_cast<unsigned char>(*p)] |= what;
+}
+
+// The byte classes of the process's one dialect, made at first use.
+const ByteClasses& byte_classes(const PrintfDialect& dialect) {
+    static const ByteClasses classes = [&dialect] {
+        ByteClasses made;
+        mark(made, dialect.flags, kFlag);
+        mark(made, dialect.conversions, kKnownConversion);
+        mark(made, dialect.noArgument, kKnownConversion);
+        for (int i = 0; i < dialect.lengthCount; ++i)
+            made.of[static_cast<unsigned char>(dialect.lengths[i].text[0])] |= kLengthStart;
+        return made;
+    }();
+    return classes;
+}
+
 // The length modifier of the dialect at p; null if none begins there.
 const PrintfLength* length_at(const char* p, const PrintfDialect& dialect) {
     for (int i = 0; i < dialect.lengthCount; ++i) {
@@ -85,16 +111,17 @@ Conversion read_conversion(const char* percent, const PrintfDialect& dialect) {
         c.numbered = true;
         p = q;
     }
-    while (is_one_of(*p, dialect.flags)) ++p;
+    const ByteClasses& classes = byte_classes(dialect);
+    while (classes.is(*p, kFlag)) ++p;
     p = past_field(p, c);
     if (*p == '.') p = past_field(p + 1, c);
-    c.length = length_at(p, dialect);
+    c.length = classes.is(*p, kLengthStart) ? length_at(p, dialect) : nullptr;
     if (c.length) {
         c.lengthAt = p;
         p += std::strlen(c.length->text);
     }
     c.type = *p;
-    bool known = is_one_of(c.type, dialect.conversions) || is_one_of(c.type, dialect.noArgument);
+    bool known = classes.is(c.type, kKnownConversion);
     if (known && c.length && c.length->conversions) known = is_one_of(c.type, c.length->conversions);
     c.end = known ? p + 1 : nullptr;
     return c;
