@@ -172,13 +172,13 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     VELM_SetPrintVerInfoStdOut(1), VELM_PRINT_VERINFO("v1\n");
     // Messages are cut at their capacity; a cut line keeps its line end, a piece without one stays so.
     const std::string big(2000, 'x'), cut = std::string(1055, 'x'),
-                                      piece = std::string(900, 'f') + std::string(258, 'x');
+                                      piece = std::string(1900, 'f') + std::string(258, 'x');
     VELM_PRINTLOG("%s\n", big.c_str());          // format of 3: capacity 1056
     VELM_PRINTLOG("%s", (big + "\n").c_str());   // the line end of the argument
     const char* refused = "refused %1$d%2$n\n";  // shown as it stands
     int target = 0;
     VELM_PRINTLOG(refused, 1, &target);
-    VELM_PRINTLOG((std::string(900, 'f') + "%s").c_str(), big.c_str());  // format of 902: capacity 1158
+    VELM_PRINTLOG((std::string(1900, 'f') + "%s").c_str(), big.c_str());  // format of 1902: capacity 2158, on the heap
     Lines file, echoed;
     for (const std::string& line : session_lines())
         file.push_back((has_timestamp_at(line) ? "*" : "") + without_timestamp(line));
