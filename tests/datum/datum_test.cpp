@@ -150,17 +150,12 @@ TEST(HostPrintf, FormatsAsTheRuntimeButCountConversionsWriteNothingAndUnknownOne
         {"%*n|%s|%d", "|x|5"},
         {"%*.*n%d", "5"},
         {"%1$d%2$n", "%1$d%2$n"},
-        {"%d%y%n|%s|%d", "51%y|x|5"},
-        {"%d%l5%n|%s|%d", "51%l5|x|5"},
-        {"%d%hj%n|%s|%d", "51%hj|x|5"},
-        {"%d%lI%n|%s|%d", "51%lI|x|5"},
-        {"%d%z9%n|%s|%d", "51%z9|x|5"},
-        {"%d%hhl%n|%s|%d", "51%hhl|x|5"},
-        {"%d%n%l5%n|%d", "51%l5|5"},
-        {"%d%ll5%n|%s|%d", "51%ll5|x|5"},
-        {"%d%w%n|%s|%d", "51%w|x|5"},
+        {"%d%y%0$n%*5n%n|%s|%d%", "51%y%0$n%*5n|x|5%"},
+        {"%d%l5%n%hj%n|%d", "51%l5%hj|5"},  // the second %n takes "x", which may not be written either
+        {"%d%lI%n%z9%n|%d", "51%lI%z9|5"},
+        {"%d%hhl%n%l5%n|%d", "51%hhl%l5|5"},
+        {"%d%ll5%n%w%n|%d", "51%ll5%w|5"},
         {"%d%.5l5%n|%s|%d", "51%.5l5|x|5"},
-        {"%d%0$n%*5n%n|%s|%d%", "51%0$n%*5n|x|5%"},
         {"%d%n|%s|%d, a text longer than forty bytes is cut", "51|x|5, a text longer than forty bytes "}};
     int target = 99;  // must stay so through every row and every direct print
     for (const auto& row : kRows) {

@@ -173,11 +173,9 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     // Messages are cut at their capacity; a cut line keeps its line end, a piece without one stays so.
     const std::string big(2000, 'x'), cut = std::string(1055, 'x'),
                                       piece = std::string(1900, 'f') + std::string(258, 'x');
-    VELM_PRINTLOG("%s\n", big.c_str());          // format of 3: capacity 1056
-    VELM_PRINTLOG("%s", (big + "\n").c_str());   // the line end of the argument
-    const char* refused = "refused %1$d%2$n\n";  // shown as it stands
-    int target = 0;
-    VELM_PRINTLOG(refused, 1, &target);
+    VELM_PRINTLOG("%s\n", big.c_str());                                   // format of 3: capacity 1056
+    VELM_PRINTLOG("%s", (big + "\n").c_str());                            // the line end of the argument
+    VELM_PRINTLOG(std::string("refused %1$d%2$n\n").c_str(), 1, &none);   // shown as it stands
     VELM_PRINTLOG((std::string(1900, 'f') + "%s").c_str(), big.c_str());  // format of 1902: capacity 2158, on the heap
     Lines file, echoed;
     for (const std::string& line : session_lines())
@@ -236,8 +234,7 @@ TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
             (fs::path(directory) / fs::path(expected_log("veserver_VELM_")).filename()).string().substr(0, 1024);
         // The report is timestamped and, like any message, cut at its capacity, keeping its line end.
         std::string report = "Can't open VE Quillan-Mor Kest-Session-LogFile " + path + "\n";
-        if (report.size() > 1056) report = report.substr(0, 1055) + "\n";
-        report += "Reason: ";
+        report = (report.size() > 1056 ? report.substr(0, 1055) + "\n" : report) + "Reason: ";
         return (VELM_GetLogFilePath() && VELM_GetLogFilePath() == path ? 0 : 1) |
                (VELM_GetLogLevelStdOut() == 1 && has_timestamp_at(printed) ? 0 : 2) |
                (plain.substr(0, report.size()) == report ? 0 : 4) |
