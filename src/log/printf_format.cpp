@@ -123,6 +123,7 @@ Conversion read_conversion(const char* percent, const PrintfDialect& dialect) {
     c.type = *p;
     bool known = classes.is(c.type, kKnownConversion);
     if (known && c.length && c.length->conversions) known = is_one_of(c.type, c.length->conversions);
+    known = known && (dialect.numbered || !c.numbered);
     c.end = known ? p + 1 : nullptr;
     return c;
 }

@@ -98,6 +98,7 @@ struct PrintfDialect {
     const char* noArgument;       // conversion characters that take none (glibc's m); "%%" is the formatter's anyway
     const PrintfLength* lengths;  // where one modifier begins another ("hh", "h"), the longer first
     int lengthCount;
+    bool numbered;  // it takes argument numbers "m$"; where not, a numbered conversion is shown as it stands
 };
 const PrintfDialect& printf_dialect();
 

@@ -282,8 +282,8 @@ const PrintfDialect& printf_dialect() {
         {"L", nullptr, true, true, nullptr},    {"q", nullptr, true, true, nullptr},
         {"j", nullptr, true, false, nullptr},   {"z", nullptr, true, false, nullptr},
         {"Z", nullptr, true, false, nullptr},   {"t", nullptr, true, false, nullptr}};
-    static const PrintfDialect dialect{"-+ #0'I", "diouxXbBeEfFgGaAcCsSpn", "m", lengths,
-                                       static_cast<int>(sizeof lengths / sizeof lengths[0])};
+    static const PrintfDialect dialect{
+        "-+ #0'I", "diouxXbBeEfFgGaAcCsSpn", "m", lengths, static_cast<int>(sizeof lengths / sizeof lengths[0]), true};
     return dialect;
 }
 

@@ -137,6 +137,7 @@ int access(const char* path, Access mode) {
 // formatter: it takes the runtime's I64, I32 and I sizes, %S, %C, %hs and
 // %hc, but not the w of %ws and %wc, which becomes its l. Each modifier goes
 // only before the conversions both read the same way; long is 32 bits wide.
+// It takes the ' flag and %m of glibc, but no argument numbers.
 const PrintfDialect& printf_dialect() {
     static const PrintfLength lengths[] = {
         {"hh", "diouxXn", false, false, nullptr}, {"h", "diouxXncCsS", false, false, nullptr},
@@ -145,8 +146,8 @@ const PrintfDialect& printf_dialect() {
         {"z", "diouxXn", true, false, nullptr},   {"t", "diouxXn", true, false, nullptr},
         {"I64", "diouxX", true, false, nullptr},  {"I32", "diouxX", false, false, nullptr},
         {"I", "diouxX", true, false, nullptr},    {"w", "cs", false, false, "l"}};
-    static const PrintfDialect dialect{"-+ #0", "diouxXeEfFgGaAcCsSpn", "", lengths,
-                                       static_cast<int>(sizeof lengths / sizeof lengths[0])};
+    static const PrintfDialect dialect{
+        "-+ #0'", "diouxXeEfFgGaAcCsSpn", "m", lengths, static_cast<int>(sizeof lengths / sizeof lengths[0]), false};
     return dialect;
 }
 
