@@ -60,8 +60,12 @@ extern "C" {
  * Formats are the C library's printf on POSIX and the Microsoft runtime's
  * dialect on Windows (the C99 conversions and %I64d, %I32d, %Id, %Iu, %Ix,
  * %ws, %wc, %S, %C). A %n takes its pointer argument and prints and writes
- * nothing; the arguments after it keep their places. A %n beside numbered
- * arguments ("%1$d") or beside an unknown conversion gives an empty message.
+ * nothing; the arguments after it keep their places. A '%' that does not
+ * begin a complete conversion of that dialect is printed as it stands. A
+ * format the C library refuses (a wide text it cannot convert), a %n beside
+ * numbered arguments ("%1$d", POSIX only), and numbered arguments mixed with
+ * unnumbered ones, above 128 or one read as two kinds of value give the
+ * format itself, shown literally.
  *
  * The session log file is appended to (an earlier run with the same pid keeps
  * its lines) and created readable by its owner only: at the trace level it
@@ -80,7 +84,8 @@ extern "C" {
 
 /* Writes one message of the given level; a nonzero timestamp gives this line
    the "YYYY/MM/DD-hh:mm:ss UTC - " prefix. Messages longer than the format's
-   length + 256 (at least 1056) characters are cut. */
+   length + 256 (at least 1056) characters are cut; a cut message that ends
+   with a line end keeps it as its last character. */
 VELM_API void vVELM_LOG(int level, unsigned char timestamp, const char* format, va_list args) VELM_PRINTF(3, 0);
 /* Level 1. */
 VELM_API void VELM_TRACE(const char* format, ...) VELM_PRINTF(1, 2);

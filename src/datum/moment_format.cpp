@@ -22,7 +22,11 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // Past the conversion that follows the '%' at p[-1] if the runtime knows it
 // (its flags, width, modifier and conversion character); null if not.
 const char* skip_known_conversion(const char* p, const platform::TimeFormatDialect& dialect) {
-    while (is_one_of(*p, dialect.flags)) ++p;
+    if (dialect.oneFlag && is_one_of(*p, dialect.flags)) {
+        ++p;
+    } else {
+        while (is_one_of(*p, dialect.flags)) ++p;
+    }
     while (dialect.width && is_digit(*p)) ++p;
     const char* modifiers = *p == 'E' ? dialect.takesE : *p == 'O' ? dialect.takesO : nullptr;
     if (modifiers != nullptr) return is_one_of(p[1], modifiers) ? p + 2 : nullptr;

@@ -7,7 +7,7 @@
 #include "common/environment.h"
 #include "config/ini_pieces.h"
 #include "config/profile.h"
-#include "log/log_state.h"
+#include "log/session_file_output.h"
 #include "platform/platform.h"
 
 namespace velm::inspect {

@@ -4,8 +4,10 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "log/log_levels.h"
 #include "log/log_state.h"
-#include "log/message_format.h"
+#include "log/log_writer.h"
+#include "log/printf_format.h"
 #include "velm_basetool.h"
 
 using velm::log::logState;

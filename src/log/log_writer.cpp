@@ -6,10 +6,14 @@
 #include <mutex>
 #include <thread>
 
-#include "common/environment.h"
 #include "common/text.h"
+#include "log/log_levels.h"
+#include "log/log_output.h"
 #include "log/log_state.h"
-#include "log/message_format.h"
+#include "log/log_writer.h"
+#include "log/printf_format.h"
+#include "log/session_file_output.h"
+#include "log/stdout_output.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
 #include "velm_basetool_version.h"
@@ -97,136 +101,110 @@ const char* current_timestamp() {
     return stampCache.text;
 }
 
-// A message after its format is applied, in a heap buffer of the message
-// capacity; null when there is no memory for it.
-char* format_new_message(const char* format, va_list args) {
-    std::size_t capacity = message_capacity(format);
-    char* message = static_cast<char*>(std::malloc(capacity + 1));
-    if (message) format_message(message, capacity + 1, format, args);
-    return message;
+// Whether the whole message of format, length characters long, ends with a
+// line end. A format that ends with one gives a message that does; any other
+// is formatted again, whole, to see (for a cut message only, so rarely).
+bool whole_message_ends_line(const char* format, va_list args, std::size_t length) {
+    std::size_t formatLength = std::strlen(format);
+    if (formatLength > 0 && format[formatLength - 1] == '\n') return true;
+    char* whole = static_cast<char*>(std::malloc(length + 1));
+    if (!whole) return false;
+    bool ends = format_message(whole, length + 1, format, args) == length && length > 0 && whole[length - 1] == '\n';
+    std::free(whole);
+    return ends;
 }
 
-// One line as both outputs show it, in one heap buffer so that it goes out
-// in one write: indentation, then the timestamp when there is one, then the
-// message (which brings its own line end). Null when there is no memory.
-char* build_line(const char* timestamp, const char* message, std::size_t& length) {
+// Room for most lines on the stack: the indentation, the timestamp and the
+// least message capacity, with a trace depth of a few hundred.
+constexpr std::size_t kLineRoomOnStack = 2048;
+
+// One line as the file and standard output show it, built where it goes out
+// from, so that it goes out in one write: indentation, then the timestamp
+// when there is one, then the message (which brings its own line end). On
+// the stack when the message capacity leaves room there, as for nearly every
+// line; else on the heap. text is null when there was no memory for it.
+struct Line {
+    char local[kLineRoomOnStack];
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::size_t messageStart = 0;  // where the message begins in text
+
+    Line() = default;
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+    ~Line() {
+        if (text != local) std::free(text);
+    }
+};
+
+// Formats a message into out, which has room for the message capacity and a
+// NUL. A message cut at the capacity keeps its final line end, in place of
+// its last character kept, so that the next line does not continue it.
+void format_into(char* out, std::size_t capacity, const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    std::size_t length = format_message(out, capacity + 1, format, args);
+    if (length > capacity && out[capacity - 1] != '\n' && whole_message_ends_line(format, again, length)) {
+        out[capacity - 1] = '\n';
+    }
+    va_end(again);
+}
+
+// Builds into line the line of a message: its indentation and timestamp, and
+// the message formatted in place behind them.
+void build_line(Line& line, unsigned char timestamp, const char* format, va_list args) {
+    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
+    const char* stamp = stamped ? current_timestamp() : "";
     int depth = peek(logState.traceSpaces);
     std::size_t indent = depth > 0 ? 2 * static_cast<std::size_t>(depth) : 0;
-    std::size_t stampLength = timestamp ? std::strlen(timestamp) : 0;
-    std::size_t messageLength = std::strlen(message);
-    length = indent + stampLength + messageLength;
-    char* line = static_cast<char*>(std::malloc(length + 1));
-    if (!line) return nullptr;
-    std::memset(line, ' ', indent);
-    if (stampLength) std::memcpy(line + indent, timestamp, stampLength);
-    std::memcpy(line + indent + stampLength, message, messageLength + 1);
-    return line;
+    std::size_t stampLength = std::strlen(stamp);
+    std::size_t capacity = message_capacity(format);
+    std::size_t room = indent + stampLength + capacity + 1;
+    line.text = room <= sizeof line.local ? line.local : static_cast<char*>(std::malloc(room));
+    if (!line.text) return;
+    std::memset(line.text, ' ', indent);
+    std::memcpy(line.text + indent, stamp, stampLength);
+    line.messageStart = indent + stampLength;
+    format_into(line.text + line.messageStart, capacity, format, args);
+    line.length = line.messageStart + std::strlen(line.text + line.messageStart);
 }
 
-// Writes text to the session log file. After lines were lost, the file first
-// gets a line end (if it was left inside a line) and a line that counts them,
-// in the same write, so that nothing lost goes unnoticed and no two lines are
-// glued together.
-void write_to_file(const char* text, std::size_t length) {
-    char notice[96] = "";
-    int noticeLength = 0;
-    if (logState.lostLines > 0 || logState.lineCut) {
-        noticeLength = std::snprintf(notice, sizeof notice,
-                                     "%s*** %ld log lines lost: the session log file could not be written ***\n",
-                                     logState.lineCut ? "\n" : "", logState.lostLines);
-    }
-    std::size_t total = static_cast<std::size_t>(noticeLength) + length;
-    char* out = const_cast<char*>(text);
-    if (noticeLength > 0) {
-        out = static_cast<char*>(std::malloc(total));
-        if (!out) {
-            ++logState.lostLines;
-            return;
-        }
-        std::memcpy(out, notice, static_cast<std::size_t>(noticeLength));
-        std::memcpy(out + noticeLength, text, length);
-    }
-    std::size_t written = platform::write_session_file(logState.logFile, out, total);
-    if (written == total) {
-        logState.lostLines = 0;
-        logState.lineCut = false;
-    } else {
-        ++logState.lostLines;
-        if (written > 0) logState.lineCut = out[written - 1] != '\n';
-    }
-    if (out != text) std::free(out);
+// The entry of a built line (a null line: no memory for it).
+LogEntry entry_of(int level, const Line& line) { return LogEntry{level, line.text, line.length, line.messageStart}; }
+
+// The outputs, in the order they get a line: the file first, so that a file
+// that fails is known before standard output decides.
+using Outputs = OutputList<SessionFileOutput, StdoutOutput>;
+
+// Offers an entry to every output, under writerLock, and returns what is left
+// to write once the lock is let go. A message for the file while no file is
+// open first hands standard output everything of level 1 and up, this
+// message included.
+Outputs::Pending accept_everywhere(const LogEntry& entry) {
+    if (finds_no_session_file(entry.level)) show_everything_on_stdout();
+    return Outputs::accept(entry);
 }
 
-// The log directory: VE_TMP_DIR, TEMP, TMP, then the platform's own.
-void log_directory(char* out, std::size_t size) {
-    if (const char* dir = common::temp_directory_from_env()) {
-        common::copy_cut(out, size, dir);
-    } else {
-        platform::fallback_log_directory(out, size);
-    }
-}
-
-// Writes one built line to the session log file if its level reaches it,
-// under writerLock, and tells whether the line is also to be echoed on
-// standard output.
-bool deliver_to_file(int level, const char* line, std::size_t length) {
-    bool toFile = logState.logLevel <= level;
-    if (toFile && logState.logFile < 0) {
-        // No file: from now on everything of level 1 and up is shown on
-        // standard output, this message included.
-        logState.logLevelStdOut = 1;
-        toFile = false;
-    }
-    bool showsOnStdOut =
-        (level != kVersionInfoLevel || logState.printVerInfoStdOut == 1) && logState.logLevelStdOut <= level;
-    if (!line) {
-        if (toFile) ++logState.lostLines;  // no memory to build it
-        return false;
-    }
-    if (toFile) write_to_file(line, length);
-    return showsOnStdOut;
-}
-
-// The echo of a line on standard output. A failed echo (a closed pipe) is not
-// the log's to report: the file has the line.
-void echo(const char* line, std::size_t length) { platform::write_stdout(line, length); }
-
-// The line of a message as both outputs show it; null without memory.
-char* line_of(unsigned char timestamp, const char* message, std::size_t& length) {
-    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
-    return build_line(stamped ? current_timestamp() : nullptr, message, length);
-}
-
-// Formats a line of the writer's own and delivers it like a message.
+// Formats a line of the writer's own and delivers it like a message, all
+// under writerLock, which the caller holds.
 void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    char* message = format_new_message(format, args);
+    Line line;
+    build_line(line, timestamp, format, args);
     va_end(args);
-    if (!message) return;
-    std::size_t length = 0;
-    char* line = line_of(timestamp, message, length);
-    if (deliver_to_file(level, line, length)) echo(line, length);
-    std::free(line);
-    std::free(message);
+    LogEntry entry = entry_of(level, line);
+    Outputs::write(entry, accept_everywhere(entry));
 }
 
-// Creates the session log file and writes its header, under writerLock. The
+// Opens the session log file and writes its header, under writerLock. The
 // report of a failed opening and the header lines go out like messages of
 // their levels, but straight from here: the lock is already held.
-void open_session_file() {
-    char directory[1025];
-    log_directory(directory, sizeof directory);
-    int length = std::snprintf(logState.logFilePath, sizeof logState.logFilePath, "%s%c%s%s%d.log", directory,
-                               platform::path_separator(), logState.applName.text, logState.custName.text,
-                               platform::process_id());
-    logState.openingDone.store(true, std::memory_order_release);
-    // A path that had to be cut names some other file: never open that one.
-    bool fits = length >= 0 && static_cast<std::size_t>(length) < sizeof logState.logFilePath;
-    char reason[256] = "the path is too long";
-    logState.logFile = fits ? platform::open_session_file(logState.logFilePath, reason, sizeof reason) : -1;
+void open_session_file_with_header() {
+    char reason[256] = "";
+    bool opened = open_session_file(reason, sizeof reason);
     const char* prodName = logState.prodName.text;
-    if (logState.logFile < 0) {
+    if (!opened) {
         deliver_own(kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
         deliver_own(kErrorLevel, 1, "Reason: %s\n", reason);
     }
@@ -270,14 +248,6 @@ std::unique_lock<std::mutex> hold_writer_lock() {
     return lock;
 }
 
-const char* close_session_file() {
-    auto lock = hold_writer_lock();
-    if (logState.logFile < 0) return nullptr;
-    platform::close_session_file(logState.logFile);
-    logState.logFile = -1;
-    return logState.logFilePath;
-}
-
 void write_message(int level, unsigned char timestamp, const char* format, va_list args) {
     if (peek(logState.logLevel) == -3) {
         auto hold = hold_writer_lock();
@@ -287,25 +257,23 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
 
     // Formatted and built before the lock is taken: the host's arguments are
     // read on its own thread, and other threads' lines need not wait for it.
-    char* message = format_new_message(format, args);
-    if (!message) return;  // no memory: this message is lost, the host goes on
+    // The session file is opened first, so that its header comes before.
     if (!logState.openingDone.load(std::memory_order_acquire)) {
         auto hold = hold_writer_lock();
-        if (!logState.openingDone) open_session_file();
+        if (!logState.openingDone) open_session_file_with_header();
     }
-    std::size_t length = 0;
-    char* line = line_of(timestamp, message, length);
-    std::free(message);
-    bool echoed;
+    Line line;
+    build_line(line, timestamp, format, args);
+    LogEntry entry = entry_of(level, line);
+    Outputs::Pending pending;
     {
         auto hold = hold_writer_lock();
-        echoed = deliver_to_file(level, line, length);
+        pending = accept_everywhere(entry);
     }
-    // Echoed after the lock is let go: a line is still one write, so lines of
-    // several threads never mix there either, and the next thread's file
+    // Written after the lock is let go: a line is still one write, so lines
+    // of several threads never mix there either, and the next thread's file
     // write need not wait for this one's echo.
-    if (echoed) echo(line, length);
-    std::free(line);
+    Outputs::write(entry, pending);
 }
 
 }  // namespace velm::log

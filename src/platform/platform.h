@@ -89,10 +89,24 @@ bool create_directory(const char* path);
 // Never removes a directory.
 bool delete_file(const char* path);
 
-// The printf dialect of the platform's hosts, where it differs from the C
-// library's formatter (see format_rewrite.h, which applies it).
+// The grammar of the C library's printf, as far as the library lets a
+// format through to it: '%', an argument number "m$", flags, a width, a
+// precision, one length modifier and a conversion character (see
+// log/printf_format.h, which reads formats by it).
+struct PrintfLength {
+    const char* text;           // the modifier as written: "hh", "l", "I64"
+    const char* conversions;    // the conversion characters it may precede; null: all
+    bool wideInteger;           // it makes an integer conversion's argument 64 bits wide
+    bool longDouble;            // it makes a floating conversion's argument a long double
+    const char* formatterText;  // the formatter's own spelling when the hosts' differs ('w' for 'l'); null: as written
+};
 struct PrintfDialect {
-    bool wideModifier;  // 'w' before s and c marks a wide argument, as 'l' does
+    const char* flags;            // flag characters, each as often as wanted
+    const char* conversions;      // conversion characters that take an argument, n included
+    const char* noArgument;       // conversion characters that take none (glibc's m); "%%" is the formatter's anyway
+    const PrintfLength* lengths;  // where one modifier begins another ("hh", "h"), the longer first
+    int lengthCount;
+    bool numbered;  // it takes argument numbers "m$"; where not, a numbered conversion is shown as it stands
 };
 const PrintfDialect& printf_dialect();
 
@@ -106,6 +120,7 @@ struct TimeFormatDialect {
     bool width;               // whether a decimal field width may follow them
     const char* takesE;       // conversions that take the modifier E
     const char* takesO;       // conversions that take the modifier O
+    bool oneFlag;             // at most one flag character after the '%'
 };
 const TimeFormatDialect& time_format_dialect();
 

@@ -307,8 +307,18 @@ int access(const char* path, Access mode) {
     return ::access(path, how) == 0 ? 0 : -1;
 }
 
+// glibc's printf: the flags of C99, ' and I (the locale's digits), one of
+// its length modifiers before any conversion (ll, L and q make a floating
+// argument a long double), and its conversions with b, B, C, S and m.
 const PrintfDialect& printf_dialect() {
-    static const PrintfDialect dialect{false};
+    static const PrintfLength lengths[] = {
+        {"hh", nullptr, false, false, nullptr}, {"h", nullptr, false, false, nullptr},
+        {"ll", nullptr, true, true, nullptr},   {"l", nullptr, true, false, nullptr},
+        {"L", nullptr, true, true, nullptr},    {"q", nullptr, true, true, nullptr},
+        {"j", nullptr, true, false, nullptr},   {"z", nullptr, true, false, nullptr},
+        {"Z", nullptr, true, false, nullptr},   {"t", nullptr, true, false, nullptr}};
+    static const PrintfDialect dialect{
+        "-+ #0'I", "diouxXbBeEfFgGaAcCsSpn", "m", lengths, static_cast<int>(sizeof lengths / sizeof lengths[0]), true};
     return dialect;
 }
 
@@ -316,8 +326,8 @@ const PrintfDialect& printf_dialect() {
 // s), the flags _ - 0 ^ # and a field width, and the modifiers E and O
 // before the conversions POSIX gives them to.
 const TimeFormatDialect& time_format_dialect() {
-    static const TimeFormatDialect dialect{"aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ%", "_-0^#", true, "cCxXyY",
-                                           "deHImMSuUVwWy"};
+    static const TimeFormatDialect dialect{
+        "aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ%", "_-0^#", true, "cCxXyY", "deHImMSuUVwWy", false};
     return dialect;
 }
 

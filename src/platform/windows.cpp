@@ -212,17 +212,29 @@ int access(const char* path, Access mode) {
     return ::_access(path, how) == 0 ? 0 : -1;
 }
 
-// Hosts write the Microsoft runtime's printf: MinGW's C99 formatter takes
-// its I64, I32 and I sizes, %S, %C, %hs and %hc, but not the w of %ws and %wc.
+// Hosts write the Microsoft runtime's printf, formatted by MinGW's C99
+// formatter: it takes the runtime's I64, I32 and I sizes, %S, %C, %hs and
+// %hc, but not the w of %ws and %wc, which becomes its l. Each modifier goes
+// only before the conversions both read the same way; long is 32 bits wide.
+// It takes the ' flag and %m of glibc, but no argument numbers.
 const PrintfDialect& printf_dialect() {
-    static const PrintfDialect dialect{true};
+    static const PrintfLength lengths[] = {
+        {"hh", "diouxXn", false, false, nullptr}, {"h", "diouxXncCsS", false, false, nullptr},
+        {"ll", "diouxXn", true, false, nullptr},  {"l", "diouxXneEfFgGaAcs", false, false, nullptr},
+        {"L", "eEfFgGaA", false, true, nullptr},  {"j", "diouxXn", true, false, nullptr},
+        {"z", "diouxXn", true, false, nullptr},   {"t", "diouxXn", true, false, nullptr},
+        {"I64", "diouxX", true, false, nullptr},  {"I32", "diouxX", false, false, nullptr},
+        {"I", "diouxX", true, false, nullptr},    {"w", "cs", false, false, "l"}};
+    static const PrintfDialect dialect{
+        "-+ #0'", "diouxXeEfFgGaAcCsSpn", "m", lengths, static_cast<int>(sizeof lengths / sizeof lengths[0]), false};
     return dialect;
 }
 
 // The system runtime's strftime (msvcrt): the conversions of C89 and %z, the
-// flag # and nothing else; it ends the process on anything it does not know.
+// flag # once and nothing else; it ends the process on anything it does not
+// know.
 const TimeFormatDialect& time_format_dialect() {
-    static const TimeFormatDialect dialect{"aAbBcdHIjmMpSUwWxXyYzZ%", "#", false, "", ""};
+    static const TimeFormatDialect dialect{"aAbBcdHIjmMpSUwWxXyYzZ%", "#", false, "", "", true};
     return dialect;
 }
 

@@ -170,20 +170,24 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     VELM_PRINTLOG("%s\n", "\x01\x7f\x80\xff\t\r|");  // binary bytes pass unchanged
     VELM_SetPrintVerInfoStdOut(2), VELM_PRINT_VERINFO("v2\n"), VELM_PRINT_AND_LOG("pl2\n");  // version: echoed when 1
     VELM_SetPrintVerInfoStdOut(1), VELM_PRINT_VERINFO("v1\n");
-    // Messages are cut at their capacity, the line end too: the next one runs on.
-    const std::string big(2000, 'x'), cut = std::string(1056, 'x') + std::string(900, 'f') + std::string(258, 'x');
-    VELM_PRINTLOG("%s\n", big.c_str());                                  // format of 3: capacity 1056
-    VELM_PRINTLOG((std::string(900, 'f') + "%s").c_str(), big.c_str());  // format of 902: capacity 1158
+    // Messages are cut at their capacity; a cut line keeps its line end, a piece without one stays so.
+    const std::string big(2000, 'x'), cut = std::string(1055, 'x'),
+                                      piece = std::string(1900, 'f') + std::string(258, 'x');
+    VELM_PRINTLOG("%s\n", big.c_str());                                   // format of 3: capacity 1056
+    VELM_PRINTLOG("%s", (big + "\n").c_str());                            // the line end of the argument
+    VELM_PRINTLOG(std::string("refused %1$d%2$n\n").c_str(), 1, &none);   // shown as it stands
+    VELM_PRINTLOG((std::string(1900, 'f') + "%s").c_str(), big.c_str());  // format of 1902: capacity 2158, on the heap
     Lines file, echoed;
     for (const std::string& line : session_lines())
         file.push_back((has_timestamp_at(line) ? "*" : "") + without_timestamp(line));
     for (const std::string& line : split_lines(out.finish())) echoed.push_back(without_timestamp(line));
     EXPECT_EQ(file, (Lines{"t", "d", "w", "*e", "*c", "p", "pl", "l4", "*l9", "\x01\x7f\x80\xff\t\r|", "v2", "pl2",
-                           "v1", cut}));
+                           "v1", cut, cut, "refused %1$d%2$n", piece}));
     ASSERT_GT(echoed.size(), 7u);
     EXPECT_EQ((Lines{echoed[0], echoed[1]}), (Lines{"plain 7", "  ### VE Quillan-Mor Kest Log-File ###"}));
     EXPECT_EQ(Lines(echoed.begin() + 7, echoed.end()),
-              (Lines{"t", "d", "w", "e", "c", "p", "pl", "l4", "l9", "\x01\x7f\x80\xff\t\r|", "pl2", "v1", cut}));
+              (Lines{"t", "d", "w", "e", "c", "p", "pl", "l4", "l9", "\x01\x7f\x80\xff\t\r|", "pl2", "v1", cut, cut,
+                     "refused %1$d%2$n", piece}));
 }
 
 // At each level the entry points of that level and above write, those below do not.
@@ -228,9 +232,9 @@ TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
         }
         std::string path =
             (fs::path(directory) / fs::path(expected_log("veserver_VELM_")).filename()).string().substr(0, 1024);
-        // The report is timestamped and, like any message, cut at its capacity.
-        std::string report =
-            ("Can't open VE Quillan-Mor Kest-Session-LogFile " + path + "\n").substr(0, 1056) + "Reason: ";
+        // The report is timestamped and, like any message, cut at its capacity, keeping its line end.
+        std::string report = "Can't open VE Quillan-Mor Kest-Session-LogFile " + path + "\n";
+        report = (report.size() > 1056 ? report.substr(0, 1055) + "\n" : report) + "Reason: ";
         return (VELM_GetLogFilePath() && VELM_GetLogFilePath() == path ? 0 : 1) |
                (VELM_GetLogLevelStdOut() == 1 && has_timestamp_at(printed) ? 0 : 2) |
                (plain.substr(0, report.size()) == report ? 0 : 4) |
