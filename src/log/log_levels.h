@@ -17,6 +17,12 @@ inline bool drops(int level) {
     return fileLevel != -3 && fileLevel > level && peek(logState.leastOtherLevel) > level;
 }
 
+// Whether a message of this level reaches the session file or standard
+// output, which a message for the system log alone does not.
+inline bool reaches_file_or_stdout(int level) {
+    return peek(logState.logLevel) <= level || peek(logState.logLevelStdOut) <= level;
+}
+
 // The syslog level as the system log applies it: never set (-3) counts as
 // the default 4, also after an early VELM_SetLogLevel.
 inline int syslog_level() {

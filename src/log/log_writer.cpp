@@ -249,7 +249,7 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
     // read on its own thread, and other threads' lines need not wait for it.
     char* message = format_new_message(format, args);
     if (!message) return;  // no memory: this message is lost, the host goes on
-    if (!logState.openingDone.load(std::memory_order_acquire)) {
+    if (!logState.openingDone.load(std::memory_order_acquire) && reaches_file_or_stdout(level)) {
         auto hold = hold_writer_lock();
         if (!logState.openingDone) open_session_file_with_header();
     }

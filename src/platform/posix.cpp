@@ -318,7 +318,17 @@ bool has_journal() {
     return ::stat(kJournalSocket, &status) == 0 && S_ISSOCK(status.st_mode);
 }
 
-int new_system_log_socket() { return ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0); }
+int new_system_log_socket() {
+    int socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    // A send buffer of 8 MiB, as libsystemd gives its journal socket, lets a
+    // busy receiver fall behind by thousands of messages before a sender
+    // waits; beyond the system's limit only a privileged process may go.
+    int size = 8 << 20;
+    if (socket >= 0 && ::setsockopt(socket, SOL_SOCKET, SO_SNDBUFFORCE, &size, sizeof size) != 0) {
+        ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    }
+    return socket;
+}
 
 bool connect_system_log_socket(int socket, SystemLogSocket which) {
     sockaddr_un address{};

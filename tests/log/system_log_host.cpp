@@ -24,6 +24,14 @@ void log_levels(const char* id) {
     VELM_PRINT_AND_LOG("%s print\n", id);
 }
 
+// An error under a file and standard-output level of 6, set before the first
+// message: the syslog level, never set, counts as 4.
+void log_for_system_log_alone(const char* id) {
+    VELM_SetApplName(id);
+    VELM_SetLogLevel(6);
+    VELM_ERROR("%s alone\n", id);
+}
+
 // 8 threads of 50 messages each.
 void log_threads(const char* id) {
     VELM_SetApplName(id);
@@ -37,15 +45,15 @@ void log_threads(const char* id) {
 }
 
 // Many messages into a log that takes none; prints how many calls took more
-// than 25 milliseconds, then waits for a line on standard input before one
+// than 50 milliseconds, then waits for a line on standard input before one
 // more message.
 void log_into_stall(const char* id) {
     VELM_SetApplName(id);
     int slow = 0;
-    for (int m = 0; m < 1000; ++m) {
+    for (int m = 0; m < 600; ++m) {
         auto start = std::chrono::steady_clock::now();
         VELM_ERROR("%s stalled %d\n", id, m);
-        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(25)) ++slow;
+        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(50)) ++slow;
     }
     std::fprintf(stderr, "slow %d\n", slow);
     char line[8];
@@ -72,6 +80,7 @@ int main(int argc, char** argv) {
     std::string mode = argv[1];
     if (mode == "levels") log_levels(argv[2]);
     if (mode == "threads") log_threads(argv[2]);
+    if (mode == "alone") log_for_system_log_alone(argv[2]);
     if (mode == "stall") log_into_stall(argv[2]);
 #if defined(_WIN32)
     if (mode == "table") format_from_table(argv[2]);
