@@ -11,6 +11,9 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -43,6 +46,19 @@ void log_threads(const char* id) {
     }
     for (auto& thread : threads) thread.join();
 }
+
+#if !defined(_WIN32)
+// A message before a fork, and one from each side after it: the child sends
+// on a socket of its own.
+void log_across_fork(const char* id) {
+    VELM_SetApplName(id);
+    VELM_ERROR("%s before\n", id);
+    pid_t child = fork();
+    VELM_ERROR("%s %s\n", id, child == 0 ? "child" : "parent");
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+}
+#endif
 
 // Many messages into a log that takes none; prints how many calls took more
 // than 50 milliseconds, then waits for a line on standard input before one
@@ -84,6 +100,8 @@ int main(int argc, char** argv) {
     if (mode == "stall") log_into_stall(argv[2]);
 #if defined(_WIN32)
     if (mode == "table") format_from_table(argv[2]);
+#else
+    if (mode == "fork") log_across_fork(argv[2]);
 #endif
     return 0;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The system log with a real journald: what arrives for each VELM_LOG_SYSLOG, read back with journalctl."""
-import glob, json, os, socket, struct, subprocess, sys, tempfile, time, unittest
+import glob, json, os, select, socket, struct, subprocess, sys, tempfile, time, unittest
 
 HOST = sys.argv.pop(1)
 JOURNAL_DIR = "/run/systemd/journal"
@@ -8,12 +8,20 @@ JOURNALD = "/lib/systemd/systemd-journald"
 LEVELS = {2: "7", 3: "4", 4: "3", 5: "2", 6: "5", 7: "6", 8: "6", 9: "6"}  # level: syslog priority
 
 
-def run_host(mode, ident, **env):
-    scratch = tempfile.mkdtemp(prefix="velm_syslog_")
-    full = {k: v for k, v in os.environ.items() if not k.startswith("VELM_")}
-    full.update(env, VE_TMP_DIR=scratch)
+SCRATCH = tempfile.TemporaryDirectory(prefix="velm_syslog_")
+
+
+def host_env(**env):
+    scratch = tempfile.mkdtemp(dir=SCRATCH.name)
+    return scratch, dict({k: v for k, v in os.environ.items() if not k.startswith("VELM_")}, VE_TMP_DIR=scratch, **env)
+
+
+def run_host(mode, **env):
+    """Runs the host under a name of its own; returns the name and its session file's folder."""
+    ident = "velm%s%d%d" % (mode, os.getpid(), time.monotonic_ns() % 1000000)
+    scratch, full = host_env(**env)
     subprocess.run([HOST, mode, ident], env=full, check=True, stdout=subprocess.DEVNULL)
-    return scratch
+    return ident, scratch
 
 
 def journal(ident):
@@ -22,25 +30,15 @@ def journal(ident):
     return [json.loads(line) for line in out.stdout.splitlines()]
 
 
-def unique(name):
-    return "velm%s%d%d" % (name, os.getpid(), time.monotonic_ns() % 100000)
-
-
 def journal_message(datagram):
-    """MESSAGE of an entry in the journal's native protocol, as the library writes it."""
-    at, fields = 0, {}
-    while at < len(datagram):
-        name_end = datagram.index(b"\n", at)
-        size = struct.unpack_from("<Q", datagram, name_end + 1)[0]
-        fields[datagram[at:name_end]] = datagram[name_end + 9:name_end + 9 + size].decode()
-        at = name_end + 9 + size + 1
-    return fields[b"MESSAGE"]
+    """The first field of an entry in the journal's native protocol, which the library makes MESSAGE."""
+    assert datagram.startswith(b"MESSAGE\n")
+    return datagram[16:16 + struct.unpack_from("<Q", datagram, 8)[0]].decode()
 
 
 class SystemLog(unittest.TestCase):
     def test_journal_gets_every_level_from_the_syslog_level_with_its_fields(self):
-        ident = unique("j")
-        scratch = run_host("levels", ident, VELM_LOG_SYSLOG="journal", VELM_LOG_LEVEL_SYSLOG="2")
+        ident, scratch = run_host("levels", VELM_LOG_SYSLOG="journal", VELM_LOG_LEVEL_SYSLOG="2")
         entries = journal(ident)
         expected = [("%s level %d" % (ident, level), prio, str(level)) for level, prio in LEVELS.items()]
         expected.append((ident + " print", "5", "6"))
@@ -52,14 +50,12 @@ class SystemLog(unittest.TestCase):
             self.assertTrue(entry["TID"].isdigit())
 
     def test_a_syslog_level_below_the_others_reaches_the_journal_alone(self):
-        ident = unique("e")
-        scratch = run_host("alone", ident, VELM_LOG_SYSLOG="journal")
+        ident, scratch = run_host("alone", VELM_LOG_SYSLOG="journal")
         self.assertEqual([(e["MESSAGE"], e["PRIORITY"]) for e in journal(ident)], [(ident + " alone", "3")])
         self.assertEqual(os.listdir(scratch), [])  # no session file for it
 
     def test_syslog_reaches_the_journal_through_dev_log_with_facility_and_priorities(self):
-        ident = unique("s")
-        run_host("levels", ident, VELM_LOG_SYSLOG="syslog", VELM_LOG_SYSLOG_FACILITY="local3")
+        ident, _ = run_host("levels", VELM_LOG_SYSLOG="syslog", VELM_LOG_SYSLOG_FACILITY="local3")
         entries = journal(ident)
         expected = [("%s level %d" % (ident, level), prio, "19", False) for level, prio in LEVELS.items() if level >= 4]
         expected.append((ident + " print", "5", "19", False))
@@ -67,16 +63,14 @@ class SystemLog(unittest.TestCase):
                          expected)
 
     def test_auto_takes_the_journal_when_it_runs(self):
-        ident = unique("a")
-        run_host("levels", ident, VELM_LOG_SYSLOG="auto")
+        ident, _ = run_host("levels", VELM_LOG_SYSLOG="auto")
         self.assertEqual([e["VELM_LEVEL"] for e in journal(ident)], ["4", "5", "6", "7", "8", "9", "6"])
 
     def test_unknown_value_and_unset_send_nothing_and_only_the_unknown_one_warns(self):
         for name, env, warnings in [("unknown", {"VELM_LOG_SYSLOG": "bogus"}, 1), ("unset", {}, 0),
                                     ("off", {"VELM_LOG_SYSLOG": "off"}, 0)]:
             with self.subTest(name):
-                ident = unique("u")
-                scratch = run_host("levels", ident, **env)
+                ident, scratch = run_host("levels", **env)
                 self.assertEqual(journal(ident), [])
                 with open(glob.glob(scratch + "/*.log")[0]) as f:
                     lines = [line for line in f if "VELM_LOG_SYSLOG=" in line]
@@ -85,30 +79,30 @@ class SystemLog(unittest.TestCase):
                     self.assertIn("VELM_LOG_SYSLOG=bogus is none of journal, syslog, eventlog, auto, off", lines[0])
 
     def test_eight_threads_every_message_arrives_once(self):
-        ident = unique("t")
-        run_host("threads", ident, VELM_LOG_SYSLOG="journal")
+        ident, _ = run_host("threads", VELM_LOG_SYSLOG="journal")
         messages = sorted(e["MESSAGE"] for e in journal(ident))
         self.assertEqual(messages, sorted("%s t%d m%d" % (ident, t, m) for t in range(8) for m in range(50)))
 
+    def test_a_forked_child_and_its_parent_both_reach_the_journal(self):
+        ident, _ = run_host("fork", VELM_LOG_SYSLOG="journal")
+        entries = {e["MESSAGE"]: e["_PID"] for e in journal(ident)}
+        self.assertEqual(sorted(entries), sorted(ident + " " + m for m in ("before", "parent", "child")))
+        self.assertNotEqual(entries[ident + " child"], entries[ident + " parent"])
+
     def test_a_stalled_journal_holds_no_call_long_and_the_lost_count_arrives_later(self):
-        ident = unique("st")
-        stall_dir = tempfile.mkdtemp(prefix="velm_stall_")
+        ident = "velmstall%d" % os.getpid()
+        stall_dir, env = host_env(VELM_LOG_SYSLOG="journal")
         receiver = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
-        receiver.bind(stall_dir + "/socket")  # nobody reads it until the host has logged
-        env = {k: v for k, v in os.environ.items() if not k.startswith("VELM_")}
-        env.update(VELM_LOG_SYSLOG="journal", VE_TMP_DIR=stall_dir)
+        receiver.bind(stall_dir + "/socket")  # nobody reads it until the host has logged, in its own mounts
         host = subprocess.Popen(["unshare", "-m", "sh", "-c", 'mount --bind "$0" %s && exec "$@"' % JOURNAL_DIR,
                                  stall_dir, HOST, "stall", ident], env=env, stdin=subprocess.PIPE,
                                 stderr=subprocess.PIPE, stdout=subprocess.DEVNULL, text=True)
         slow = int(host.stderr.readline().split()[1])
         receiver.setblocking(False)
         taken = 0
-        try:
-            while True:
-                receiver.recv(1 << 16)
-                taken += 1
-        except BlockingIOError:
-            pass
+        while select.select([receiver], [], [], 0)[0]:
+            receiver.recv(1 << 16)
+            taken += 1
         host.communicate("go\n", timeout=60)
         receiver.settimeout(5)
         notice, after = journal_message(receiver.recv(1 << 16)), journal_message(receiver.recv(1 << 16))
