@@ -199,3 +199,55 @@ void register_log_benchmarks() {
 }
 
 }  // namespace velm_bench
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+
+namespace velm_bench {
+
+namespace {
+
+// The functions of a second copy of the library that the journal row uses.
+struct JournalCopy {
+    void (*error)(const char*, ...) = nullptr;
+};
+
+// A second copy of the library, in a link namespace of its own: its log
+// chooses the journal at its first message, while the copy the other rows
+// use keeps the system log off. It reads the environment of its own C
+// library, so the variables are set through that one.
+JournalCopy load_journal_copy() {
+    JournalCopy copy;
+    Dl_info info{};
+    void* handle = nullptr;
+    if (dladdr(reinterpret_cast<void*>(&VELM_ERROR), &info)) handle = dlmopen(LM_ID_NEWLM, info.dli_fname, RTLD_NOW);
+    if (!handle) return copy;
+    auto setEnv = reinterpret_cast<int (*)(const char*, const char*, int)>(dlsym(handle, "setenv"));
+    auto setApplName = reinterpret_cast<void (*)(const char*)>(dlsym(handle, "VELM_SetApplName"));
+    copy.error = reinterpret_cast<void (*)(const char*, ...)>(dlsym(handle, "VELM_ERROR"));
+    if (!setEnv || !setApplName || !copy.error) return JournalCopy{};
+    setEnv("VE_TMP_DIR", scratch_dir().c_str(), 1);
+    setEnv("VELM_LOG_SYSLOG", "journal", 1);
+    setApplName("bench_journal");
+    copy.error("the journal row starts\n");  // the file is created and the journal chosen here
+    return copy;
+}
+
+// The accepted line of row 2 with the journal on: the session file, standard
+// output and one entry in the journal.
+void accepted_journal(benchmark::State& state) {
+    static const JournalCopy copy = load_journal_copy();
+    if (!copy.error || access("/run/systemd/journal/socket", W_OK) != 0) {
+        state.SkipWithError("no second copy of the library, or no journal running");
+        return;
+    }
+    int n = 0;
+    for (auto _ : state) copy.error("accepted message %d: %s\n", ++n, kPayload);
+}
+
+[[maybe_unused]] const bool journalRowAdded = (add("2.accepted.journal", "library", accepted_journal), true);
+
+}  // namespace
+
+}  // namespace velm_bench

@@ -11,7 +11,7 @@ for pkg in cmake g++ make googletest libgtest-dev libbenchmark-dev \
            g++-mingw-w64-x86-64-posix wine wine64 \
            clang libclang-rt-14-dev lld llvm valgrind \
            libspdlog-dev libinih-dev pkg-config clang-format \
-           doxygen lintian file gzip; do
+           doxygen lintian file gzip systemd python3 binutils-mingw-w64-x86-64; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 have_pkg locales || need+=(locales)  # localedef, for the German locale below

@@ -14,6 +14,7 @@
 #include "log/printf_format.h"
 #include "log/session_file_output.h"
 #include "log/stdout_output.h"
+#include "log/system_log_output.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
 #include "velm_basetool_version.h"
@@ -54,6 +55,7 @@ void initialise_from_env() {
     if (platform::get_env("VELM_VERSION_STDOUT")) logState.printVerInfoStdOut = 1;
     logState.logLevelStdOut = stdoutLevel;
     logState.logLevelSyslog = syslogLevel;
+    refresh_least_other_level();
     logState.logLevel = lesser(lesser(fileLevel, stdoutLevel), syslogLevel);
 }
 
@@ -150,13 +152,8 @@ void format_into(char* out, std::size_t capacity, const char* format, va_list ar
     va_end(again);
 }
 
-// Builds into line the line of a message: its indentation and timestamp, and
-// the message formatted in place behind them.
-void build_line(Line& line, unsigned char timestamp, const char* format, va_list args) {
-    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
-    const char* stamp = stamped ? current_timestamp() : "";
-    int depth = peek(logState.traceSpaces);
-    std::size_t indent = depth > 0 ? 2 * static_cast<std::size_t>(depth) : 0;
+// Builds into line the message formatted behind indent spaces and stamp.
+void build_line_from(Line& line, std::size_t indent, const char* stamp, const char* format, va_list args) {
     std::size_t stampLength = std::strlen(stamp);
     std::size_t capacity = message_capacity(format);
     std::size_t room = indent + stampLength + capacity + 1;
@@ -169,12 +166,23 @@ void build_line(Line& line, unsigned char timestamp, const char* format, va_list
     line.length = line.messageStart + std::strlen(line.text + line.messageStart);
 }
 
+// Builds into line the line of a message: its indentation and timestamp, and
+// the message formatted in place behind them.
+void build_line(Line& line, unsigned char timestamp, const char* format, va_list args) {
+    bool stamped = logState.logTimestamp != 0 || timestamp != 0;
+    int depth = peek(logState.traceSpaces);
+    std::size_t indent = depth > 0 ? 2 * static_cast<std::size_t>(depth) : 0;
+    build_line_from(line, indent, stamped ? current_timestamp() : "", format, args);
+}
+
 // The entry of a built line (a null line: no memory for it).
-LogEntry entry_of(int level, const Line& line) { return LogEntry{level, line.text, line.length, line.messageStart}; }
+LogEntry entry_of(int level, const Line& line, bool header = false) {
+    return LogEntry{level, line.text, line.length, line.messageStart, header};
+}
 
 // The outputs, in the order they get a line: the file first, so that a file
 // that fails is known before standard output decides.
-using Outputs = OutputList<SessionFileOutput, StdoutOutput>;
+using Outputs = OutputList<SessionFileOutput, StdoutOutput, SystemLogOutput>;
 
 // Offers an entry to every output, under writerLock, and returns what is left
 // to write once the lock is let go. A message for the file while no file is
@@ -185,15 +193,16 @@ Outputs::Pending accept_everywhere(const LogEntry& entry) {
     return Outputs::accept(entry);
 }
 
-// Formats a line of the writer's own and delivers it like a message, all
-// under writerLock, which the caller holds.
-void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
+// Formats a line of the writer's own and delivers it like a message (a
+// header line only to the file and standard output), all under writerLock,
+// which the caller holds.
+void deliver_own(bool header, int level, unsigned char timestamp, const char* format, ...) {
     va_list args;
     va_start(args, format);
     Line line;
     build_line(line, timestamp, format, args);
     va_end(args);
-    LogEntry entry = entry_of(level, line);
+    LogEntry entry = entry_of(level, line, header);
     Outputs::write(entry, accept_everywhere(entry));
 }
 
@@ -205,15 +214,28 @@ void open_session_file_with_header() {
     bool opened = open_session_file(reason, sizeof reason);
     const char* prodName = logState.prodName.text;
     if (!opened) {
-        deliver_own(kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
-        deliver_own(kErrorLevel, 1, "Reason: %s\n", reason);
+        deliver_own(false, kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
+        deliver_own(false, kErrorLevel, 1, "Reason: %s\n", reason);
     }
-    deliver_own(kVersionInfoLevel, 0, "  ### %s Log-File ###\n\n", prodName);
-    deliver_own(kVersionInfoLevel, 0, "  %s Session-LogFile %s\n", prodName, logState.logFilePath);
-    deliver_own(kVersionInfoLevel, 0, "\n");
-    deliver_own(kVersionInfoLevel, 0, "  VELM Base-Tool                     (%s)  %s %s\n", kVersionText, __DATE__,
-                __TIME__);
-    deliver_own(kVersionInfoLevel, 0, "\n");
+    deliver_own(true, kVersionInfoLevel, 0, "  ### %s Log-File ###\n\n", prodName);
+    deliver_own(true, kVersionInfoLevel, 0, "  %s Session-LogFile %s\n", prodName, logState.logFilePath);
+    deliver_own(true, kVersionInfoLevel, 0, "\n");
+    deliver_own(true, kVersionInfoLevel, 0, "  VELM Base-Tool                     (%s)  %s %s\n", kVersionText,
+                __DATE__, __TIME__);
+    deliver_own(true, kVersionInfoLevel, 0, "\n");
+}
+
+// Writes the refusal of VELM_LOG_SYSLOG, once, after the file's header.
+void report_system_log_refusal() {
+    auto hold = hold_writer_lock();
+    if (logState.systemLogRefused.exchange(false)) deliver_own(false, kErrorLevel, 1, "%s", logState.systemLogRefusal);
+}
+
+// Chooses the system log for the first message that could reach it.
+void choose_system_log_for(int level) {
+    if (!system_log_unchosen_for(level)) return;
+    auto hold = hold_writer_lock();
+    choose_system_log();
 }
 
 // A fork while another thread writes must not leave the child a lock that
@@ -254,14 +276,17 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
         if (logState.logLevel == -3) initialise_from_env();
     }
     if (drops(level) || !format) return;
+    choose_system_log_for(level);
+    if (drops(level)) return;  // only the system log could have taken it, and it is off
 
     // Formatted and built before the lock is taken: the host's arguments are
     // read on its own thread, and other threads' lines need not wait for it.
     // The session file is opened first, so that its header comes before.
-    if (!logState.openingDone.load(std::memory_order_acquire)) {
+    if (!logState.openingDone.load(std::memory_order_acquire) && reaches_file_or_stdout(level)) {
         auto hold = hold_writer_lock();
         if (!logState.openingDone) open_session_file_with_header();
     }
+    if (logState.systemLogRefused.load(std::memory_order_acquire)) report_system_log_refusal();
     Line line;
     build_line(line, timestamp, format, args);
     LogEntry entry = entry_of(level, line);
@@ -274,6 +299,23 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
     // of several threads never mix there either, and the next thread's file
     // write need not wait for this one's echo.
     Outputs::write(entry, pending);
+}
+
+void write_to_system_log(int level, const char* format, va_list args) {
+    choose_system_log_for(level);
+    if (!format || !system_log_takes(level)) return;
+    // The system log stamps the message itself and has no indentation.
+    Line line;
+    build_line_from(line, 0, "", format, args);
+    if (!line.text) return;
+    using Only = OutputList<SystemLogOutput>;
+    LogEntry entry = entry_of(level, line);
+    Only::Pending pending;
+    {
+        auto hold = hold_writer_lock();
+        pending = Only::accept(entry);
+    }
+    Only::write(entry, pending);
 }
 
 }  // namespace velm::log
