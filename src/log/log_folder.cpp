@@ -166,7 +166,7 @@ std::vector<const SessionFile*> beyond_retention(const std::vector<SessionFile>&
         auto group = std::find_if(keptOfGroup.begin(), keptOfGroup.end(),
                                   [&](const auto& kept) { return *kept.first == file->prefix; });
         if (group == keptOfGroup.end()) group = keptOfGroup.insert(keptOfGroup.end(), {&file->prefix, 0});
-        bool tooOld = days > 0 && file->lastWrite <= now - days * kSecondsPerDay;
+        bool tooOld = days > 0 && file->lastWrite < now - days * kSecondsPerDay;
         bool tooMany = count > 0 && group->second >= count;
         if (tooOld || tooMany) {
             beyond.push_back(file);

@@ -63,8 +63,8 @@ bool list_session_files(const char* folder, std::vector<SessionFile>& files);
 
 // The files retention lets go, by age and by count, each group of a prefix
 // counted on its own, newest first; files only ever contains one prefix's
-// group when a writer asks. A file last written at now - days * 86400 or
-// before, or not among the count newest of its group, goes.
+// group when a writer asks. A file last written before now - days * 86400,
+// or not among the count newest of its group, goes.
 std::vector<const SessionFile*> beyond_retention(const std::vector<SessionFile>& files, int days, int count,
                                                  std::int64_t now);
 
