@@ -4,7 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "log/log_levels.h"
 #include "log/log_state.h"
+#include "log/log_writer.h"
 #include "log/message_format.h"
 #include "velm_basetool.h"
 

@@ -4,7 +4,9 @@
 
 #include "common/environment.h"
 #include "common/text.h"
+#include "log/log_levels.h"
 #include "log/log_state.h"
+#include "log/log_writer.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
 

@@ -1,32 +1,15 @@
-// The process-wide state of the log, and the internal operations on it.
+// The process-wide state of the log: one record, its initial values where
+// they are declared. The operations on it live beside it: the level rules
+// and the drop test in log_levels.h, the writer in log_writer.h, the outputs
+// in *_output.h.
 #pragma once
 
 #include <atomic>
-#include <cstdarg>
-#include <cstddef>
 #include <mutex>
 
+#include "log/log_names.h"
+
 namespace velm::log {
-
-// The names from which the session log file's name and header are made, and
-// their widths: the application and customer names take the setter's text and
-// "_", the product name the text alone, all in fields of kNameSize bytes.
-constexpr std::size_t kNameSize = 112;
-constexpr int kPartNameWidth = 110;
-constexpr int kProdNameWidth = 111;
-constexpr char kDefaultApplName[] = "veserver_";
-constexpr char kDefaultCustName[] = "VELM_";
-constexpr char kDefaultProdName[] = "VE Quillan-Mor Kest";
-
-// One name field, constant-initialised from its default.
-struct NameField {
-    char text[kNameSize];
-};
-constexpr NameField name_field(const char* name) {
-    NameField field{};
-    for (std::size_t i = 0; name[i] != '\0' && i + 1 < kNameSize; ++i) field.text[i] = name[i];
-    return field;
-}
 
 // Set when the library is loaded; constant-initialised, so it is valid even
 // for a host that logs from its own static constructors. The levels, flags and
@@ -53,40 +36,11 @@ struct alignas(64) LogState {
 
 extern LogState logState;
 
-// A level or flag as the drop test reads it: no ordering is needed, only a
-// value that is not torn.
+// A level or flag as a reader without the lock reads it: no ordering is
+// needed, only a value that is not torn.
 template <class T>
 inline T peek(const std::atomic<T>& value) {
     return value.load(std::memory_order_relaxed);
 }
-
-// Whether a message of this level reaches neither output. Checked by the
-// entry points before they gather their arguments, so a dropped message costs
-// two comparisons once the log is initialised.
-inline bool drops(int level) {
-    int fileLevel = peek(logState.logLevel);
-    return fileLevel != -3 && fileLevel > level && peek(logState.logLevelStdOut) > level;
-}
-
-inline int at_least_one(int level) { return level < 1 ? 1 : level; }
-inline int lesser(int a, int b) { return a < b ? a : b; }
-
-// Takes writerLock. The first call also arranges that a fork while another
-// thread holds it leaves the child a free lock.
-std::unique_lock<std::mutex> hold_writer_lock();
-
-// Closes the session log file, if one is open, and returns its path (null
-// when none was open). Later messages are shown on standard output only; for
-// a tool that removes its own file at the end of a run.
-const char* close_session_file();
-
-// The writer behind vVELM_LOG and the entry points.
-void write_message(int level, unsigned char timestamp, const char* format, va_list args);
-
-// The level rules: a level below 1 becomes 1; the standard-output and syslog
-// levels pull the file level down to their own. Callers hold writerLock.
-void set_level(int level);
-void set_level_stdout(int level);
-void set_level_syslog(int level);
 
 }  // namespace velm::log

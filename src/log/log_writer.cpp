@@ -6,10 +6,14 @@
 #include <mutex>
 #include <thread>
 
-#include "common/environment.h"
 #include "common/text.h"
+#include "log/log_levels.h"
+#include "log/log_output.h"
 #include "log/log_state.h"
+#include "log/log_writer.h"
 #include "log/message_format.h"
+#include "log/session_file_output.h"
+#include "log/stdout_output.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
 #include "velm_basetool_version.h"
@@ -123,81 +127,34 @@ char* build_line(const char* timestamp, const char* message, std::size_t& length
     return line;
 }
 
-// Writes text to the session log file. After lines were lost, the file first
-// gets a line end (if it was left inside a line) and a line that counts them,
-// in the same write, so that nothing lost goes unnoticed and no two lines are
-// glued together.
-void write_to_file(const char* text, std::size_t length) {
-    char notice[96] = "";
-    int noticeLength = 0;
-    if (logState.lostLines > 0 || logState.lineCut) {
-        noticeLength = std::snprintf(notice, sizeof notice,
-                                     "%s*** %ld log lines lost: the session log file could not be written ***\n",
-                                     logState.lineCut ? "\n" : "", logState.lostLines);
-    }
-    std::size_t total = static_cast<std::size_t>(noticeLength) + length;
-    char* out = const_cast<char*>(text);
-    if (noticeLength > 0) {
-        out = static_cast<char*>(std::malloc(total));
-        if (!out) {
-            ++logState.lostLines;
-            return;
-        }
-        std::memcpy(out, notice, static_cast<std::size_t>(noticeLength));
-        std::memcpy(out + noticeLength, text, length);
-    }
-    std::size_t written = platform::write_session_file(logState.logFile, out, total);
-    if (written == total) {
-        logState.lostLines = 0;
-        logState.lineCut = false;
-    } else {
-        ++logState.lostLines;
-        if (written > 0) logState.lineCut = out[written - 1] != '\n';
-    }
-    if (out != text) std::free(out);
+// The outputs, in the order they get a line: the file first, so that a file
+// that fails is known before standard output decides.
+using Outputs = OutputList<SessionFileOutput, StdoutOutput>;
+
+// Offers an entry to every output, under writerLock, and returns what is left
+// to write once the lock is let go. A message for the file while no file is
+// open first hands standard output everything of level 1 and up, this
+// message included.
+Outputs::Pending accept_everywhere(const LogEntry& entry) {
+    if (finds_no_session_file(entry.level)) show_everything_on_stdout();
+    return Outputs::accept(entry);
 }
 
-// The log directory: VE_TMP_DIR, TEMP, TMP, then the platform's own.
-void log_directory(char* out, std::size_t size) {
-    if (const char* dir = common::temp_directory_from_env()) {
-        common::copy_cut(out, size, dir);
-    } else {
-        platform::fallback_log_directory(out, size);
-    }
-}
-
-// Writes one built line to the session log file if its level reaches it,
-// under writerLock, and tells whether the line is also to be echoed on
-// standard output.
-bool deliver_to_file(int level, const char* line, std::size_t length) {
-    bool toFile = logState.logLevel <= level;
-    if (toFile && logState.logFile < 0) {
-        // No file: from now on everything of level 1 and up is shown on
-        // standard output, this message included.
-        logState.logLevelStdOut = 1;
-        toFile = false;
-    }
-    bool showsOnStdOut =
-        (level != kVersionInfoLevel || logState.printVerInfoStdOut == 1) && logState.logLevelStdOut <= level;
-    if (!line) {
-        if (toFile) ++logState.lostLines;  // no memory to build it
-        return false;
-    }
-    if (toFile) write_to_file(line, length);
-    return showsOnStdOut;
-}
-
-// The echo of a line on standard output. A failed echo (a closed pipe) is not
-// the log's to report: the file has the line.
-void echo(const char* line, std::size_t length) { platform::write_stdout(line, length); }
-
-// The line of a message as both outputs show it; null without memory.
+// The line of a message as the file and standard output show it; null
+// without memory.
 char* line_of(unsigned char timestamp, const char* message, std::size_t& length) {
     bool stamped = logState.logTimestamp != 0 || timestamp != 0;
     return build_line(stamped ? current_timestamp() : nullptr, message, length);
 }
 
-// Formats a line of the writer's own and delivers it like a message.
+// The entry of a message whose line is built (or null: no memory for it).
+LogEntry entry_of(int level, const char* line, std::size_t length, const char* message) {
+    std::size_t messageLength = std::strlen(message);
+    return LogEntry{level, line, length, line ? length - messageLength : 0};
+}
+
+// Formats a line of the writer's own and delivers it like a message, all
+// under writerLock, which the caller holds.
 void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -206,27 +163,20 @@ void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
     if (!message) return;
     std::size_t length = 0;
     char* line = line_of(timestamp, message, length);
-    if (deliver_to_file(level, line, length)) echo(line, length);
+    LogEntry entry = entry_of(level, line, length, message);
+    Outputs::write(entry, accept_everywhere(entry));
     std::free(line);
     std::free(message);
 }
 
-// Creates the session log file and writes its header, under writerLock. The
+// Opens the session log file and writes its header, under writerLock. The
 // report of a failed opening and the header lines go out like messages of
 // their levels, but straight from here: the lock is already held.
-void open_session_file() {
-    char directory[1025];
-    log_directory(directory, sizeof directory);
-    int length = std::snprintf(logState.logFilePath, sizeof logState.logFilePath, "%s%c%s%s%d.log", directory,
-                               platform::path_separator(), logState.applName.text, logState.custName.text,
-                               platform::process_id());
-    logState.openingDone.store(true, std::memory_order_release);
-    // A path that had to be cut names some other file: never open that one.
-    bool fits = length >= 0 && static_cast<std::size_t>(length) < sizeof logState.logFilePath;
-    char reason[256] = "the path is too long";
-    logState.logFile = fits ? platform::open_session_file(logState.logFilePath, reason, sizeof reason) : -1;
+void open_session_file_with_header() {
+    char reason[256] = "";
+    bool opened = open_session_file(reason, sizeof reason);
     const char* prodName = logState.prodName.text;
-    if (logState.logFile < 0) {
+    if (!opened) {
         deliver_own(kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
         deliver_own(kErrorLevel, 1, "Reason: %s\n", reason);
     }
@@ -270,14 +220,6 @@ std::unique_lock<std::mutex> hold_writer_lock() {
     return lock;
 }
 
-const char* close_session_file() {
-    auto lock = hold_writer_lock();
-    if (logState.logFile < 0) return nullptr;
-    platform::close_session_file(logState.logFile);
-    logState.logFile = -1;
-    return logState.logFilePath;
-}
-
 void write_message(int level, unsigned char timestamp, const char* format, va_list args) {
     if (peek(logState.logLevel) == -3) {
         auto hold = hold_writer_lock();
@@ -291,20 +233,21 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
     if (!message) return;  // no memory: this message is lost, the host goes on
     if (!logState.openingDone.load(std::memory_order_acquire)) {
         auto hold = hold_writer_lock();
-        if (!logState.openingDone) open_session_file();
+        if (!logState.openingDone) open_session_file_with_header();
     }
     std::size_t length = 0;
     char* line = line_of(timestamp, message, length);
+    LogEntry entry = entry_of(level, line, length, message);
     std::free(message);
-    bool echoed;
+    Outputs::Pending pending;
     {
         auto hold = hold_writer_lock();
-        echoed = deliver_to_file(level, line, length);
+        pending = accept_everywhere(entry);
     }
-    // Echoed after the lock is let go: a line is still one write, so lines of
-    // several threads never mix there either, and the next thread's file
+    // Written after the lock is let go: a line is still one write, so lines
+    // of several threads never mix there either, and the next thread's file
     // write need not wait for this one's echo.
-    if (echoed) echo(line, length);
+    Outputs::write(entry, pending);
     std::free(line);
 }
 

@@ -9,7 +9,7 @@
 
 #include "arguments.h"
 #include "commands.h"
-#include "log/log_state.h"
+#include "log/session_file_output.h"
 #include "output.h"
 #include "velm_basetool.h"
 #include "velm_basetool_version.h"

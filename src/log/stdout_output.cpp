@@ -1,0 +1,26 @@
+#include "log/stdout_output.h"
+
+#include "log/log_state.h"
+#include "platform/platform.h"
+
+namespace velm::log {
+
+namespace {
+
+constexpr int kVersionInfoLevel = 7;
+
+}  // namespace
+
+bool StdoutOutput::accept(const LogEntry& entry) {
+    if (!entry.line) return false;
+    bool versionInfoShown = entry.level != kVersionInfoLevel || logState.printVerInfoStdOut == 1;
+    return versionInfoShown && logState.logLevelStdOut <= entry.level;
+}
+
+// A failed echo (a closed pipe) is not the log's to report: the file has the
+// line.
+void StdoutOutput::write(const LogEntry& entry) { platform::write_stdout(entry.line, entry.length); }
+
+void show_everything_on_stdout() { logState.logLevelStdOut = 1; }
+
+}  // namespace velm::log
