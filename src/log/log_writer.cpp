@@ -153,8 +153,8 @@ LogEntry entry_of(int level, const char* line, std::size_t length, const char* m
     return LogEntry{level, line, length, line ? length - messageLength : 0};
 }
 
-// Formats a line of the writer's own and delivers it like a message, all
-// under writerLock, which the caller holds.
+}  // namespace
+
 void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -169,12 +169,7 @@ void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
     std::free(message);
 }
 
-// Opens the session log file and writes its header, under writerLock. The
-// report of a failed opening and the header lines go out like messages of
-// their levels, but straight from here: the lock is already held.
-void open_session_file_with_header() {
-    char reason[256] = "";
-    bool opened = open_session_file(reason, sizeof reason);
+void write_session_header(bool opened, const char* reason) {
     const char* prodName = logState.prodName.text;
     if (!opened) {
         deliver_own(kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
@@ -186,6 +181,16 @@ void open_session_file_with_header() {
     deliver_own(kVersionInfoLevel, 0, "  VELM Base-Tool                     (%s)  %s %s\n", kVersionText, __DATE__,
                 __TIME__);
     deliver_own(kVersionInfoLevel, 0, "\n");
+}
+
+namespace {
+
+// Opens the session log file and writes its header, under writerLock; then
+// the log folder is tidied as the operator asked.
+void open_session_file_with_header() {
+    char reason[256] = "";
+    write_session_header(open_session_file(reason, sizeof reason), reason);
+    finish_session_file_opening();
 }
 
 // A fork while another thread writes must not leave the child a lock that

@@ -86,7 +86,7 @@ class RollOver : public LogTest, public testing::WithParamInterface<RollRow> {};
 TEST_P(RollOver, StartsAFreshFileBeforeALineWouldPassTheLimit) {
     set_env("VELM_LOG_MAX_SIZE", GetParam().maxSize.c_str());
     set_env("VELM_LOG_ROLLED_FILES", GetParam().rolledFiles.c_str());
-    for (const std::string& line : GetParam().lines) VELM_PRINTLOG("%s\n", line.c_str());
+    for (const std::string& line : GetParam().lines) VELM_PRINTLOG((line + "%s").c_str(), "\n");  // not cut
     std::vector<Lines> bodies;
     for (const SessionFilePart& part : session_file_parts(VELM_GetLogFilePath())) bodies.push_back(part.body);
     EXPECT_EQ(bodies, GetParam().files);
@@ -140,9 +140,10 @@ TEST_P(Retention, RemovesOnlyUnheldSessionFilesOfTheUserAtTheOpening) {
         if (planted.kind != Kind::ended) GTEST_SKIP() << "no links, FIFOs or other users under Wine";
 #else
         if (planted.kind == Kind::otherUser && geteuid() != 0) GTEST_SKIP() << "another user's file needs root";
-        if (planted.kind == Kind::otherUser) ASSERT_EQ(chown(path.c_str(), getpwnam("nobody")->pw_uid, 0), 0);
+        bool made = planted.kind != Kind::otherUser || chown(path.c_str(), getpwnam("nobody")->pw_uid, 0) == 0;
         if (planted.kind == Kind::link) fs::create_symlink(dir.write("target", "old\n"), path);
-        if (planted.kind == Kind::fifo) ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        if (planted.kind == Kind::fifo) made = mkfifo(path.c_str(), 0600) == 0;
+        ASSERT_TRUE(made) << planted.name;
         if (planted.kind == Kind::liveChild) {  // logs into its own file and waits, holding it
             int ready[2];
             ASSERT_EQ(pipe(ready), 0);
