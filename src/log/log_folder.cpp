@@ -197,10 +197,15 @@ std::string rolled_name(const std::string& path, int n) { return path + "." + st
 
 bool roll_files(const std::string& path, int kept) {
     if (kept <= 0) return platform::delete_file(path.c_str());
-    // Renaming never follows a link: a link planted under a rolled name is
-    // moved or replaced, the file it names is left alone.
-    platform::delete_file(rolled_name(path, kept).c_str());
-    for (int n = kept - 1; n >= 1; --n)
+    // Only the run of rolled files from .1 on moves: a roll-over costs as
+    // many calls as there are files, not as the count allows. Renaming never
+    // follows a link: a link planted under a rolled name is moved or
+    // replaced, the file it names is left alone.
+    int present = 0;
+    while (present < kept && platform::access(rolled_name(path, present + 1).c_str(), platform::Access::exists) == 0)
+        ++present;
+    if (present == kept) platform::delete_file(rolled_name(path, present--).c_str());
+    for (int n = present; n >= 1; --n)
         platform::rename_file(rolled_name(path, n).c_str(), rolled_name(path, n + 1).c_str());
     return platform::rename_file(path.c_str(), rolled_name(path, 1).c_str());
 }
