@@ -35,9 +35,13 @@ void VELM_PRINT_AND_LOG(const char* format, ...) {
     va_start(args, format);
     if (logState.logLevelStdOut > 1) {
         // Printed as it is: no indentation, no timestamp, and the log is not
-        // initialised by it.
+        // initialised by it. The system log still gets it.
+        va_list again;
+        va_copy(again, args);
         if (format) velm::log::print_message(stdout, format, args);
         std::fflush(stdout);  // like the writer's echo: nothing left for a crash or a fork
+        velm::log::write_to_system_log(6, format, again);
+        va_end(again);
     } else {
         velm::log::write_message(6, 0, format, args);
     }

@@ -5,16 +5,32 @@
 
 namespace velm::log {
 
-// Whether a message of this level reaches no output. Checked by the entry
-// points before they gather their arguments, so a dropped message costs two
-// comparisons once the log is initialised.
-inline bool drops(int level) {
-    int fileLevel = peek(logState.logLevel);
-    return fileLevel != -3 && fileLevel > level && peek(logState.logLevelStdOut) > level;
-}
-
 inline int at_least_one(int level) { return level < 1 ? 1 : level; }
 inline int lesser(int a, int b) { return a < b ? a : b; }
+
+// Whether a message of this level reaches no output. Checked by the entry
+// points before they gather their arguments, so a dropped message costs two
+// comparisons once the log is initialised: the file level, and the least of
+// the others.
+inline bool drops(int level) {
+    int fileLevel = peek(logState.logLevel);
+    return fileLevel != -3 && fileLevel > level && peek(logState.leastOtherLevel) > level;
+}
+
+// The syslog level as the system log applies it: never set (-3) counts as
+// the default 4, also after an early VELM_SetLogLevel.
+inline int syslog_level() {
+    int level = peek(logState.logLevelSyslog);
+    return level == -3 ? 4 : level;
+}
+
+// Recomputes leastOtherLevel after a level changed or the system log was
+// chosen. Under writerLock.
+inline void refresh_least_other_level() {
+    int least = peek(logState.logLevelStdOut);
+    if (peek(logState.systemLog) != SystemLog::off) least = lesser(least, syslog_level());
+    logState.leastOtherLevel = least;
+}
 
 // The level rules: a level below 1 becomes 1; the standard-output and syslog
 // levels pull the file level down to their own. Callers hold writerLock.

@@ -10,12 +10,14 @@ namespace velm::log {
 // One message on its way out. line is what the session file and standard
 // output show: indentation, timestamp, then the message with its own line
 // end; null when there was no memory to build it. The message alone starts
-// messageStart bytes into the line.
+// messageStart bytes into the line. A header line describes the session file
+// and is for the file and standard output only.
 struct LogEntry {
     int level;
     const char* line;
     std::size_t length;
     std::size_t messageStart;
+    bool header = false;
 };
 
 // An output is a type with two static functions:

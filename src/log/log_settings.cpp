@@ -37,18 +37,21 @@ void set_level(int level) {
     level = at_least_one(level);
     logState.logLevel = level;
     logState.logLevelStdOut = level;
+    refresh_least_other_level();
 }
 
 void set_level_stdout(int level) {
     level = at_least_one(level);
     logState.logLevelStdOut = level;
     logState.logLevel = lesser(logState.logLevel, level);
+    refresh_least_other_level();
 }
 
 void set_level_syslog(int level) {
     level = at_least_one(level);
     logState.logLevelSyslog = level;
     logState.logLevel = lesser(logState.logLevel, level);
+    refresh_least_other_level();
 }
 
 }  // namespace velm::log

@@ -12,6 +12,10 @@
 
 namespace velm::log {
 
+// Where messages at or above the syslog level go besides the file and
+// standard output; chosen once, from VELM_LOG_SYSLOG.
+enum class SystemLog { unchosen, off, journal, syslog, eventlog };
+
 // Set when the library is loaded; constant-initialised, so it is valid even
 // for a host that logs from its own static constructors. The levels, flags and
 // trace depth are atomics so that the drop test reads them without the lock;
@@ -19,7 +23,7 @@ namespace velm::log {
 struct alignas(64) LogState {
     std::atomic<int> logLevel{-3};                     // file level; -3 until initialised
     std::atomic<int> logLevelStdOut{4};                // standard-output level
-    std::atomic<int> logLevelSyslog{-3};               // kept and reported only: no system log is written
+    std::atomic<int> logLevelSyslog{-3};               // the system log's level; -3 counts as 4
     std::atomic<unsigned char> logTimestamp{0};        // nonzero: every line is timestamped
     std::atomic<unsigned char> printVerInfo{0};        // no output depends on it
     std::atomic<unsigned char> printVerInfoStdOut{0};  // exactly 1: level 7 reaches standard output
@@ -36,6 +40,25 @@ struct alignas(64) LogState {
     std::uint64_t fileSize = 0;   // bytes in the file, counted as written while there is a size limit
     std::uint64_t headerEnd = 0;  // fileSize where the header ends: no roll-over before a line follows it
     std::mutex writerLock;        // one line at a time, one opening, one initialisation
+
+    // The drop test's second level: the least of the standard-output level
+    // and, unless the system log is off, the syslog level.
+    std::atomic<int> leastOtherLevel{4};
+
+    // The system log. The names are taken when it is chosen; the socket is
+    // connected, and the Event Log source registered, under writerLock.
+    std::atomic<SystemLog> systemLog{SystemLog::unchosen};
+    std::atomic<bool> systemLogRefused{false};  // a refusal of VELM_LOG_SYSLOG waits for the session file
+    char systemLogRefusal[160] = "";            // its line
+    int syslogFacility = 1;                     // the syslog facility: user, or local0..local7 (16..23)
+    std::atomic<int> systemLogSocket{-1};       // the journal's or syslog's socket; -1: none yet
+    std::atomic<bool> systemLogConnected{false};
+    std::atomic<bool> systemLogNamesFile{false};   // a session file is open: the journal gets its path
+    std::atomic<long> systemLogLost{0};            // messages not taken since the last one that was
+    std::atomic<unsigned long> systemLogTaken{0};  // messages taken: whether a busy log still takes them
+    NameField systemLogIdentifier{};               // the application name without its "_"
+    NameField systemLogCustomer{};                 // the customer name without its "_"; empty: none
+    NameField systemLogProduct{};                  // the product name; empty: none
 };
 
 extern LogState logState;

@@ -14,6 +14,7 @@
 #include "log/message_format.h"
 #include "log/session_file_output.h"
 #include "log/stdout_output.h"
+#include "log/system_log_output.h"
 #include "platform/platform.h"
 #include "velm_basetool.h"
 #include "velm_basetool_version.h"
@@ -54,6 +55,7 @@ void initialise_from_env() {
     if (platform::get_env("VELM_VERSION_STDOUT")) logState.printVerInfoStdOut = 1;
     logState.logLevelStdOut = stdoutLevel;
     logState.logLevelSyslog = syslogLevel;
+    refresh_least_other_level();
     logState.logLevel = lesser(lesser(fileLevel, stdoutLevel), syslogLevel);
 }
 
@@ -129,7 +131,7 @@ char* build_line(const char* timestamp, const char* message, std::size_t& length
 
 // The outputs, in the order they get a line: the file first, so that a file
 // that fails is known before standard output decides.
-using Outputs = OutputList<SessionFileOutput, StdoutOutput>;
+using Outputs = OutputList<SessionFileOutput, StdoutOutput, SystemLogOutput>;
 
 // Offers an entry to every output, under writerLock, and returns what is left
 // to write once the lock is let go. A message for the file while no file is
@@ -148,14 +150,14 @@ char* line_of(unsigned char timestamp, const char* message, std::size_t& length)
 }
 
 // The entry of a message whose line is built (or null: no memory for it).
-LogEntry entry_of(int level, const char* line, std::size_t length, const char* message) {
+LogEntry entry_of(int level, const char* line, std::size_t length, const char* message, bool header = false) {
     std::size_t messageLength = std::strlen(message);
-    return LogEntry{level, line, length, line ? length - messageLength : 0};
+    return LogEntry{level, line, length, line ? length - messageLength : 0, header};
 }
 
 }  // namespace
 
-void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
+void deliver_own(bool header, int level, unsigned char timestamp, const char* format, ...) {
     va_list args;
     va_start(args, format);
     char* message = format_new_message(format, args);
@@ -163,7 +165,7 @@ void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
     if (!message) return;
     std::size_t length = 0;
     char* line = line_of(timestamp, message, length);
-    LogEntry entry = entry_of(level, line, length, message);
+    LogEntry entry = entry_of(level, line, length, message, header);
     Outputs::write(entry, accept_everywhere(entry));
     std::free(line);
     std::free(message);
@@ -172,15 +174,15 @@ void deliver_own(int level, unsigned char timestamp, const char* format, ...) {
 void write_session_header(bool opened, const char* reason) {
     const char* prodName = logState.prodName.text;
     if (!opened) {
-        deliver_own(kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
-        deliver_own(kErrorLevel, 1, "Reason: %s\n", reason);
+        deliver_own(false, kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
+        deliver_own(false, kErrorLevel, 1, "Reason: %s\n", reason);
     }
-    deliver_own(kVersionInfoLevel, 0, "  ### %s Log-File ###\n\n", prodName);
-    deliver_own(kVersionInfoLevel, 0, "  %s Session-LogFile %s\n", prodName, logState.logFilePath);
-    deliver_own(kVersionInfoLevel, 0, "\n");
-    deliver_own(kVersionInfoLevel, 0, "  VELM Base-Tool                     (%s)  %s %s\n", kVersionText, __DATE__,
-                __TIME__);
-    deliver_own(kVersionInfoLevel, 0, "\n");
+    deliver_own(true, kVersionInfoLevel, 0, "  ### %s Log-File ###\n\n", prodName);
+    deliver_own(true, kVersionInfoLevel, 0, "  %s Session-LogFile %s\n", prodName, logState.logFilePath);
+    deliver_own(true, kVersionInfoLevel, 0, "\n");
+    deliver_own(true, kVersionInfoLevel, 0, "  VELM Base-Tool                     (%s)  %s %s\n", kVersionText,
+                __DATE__, __TIME__);
+    deliver_own(true, kVersionInfoLevel, 0, "\n");
 }
 
 namespace {
@@ -191,6 +193,19 @@ void open_session_file_with_header() {
     char reason[256] = "";
     write_session_header(open_session_file(reason, sizeof reason), reason);
     finish_session_file_opening();
+}
+
+// Writes the refusal of VELM_LOG_SYSLOG, once, after the file's header.
+void report_system_log_refusal() {
+    auto hold = hold_writer_lock();
+    if (logState.systemLogRefused.exchange(false)) deliver_own(false, kErrorLevel, 1, "%s", logState.systemLogRefusal);
+}
+
+// Chooses the system log for the first message that could reach it.
+void choose_system_log_for(int level) {
+    if (!system_log_unchosen_for(level)) return;
+    auto hold = hold_writer_lock();
+    choose_system_log();
 }
 
 // A fork while another thread writes must not leave the child a lock that
@@ -231,6 +246,8 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
         if (logState.logLevel == -3) initialise_from_env();
     }
     if (drops(level) || !format) return;
+    choose_system_log_for(level);
+    if (drops(level)) return;  // only the system log could have taken it, and it is off
 
     // Formatted and built before the lock is taken: the host's arguments are
     // read on its own thread, and other threads' lines need not wait for it.
@@ -240,6 +257,7 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
         auto hold = hold_writer_lock();
         if (!logState.openingDone) open_session_file_with_header();
     }
+    if (logState.systemLogRefused.load(std::memory_order_acquire)) report_system_log_refusal();
     std::size_t length = 0;
     char* line = line_of(timestamp, message, length);
     LogEntry entry = entry_of(level, line, length, message);
@@ -254,6 +272,22 @@ void write_message(int level, unsigned char timestamp, const char* format, va_li
     // write need not wait for this one's echo.
     Outputs::write(entry, pending);
     std::free(line);
+}
+
+void write_to_system_log(int level, const char* format, va_list args) {
+    choose_system_log_for(level);
+    if (!format || !system_log_takes(level)) return;
+    char* message = format_new_message(format, args);
+    if (!message) return;
+    using Only = OutputList<SystemLogOutput>;
+    LogEntry entry{level, message, std::strlen(message), 0};
+    Only::Pending pending;
+    {
+        auto hold = hold_writer_lock();
+        pending = Only::accept(entry);
+    }
+    Only::write(entry, pending);
+    std::free(message);
 }
 
 }  // namespace velm::log

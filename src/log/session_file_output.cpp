@@ -85,7 +85,7 @@ void roll_over() {
         return;
     }
     write_session_header(opened, reason);
-    deliver_own(kVersionInfoLevel, 0, "  Continues %s\n", rolled_name(logState.logFilePath, 1).c_str());
+    deliver_own(true, kVersionInfoLevel, 0, "  Continues %s\n", rolled_name(logState.logFilePath, 1).c_str());
     finish_session_file_opening();
 }
 
@@ -137,8 +137,8 @@ void finish_session_file_opening() {
     std::string folder = folder_of(logState.logFilePath);
     std::string prefix = std::string(logState.applName.text) + logState.custName.text;
     for (const std::string& name : prune_session_files(folder.c_str(), prefix, limits.retainDays, limits.retainFiles))
-        deliver_own(kDebugLevel, 0, "Removed old session log file %s%c%s\n", folder.c_str(), platform::path_separator(),
-                    name.c_str());
+        deliver_own(false, kDebugLevel, 0, "Removed old session log file %s%c%s\n", folder.c_str(),
+                    platform::path_separator(), name.c_str());
 }
 
 const char* close_session_file() {

@@ -1,5 +1,6 @@
 #include "log/stdout_output.h"
 
+#include "log/log_levels.h"
 #include "log/log_state.h"
 #include "platform/platform.h"
 
@@ -21,6 +22,9 @@ bool StdoutOutput::accept(const LogEntry& entry) {
 // line.
 void StdoutOutput::write(const LogEntry& entry) { platform::write_stdout(entry.line, entry.length); }
 
-void show_everything_on_stdout() { logState.logLevelStdOut = 1; }
+void show_everything_on_stdout() {
+    logState.logLevelStdOut = 1;
+    refresh_least_other_level();
+}
 
 }  // namespace velm::log

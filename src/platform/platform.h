@@ -153,3 +153,51 @@ bool is_file_at(int file, const char* path);
 std::size_t stored_length(const char* text, std::size_t length);
 
 }  // namespace velm::platform
+
+namespace velm::platform {
+
+// The system log's channels.
+
+// The calling thread's id, as the system's own tools show it.
+long thread_id();
+
+// Whether the systemd journal's socket is there.
+bool has_journal();
+
+// A new datagram socket for the system log: never blocks, never inherited by
+// child processes; -1 when none could be made or the platform has none.
+int new_system_log_socket();
+
+// Points a socket new_system_log_socket made at the journal's native socket
+// or at the syslog socket. False when that socket is not there.
+enum class SystemLogSocket { journal, syslog };
+bool connect_system_log_socket(int socket, SystemLogSocket which);
+
+// Closes a socket new_system_log_socket made.
+void close_system_log_socket(int socket);
+
+// One piece of a datagram.
+struct Bytes {
+    const void* data;
+    std::size_t size;
+};
+
+// Sends the pieces as one datagram. A receiver that does not take it at once
+// is waited for, but never longer than waitMilliseconds in all: then, and
+// for a datagram too large to send, the answer is late. Broken: nothing
+// receives at the other end (the socket needs connecting again).
+enum class Sent { taken, late, broken };
+Sent send_datagram(int socket, const Bytes* pieces, std::size_t count, int waitMilliseconds);
+
+// The Event Log's entry types.
+enum class EventType { information, warning, error };
+
+// Registers the event source of this name, once for the process; false where
+// the platform has no Event Log or the registration failed.
+bool open_event_log(const char* source);
+
+// Reports one event of the registered source, with text as its one string.
+// False when it was not taken.
+bool report_event(EventType type, const char* text);
+
+}  // namespace velm::platform

@@ -10,10 +10,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace velm::platform {
@@ -319,6 +323,76 @@ const TimeFormatDialect& time_format_dialect() {
                                            "deHImMSuUVwWy"};
     return dialect;
 }
+
+namespace {
+
+constexpr char kJournalSocket[] = "/run/systemd/journal/socket";
+constexpr char kSyslogSocket[] = "/dev/log";
+constexpr std::size_t kMaxPieces = 64;
+
+std::int64_t monotonic_milliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Whether a failed send means that nobody receives at the other end, rather
+// than a receiver that is busy or a datagram it cannot take.
+bool receiver_is_gone(int error) {
+    return error == ECONNREFUSED || error == ENOTCONN || error == ENOENT || error == EDESTADDRREQ || error == EBADF ||
+           error == ENOTSOCK;
+}
+
+}  // namespace
+
+long thread_id() { return static_cast<long>(::syscall(SYS_gettid)); }
+
+bool has_journal() {
+    struct stat status;
+    return ::stat(kJournalSocket, &status) == 0 && S_ISSOCK(status.st_mode);
+}
+
+int new_system_log_socket() { return ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0); }
+
+bool connect_system_log_socket(int socket, SystemLogSocket which) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const char* path = which == SystemLogSocket::journal ? kJournalSocket : kSyslogSocket;
+    std::strncpy(address.sun_path, path, sizeof address.sun_path - 1);
+    int result;
+    do {
+        result = ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    } while (result < 0 && errno == EINTR);
+    return result == 0;
+}
+
+void close_system_log_socket(int socket) { close_fd(socket); }
+
+Sent send_datagram(int socket, const Bytes* pieces, std::size_t count, int waitMilliseconds) {
+    if (count > kMaxPieces) return Sent::late;
+    iovec vector[kMaxPieces];
+    for (std::size_t i = 0; i < count; ++i) vector[i] = iovec{const_cast<void*>(pieces[i].data), pieces[i].size};
+    msghdr message{};
+    message.msg_iov = vector;
+    message.msg_iovlen = count;
+    std::int64_t deadline = monotonic_milliseconds() + waitMilliseconds;
+    for (;;) {
+        if (::sendmsg(socket, &message, MSG_NOSIGNAL | MSG_DONTWAIT) >= 0) return Sent::taken;
+        if (errno == EINTR) continue;
+        if (receiver_is_gone(errno)) return Sent::broken;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return Sent::late;  // too large, or no buffer for it
+        std::int64_t left = deadline - monotonic_milliseconds();
+        if (left <= 0) return Sent::late;
+        // A connected datagram socket polls writable once its receiver's
+        // queue has room again.
+        pollfd writable{socket, POLLOUT, 0};
+        ::poll(&writable, 1, static_cast<int>(left));
+    }
+}
+
+// The Event Log is Windows' own.
+bool open_event_log(const char*) { return false; }
+bool report_event(EventType, const char*) { return false; }
 
 namespace {
 

@@ -147,6 +147,49 @@ const TimeFormatDialect& time_format_dialect() {
     return dialect;
 }
 
+long thread_id() { return static_cast<long>(::GetCurrentThreadId()); }
+
+// The journal and the syslog socket are not Windows'.
+bool has_journal() { return false; }
+int new_system_log_socket() { return -1; }
+bool connect_system_log_socket(int, SystemLogSocket) { return false; }
+void close_system_log_socket(int) {}
+Sent send_datagram(int, const Bytes*, std::size_t, int) { return Sent::broken; }
+
+namespace {
+
+// The event source, registered once for the process and never deregistered:
+// the log lives until the process ends.
+HANDLE eventSource = nullptr;
+
+// The one event of the library's message table, whose text is its one
+// string (see velm_events.mc).
+constexpr DWORD kMessageEventId = 1;
+
+WORD event_type_of(EventType type) {
+    switch (type) {
+        case EventType::warning:
+            return EVENTLOG_WARNING_TYPE;
+        case EventType::error:
+            return EVENTLOG_ERROR_TYPE;
+        default:
+            return EVENTLOG_INFORMATION_TYPE;
+    }
+}
+
+}  // namespace
+
+bool open_event_log(const char* source) {
+    if (!eventSource) eventSource = ::RegisterEventSourceA(nullptr, source);
+    return eventSource != nullptr;
+}
+
+bool report_event(EventType type, const char* text) {
+    const char* strings[] = {text};
+    return eventSource &&
+           ::ReportEventA(eventSource, event_type_of(type), 0, kMessageEventId, nullptr, 1, 0, strings, nullptr);
+}
+
 namespace {
 
 // A FILETIME (100-nanosecond steps since 1601) as seconds since 1970.
