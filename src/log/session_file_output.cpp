@@ -10,6 +10,7 @@
 #include "log/log_folder.h"
 #include "log/log_state.h"
 #include "log/log_writer.h"
+#include "log/stdout_output.h"
 #include "platform/platform.h"
 
 namespace velm::log {
@@ -103,7 +104,10 @@ bool SessionFileOutput::accept(const LogEntry& entry) {
         needs_fresh_file(logState.folderLimits.maxSize, logState.fileSize, logState.headerEnd,
                          platform::stored_length(entry.line, entry.length))) {
         roll_over();
-        if (logState.logFile < 0) return false;  // reported; standard output shows the line
+        if (logState.logFile < 0) {
+            show_everything_on_stdout();  // this line included: it is not lost
+            return false;
+        }
     }
     if (entry.line) {
         write_to_file(entry.line, entry.length);
