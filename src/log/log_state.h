@@ -7,6 +7,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "log/log_folder.h"
 #include "log/log_names.h"
 
 namespace velm::log {
@@ -35,6 +36,9 @@ struct alignas(64) LogState {
     int logFile = -1;             // the session log file's descriptor; -1: none
     long lostLines = 0;           // lines the file refused since its last good write
     bool lineCut = false;         // the file ends inside a line written in part
+    FolderLimits folderLimits;    // size limit, rolled files, retention: read at the opening
+    std::uint64_t fileSize = 0;   // bytes in the file, counted as written while there is a size limit
+    std::uint64_t headerEnd = 0;  // fileSize where the header ends: no roll-over before a line follows it
     std::mutex writerLock;        // one line at a time, one opening, one initialisation
 
     // The drop test's second level: the least of the standard-output level

@@ -193,9 +193,8 @@ Outputs::Pending accept_everywhere(const LogEntry& entry) {
     return Outputs::accept(entry);
 }
 
-// Formats a line of the writer's own and delivers it like a message (a
-// header line only to the file and standard output), all under writerLock,
-// which the caller holds.
+}  // namespace
+
 void deliver_own(bool header, int level, unsigned char timestamp, const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -206,12 +205,7 @@ void deliver_own(bool header, int level, unsigned char timestamp, const char* fo
     Outputs::write(entry, accept_everywhere(entry));
 }
 
-// Opens the session log file and writes its header, under writerLock. The
-// report of a failed opening and the header lines go out like messages of
-// their levels, but straight from here: the lock is already held.
-void open_session_file_with_header() {
-    char reason[256] = "";
-    bool opened = open_session_file(reason, sizeof reason);
+void write_session_header(bool opened, const char* reason) {
     const char* prodName = logState.prodName.text;
     if (!opened) {
         deliver_own(false, kErrorLevel, 1, "Can't open %s-Session-LogFile %s\n", prodName, logState.logFilePath);
@@ -223,6 +217,16 @@ void open_session_file_with_header() {
     deliver_own(true, kVersionInfoLevel, 0, "  VELM Base-Tool                     (%s)  %s %s\n", kVersionText,
                 __DATE__, __TIME__);
     deliver_own(true, kVersionInfoLevel, 0, "\n");
+}
+
+namespace {
+
+// Opens the session log file and writes its header, under writerLock; then
+// the log folder is tidied as the operator asked.
+void open_session_file_with_header() {
+    char reason[256] = "";
+    write_session_header(open_session_file(reason, sizeof reason), reason);
+    finish_session_file_opening();
 }
 
 // Writes the refusal of VELM_LOG_SYSLOG, once, after the file's header.

@@ -4,10 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/environment.h"
+#include <string>
+
 #include "common/text.h"
+#include "log/log_folder.h"
 #include "log/log_state.h"
 #include "log/log_writer.h"
+#include "log/stdout_output.h"
 #include "platform/platform.h"
 
 namespace velm::log {
@@ -38,6 +41,7 @@ void write_to_file(const char* text, std::size_t length) {
         std::memcpy(out + noticeLength, text, length);
     }
     std::size_t written = platform::write_session_file(logState.logFile, out, total);
+    if (logState.folderLimits.maxSize != 0) logState.fileSize += platform::stored_length(out, written);
     if (written == total) {
         logState.lostLines = 0;
         logState.lineCut = false;
@@ -48,19 +52,63 @@ void write_to_file(const char* text, std::size_t length) {
     if (out != text) std::free(out);
 }
 
-// The log directory: VE_TMP_DIR, TEMP, TMP, then the platform's own.
-void log_directory(char* out, std::size_t size) {
-    if (const char* dir = common::temp_directory_from_env()) {
-        common::copy_cut(out, size, dir);
-    } else {
-        platform::fallback_log_directory(out, size);
+constexpr int kDebugLevel = 2;
+constexpr int kVersionInfoLevel = 7;
+// headerEnd while a header is being written: its lines never start a roll-over.
+constexpr std::uint64_t kInHeader = ~std::uint64_t{0};
+
+// Opens the session file at logFilePath and starts counting its bytes.
+bool open_at_path(char* reason, std::size_t reasonSize) {
+    logState.logFile = platform::open_session_file(logState.logFilePath, reason, reasonSize);
+    bool counts = logState.logFile >= 0 && logState.folderLimits.maxSize != 0;
+    logState.fileSize = counts ? platform::session_file_size(logState.logFile) : 0;
+    logState.headerEnd = kInHeader;
+    return logState.logFile >= 0;
+}
+
+// Moves the full session file aside (it becomes .1, older ones move up) and
+// opens a fresh one under its name, with the header and a line that names
+// the file it continues; under writerLock, so the threads that meet here
+// roll the file over once. A process sharing the file (a forked child) may
+// have moved it already: then the fresh file is only opened.
+void roll_over() {
+    bool stillHere = platform::is_file_at(logState.logFile, logState.logFilePath);
+    // Closed first: Windows renames no file that is open.
+    platform::close_session_file(logState.logFile);
+    bool moved = !stillHere || roll_files(logState.logFilePath, logState.folderLimits.rolledFiles);
+    char reason[256] = "";
+    bool opened = open_at_path(reason, sizeof reason);
+    if (opened && !moved) {
+        // The same full file again: writing goes on in it, and the next try
+        // comes after another limit's worth of lines, not at every line.
+        logState.fileSize = 0;
+        logState.headerEnd = 0;
+        return;
     }
+    write_session_header(opened, reason);
+    deliver_own(true, kVersionInfoLevel, 0, "  Continues %s\n", rolled_name(logState.logFilePath, 1).c_str());
+    finish_session_file_opening();
+}
+
+// The folder part of the session file's path.
+std::string folder_of(const char* path) {
+    const char* separator = std::strrchr(path, platform::path_separator());
+    return separator ? std::string(path, separator) : std::string(".");
 }
 
 }  // namespace
 
 bool SessionFileOutput::accept(const LogEntry& entry) {
     if (logState.logLevel > entry.level || logState.logFile < 0) return false;
+    if (entry.line && logState.folderLimits.maxSize != 0 &&
+        needs_fresh_file(logState.folderLimits.maxSize, logState.fileSize, logState.headerEnd,
+                         platform::stored_length(entry.line, entry.length))) {
+        roll_over();
+        if (logState.logFile < 0) {
+            show_everything_on_stdout();  // this line included: it is not lost
+            return false;
+        }
+    }
     if (entry.line) {
         write_to_file(entry.line, entry.length);
     } else {
@@ -73,7 +121,8 @@ bool finds_no_session_file(int level) { return logState.logLevel <= level && log
 
 bool open_session_file(char* reason, std::size_t reasonSize) {
     char directory[1025];
-    log_directory(directory, sizeof directory);
+    log_folder(directory, sizeof directory);
+    logState.folderLimits = limits_from_env();
     int length = std::snprintf(logState.logFilePath, sizeof logState.logFilePath, "%s%c%s%s%d.log", directory,
                                platform::path_separator(), logState.applName.text, logState.custName.text,
                                platform::process_id());
@@ -81,8 +130,19 @@ bool open_session_file(char* reason, std::size_t reasonSize) {
     // A path that had to be cut names some other file: never open that one.
     bool fits = length >= 0 && static_cast<std::size_t>(length) < sizeof logState.logFilePath;
     if (!fits) common::copy_cut(reason, reasonSize, "the path is too long");
-    logState.logFile = fits ? platform::open_session_file(logState.logFilePath, reason, reasonSize) : -1;
-    return logState.logFile >= 0;
+    return fits && open_at_path(reason, reasonSize);
+}
+
+void finish_session_file_opening() {
+    if (logState.logFile < 0) return;
+    logState.headerEnd = logState.fileSize;
+    const FolderLimits& limits = logState.folderLimits;
+    if (limits.retainDays == 0 && limits.retainFiles == 0) return;
+    std::string folder = folder_of(logState.logFilePath);
+    std::string prefix = std::string(logState.applName.text) + logState.custName.text;
+    for (const std::string& name : prune_session_files(folder.c_str(), prefix, limits.retainDays, limits.retainFiles))
+        deliver_own(false, kDebugLevel, 0, "Removed old session log file %s%c%s\n", folder.c_str(),
+                    platform::path_separator(), name.c_str());
 }
 
 const char* close_session_file() {

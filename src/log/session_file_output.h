@@ -26,6 +26,12 @@ bool finds_no_session_file(int level);
 // no file; the caller reports that and writes the header.
 bool open_session_file(char* reason, std::size_t reasonSize);
 
+// After the header of a newly opened session file, under writerLock: counts
+// the header as the part no roll-over leaves alone, and removes the old
+// session files of the log folder that the retention settings let go, each
+// reported at the debug level.
+void finish_session_file_opening();
+
 // Closes the session log file, if one is open, and returns its path (null
 // when none was open). Later messages are shown on standard output only; for
 // a tool that removes its own file at the end of a run.

@@ -129,6 +129,52 @@ const TimeFormatDialect& time_format_dialect();
 enum class Access { exists, read, write };
 int access(const char* path, Access mode);
 
+// The log folder's upkeep: session log files rolled over by size and removed
+// when old. A writer's open session file is "held": on POSIX
+// open_session_file takes a shared lock on it that a remover must break, on
+// Windows the file is open without share-delete, which refuses removal.
+
+// A regular file found in a folder.
+struct FolderFile {
+    const char* name;        // within the folder
+    std::uint64_t size;      // in bytes
+    std::int64_t lastWrite;  // seconds since 1970-01-01 00:00:00 UTC
+};
+
+// Calls visit for each regular file in folder that belongs to the effective
+// user (Windows: each file that is neither a folder nor a link), looked at
+// without following a link. False when the folder cannot be read.
+bool list_own_files(const char* folder, void (*visit)(const FolderFile& file, void* context), void* context);
+
+// What became of a file the remover looked at.
+enum class Removal { removed, held, refused };
+
+// Whether a writer holds folder/name, found as remove_unheld_file finds it
+// but without removing anything: refused for what it would never remove.
+enum class FileHold { free, held, refused };
+FileHold hold_of(const char* folder, const char* name);
+
+// Removes folder/name while holding it exclusively, so that no writer can
+// hold it meanwhile: only a regular file of the effective user, never a link
+// or what a link names. held when a writer holds it, refused for anything
+// else that keeps it (another kind of file, another user's, a failure).
+Removal remove_unheld_file(const char* folder, const char* name);
+
+// Renames from to to, replacing a file at to; a link at either name is
+// renamed or replaced itself, never followed. True on success.
+bool rename_file(const char* from, const char* to);
+
+// The size of an open session file in bytes; 0 when it cannot be told.
+std::uint64_t session_file_size(int file);
+
+// Whether path still names the open session file (false once another
+// process sharing it renamed it away); true where no process shares it.
+bool is_file_at(int file, const char* path);
+
+// The bytes a text of length bytes takes in the session file (Windows: a CR
+// before every LF).
+std::size_t stored_length(const char* text, std::size_t length);
+
 }  // namespace velm::platform
 
 namespace velm::platform {

@@ -8,9 +8,12 @@
 #include <ctime>
 #include <string>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -120,6 +123,28 @@ const char* refusal_of(int fd) {
     return nullptr;
 }
 
+// What hold_shared says of a file a remover held or removed meanwhile: the
+// opening is tried again, a new file is made if the old one is gone.
+const char kRemovedMeanwhile[] = "removed while it was opened";
+constexpr int kHoldAttempts = 100;
+
+// Takes the shared lock that keeps removers away from a writer's file, without
+// waiting (a remover holds its exclusive lock for a moment only). Null when
+// held, kRemovedMeanwhile when a remover holds the file or removed it since
+// the opening, else why the lock cannot be taken.
+const char* hold_shared(int fd) {
+    int result;
+    do {
+        result = ::flock(fd, LOCK_SH | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    // A file system without locks keeps the file unprotected, but the log
+    // goes on: a remover cannot lock it either, so it keeps it too.
+    if (result != 0) return errno == EWOULDBLOCK ? kRemovedMeanwhile : nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return std::strerror(errno);
+    return st.st_nlink == 0 ? kRemovedMeanwhile : nullptr;
+}
+
 // fd itself, or a duplicate above 2 when it landed on a standard stream that
 // was closed at start: the log must not write what a host prints there.
 int above_stdio(int fd) {
@@ -136,8 +161,17 @@ int open_session_file(const char* path, char* reason, std::size_t reasonSize) {
     // lines, and a copytruncate rotation leaves no hole. O_NONBLOCK: a FIFO at
     // the path must not hang the host. 0600: the log holds configuration
     // values at the trace level.
-    int fd = open_cloexec(path, O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOFOLLOW, 0600);
-    const char* refusal = fd < 0 ? std::strerror(errno) : refusal_of(fd);
+    int fd = -1;
+    const char* refusal = nullptr;
+    for (int attempt = 0; attempt < kHoldAttempts; ++attempt) {
+        fd = open_cloexec(path, O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOFOLLOW, 0600);
+        refusal = fd < 0 ? std::strerror(errno) : hold_shared(fd);
+        if (refusal != kRemovedMeanwhile) break;
+        close_fd(fd);
+        fd = -1;
+        ::sched_yield();
+    }
+    if (!refusal) refusal = refusal_of(fd);
     if (!refusal) fd = above_stdio(fd);
     if (!refusal && fd < 0) refusal = std::strerror(errno);
     if (refusal) {
@@ -414,5 +448,101 @@ Sent send_datagram(int socket, const Bytes* pieces, std::size_t count, int waitM
 // The Event Log is Windows' own.
 bool open_event_log(const char*) { return false; }
 bool report_event(EventType, const char*) { return false; }
+
+namespace {
+
+// A folder opened for the calls relative to it, closed with the object.
+struct OpenFolder {
+    int fd;
+    explicit OpenFolder(const char* path) : fd(open_cloexec(path, O_RDONLY | O_DIRECTORY)) {}
+    ~OpenFolder() {
+        if (fd >= 0) close_fd(fd);
+    }
+};
+
+bool is_own_regular_file(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_uid == ::geteuid(); }
+
+// Opens name in folder for the remover, never through a link, and takes its
+// exclusive lock without waiting. The descriptor, or -1 with what keeps the
+// file in hold; st is the file's status.
+int lock_exclusively(const OpenFolder& folder, const char* name, struct stat& st, FileHold& hold) {
+    hold = FileHold::refused;
+    if (folder.fd < 0) return -1;
+    // O_NONBLOCK and O_NOCTTY: something other than a regular file swapped
+    // in after the listing must not hang or change the process.
+    int fd = ::openat(folder.fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !is_own_regular_file(st)) {
+        close_fd(fd);
+        return -1;
+    }
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        // A writer holds it, or the file system has no locks to tell.
+        hold = errno == EWOULDBLOCK ? FileHold::held : FileHold::refused;
+        close_fd(fd);
+        return -1;
+    }
+    hold = FileHold::free;
+    return fd;
+}
+
+}  // namespace
+
+bool list_own_files(const char* folder, void (*visit)(const FolderFile& file, void* context), void* context) {
+    OpenFolder open(folder);
+    DIR* dir = open.fd >= 0 ? ::fdopendir(::fcntl(open.fd, F_DUPFD_CLOEXEC, 3)) : nullptr;
+    if (!dir) return false;
+    while (struct dirent* entry = ::readdir(dir)) {
+        struct stat st;
+        if (::fstatat(open.fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !is_own_regular_file(st)) continue;
+        visit(FolderFile{entry->d_name, static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime)},
+              context);
+    }
+    ::closedir(dir);
+    return true;
+}
+
+FileHold hold_of(const char* folder, const char* name) {
+    OpenFolder open(folder);
+    struct stat st;
+    FileHold hold;
+    int fd = lock_exclusively(open, name, st, hold);
+    if (fd >= 0) close_fd(fd);
+    return hold;
+}
+
+Removal remove_unheld_file(const char* folder, const char* name) {
+    OpenFolder open(folder);
+    struct stat st, now;
+    FileHold hold;
+    int fd = lock_exclusively(open, name, st, hold);
+    if (fd < 0) return hold == FileHold::held ? Removal::held : Removal::refused;
+    // The name must still be the file that is locked: one swapped in since
+    // the opening is not the one that was found free.
+    bool same =
+        ::fstatat(open.fd, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino;
+    bool removed = same && ::unlinkat(open.fd, name, 0) == 0;
+    close_fd(fd);  // a writer waiting for this file finds it removed and makes a new one
+    return removed ? Removal::removed : Removal::refused;
+}
+
+bool rename_file(const char* from, const char* to) { return ::rename(from, to) == 0; }
+
+std::uint64_t session_file_size(int file) {
+    struct stat st;
+    return ::fstat(file, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+bool is_file_at(int file, const char* path) {
+    struct stat open, named;
+    return ::fstat(file, &open) == 0 && ::lstat(path, &named) == 0 && open.st_dev == named.st_dev &&
+           open.st_ino == named.st_ino;
+}
+
+std::size_t stored_length(const char*, std::size_t length) { return length; }
 
 }  // namespace velm::platform

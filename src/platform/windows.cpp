@@ -281,4 +281,94 @@ bool report_event(EventType type, const char* text) {
            ::ReportEventA(eventSource, event_type_of(type), 0, kMessageEventId, nullptr, 1, 0, strings, nullptr);
 }
 
+namespace {
+
+// A FILETIME (100-nanosecond steps since 1601) as seconds since 1970.
+std::int64_t unix_seconds(const FILETIME& time) {
+    std::int64_t steps = (static_cast<std::int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return (steps - 116444736000000000LL) / 10000000;
+}
+
+// folder\name in out; false when it does not fit.
+bool join(char* out, std::size_t size, const char* folder, const char* name) {
+    int n = std::snprintf(out, size, "%s\\%s", folder, name);
+    return n >= 0 && static_cast<std::size_t>(n) < size;
+}
+
+// Opens folder\name for removal, shared with nobody, never through a link
+// (a reparse point is opened itself and then refused). The handle, or
+// INVALID_HANDLE_VALUE with what keeps the file in hold: a writer's open
+// handle, which grants no share-delete, makes the opening fail.
+HANDLE open_exclusively(const char* folder, const char* name, FileHold& hold) {
+    hold = FileHold::refused;
+    char path[MAX_PATH + 1];
+    if (!join(path, sizeof path, folder, name)) return INVALID_HANDLE_VALUE;
+    HANDLE h = ::CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (::GetLastError() == ERROR_SHARING_VIOLATION) hold = FileHold::held;
+        return h;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    DWORD unwanted = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if (!::GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & unwanted) != 0) {
+        ::CloseHandle(h);
+        return INVALID_HANDLE_VALUE;
+    }
+    hold = FileHold::free;
+    return h;
+}
+
+}  // namespace
+
+bool list_own_files(const char* folder, void (*visit)(const FolderFile& file, void* context), void* context) {
+    char pattern[MAX_PATH + 1];
+    if (!join(pattern, sizeof pattern, folder, "*")) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    DWORD unwanted = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    do {
+        if ((found.dwFileAttributes & unwanted) != 0) continue;
+        std::uint64_t size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        visit(FolderFile{found.cFileName, size, unix_seconds(found.ftLastWriteTime)}, context);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return true;
+}
+
+FileHold hold_of(const char* folder, const char* name) {
+    FileHold hold;
+    HANDLE h = open_exclusively(folder, name, hold);
+    if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    return hold;
+}
+
+Removal remove_unheld_file(const char* folder, const char* name) {
+    FileHold hold;
+    HANDLE h = open_exclusively(folder, name, hold);
+    if (h == INVALID_HANDLE_VALUE) return hold == FileHold::held ? Removal::held : Removal::refused;
+    // Removed through the handle: the file that was opened, and nothing a
+    // name might lead to since.
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    bool removed = ::SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+    ::CloseHandle(h);
+    return removed ? Removal::removed : Removal::refused;
+}
+
+bool rename_file(const char* from, const char* to) { return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0; }
+
+std::uint64_t session_file_size(int file) {
+    long long size = ::_filelengthi64(file);
+    return size < 0 ? 0 : static_cast<std::uint64_t>(size);
+}
+
+bool is_file_at(int, const char*) { return true; }
+
+std::size_t stored_length(const char* text, std::size_t length) {
+    std::size_t lineEnds = 0;
+    for (std::size_t i = 0; i < length; ++i) lineEnds += text[i] == '\n';
+    return length + lineEnds;
+}
+
 }  // namespace velm::platform

@@ -7,7 +7,7 @@ cd "$scratch" && mkdir logs || exit 1
 unset VELM_CONFIG VELM_LOCAL VELM_LIBUSER_EXITS_INI VELM_DISABLE_PROPFILE_CACHE VELM_LOG_LEVEL{,_STDOUT,_SYSLOG} \
       VELM_LOG_TIMESTAMP VELM_VERSION VELM_VERSION_STDOUT
 export VE_TMP_DIR=logs WINEDEBUG=-all
-failures=0 commands=(ini ini-dump check next-day date field fields cfgpath log)
+failures=0 commands=(ini ini-dump check next-day date field fields cfgpath log logs)
 ts='[0-9][0-9][0-9][0-9]/[0-9][0-9]/[0-9][0-9]-[0-9][0-9]:[0-9][0-9]:[0-9][0-9] UTC - '
 
 fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
@@ -109,6 +109,29 @@ test_example_host() {
   [ "$rc" = 0 ] && grep -q "port = 8080" <<<"$out" && grep -q "^   result 919301" <<<"$out" &&
     grep -q "ERROR: File input/orders.dat does not exists." "$path" &&
     grep -q "^example host done: port 8080" "$path" || fail "example host -> $rc:"$'\n'"$out"
+}
+
+test_logs() {
+  mkdir pl && printf 'abc\n' >pl/veserver_VELM_12.log && printf 'ab\n' >pl/veserver_VELM_12.log.1 &&
+    printf 'x\n' >pl/my_app_CUST_7.log && : >pl/veserver_VELM_12.log.01 && : >pl/veserver_VELM_012.log || exit 1
+  touch -d '2026-01-02 03:04:05 UTC' pl/veserver_VELM_12.log && touch -d '2026-01-01 UTC' pl/*_7.log pl/*.log.1
+  local t=$'\t' day1=2026-01-01T00:00:00Z
+  expect 0 "$(lines "my_app_${t}CUST_${t}7${t}0${t}2${t}$day1${t}-${t}my_app_CUST_7.log" \
+    "veserver_${t}VELM_${t}12${t}0${t}4${t}2026-01-02T03:04:05Z${t}-${t}veserver_VELM_12.log" \
+    "veserver_${t}VELM_${t}12${t}1${t}3${t}$day1${t}-${t}veserver_VELM_12.log.1")" "" logs pl
+  expect 0 "" "" logs
+  expect 2 "" "velmtool logs: --prune needs --days or --files*" logs --prune pl
+  expect 2 "" "velmtool logs: --days and --files go with --prune" logs --days 2 pl
+  expect 3 "" "velmtool: nodir: *" logs nodir
+  expect 0 "removed${t}veserver_VELM_12.log.1" "" logs --prune --files 1 pl
+  VELM_LOG_RETAIN_DAYS=1 expect 0 "$(lines "removed${t}veserver_VELM_12.log" "removed${t}my_app_CUST_7.log")" "" \
+    logs --prune pl
+  [ "$(ls pl | tr '\n' ' ')" = "veserver_VELM_012.log veserver_VELM_12.log.01 " ] || fail "pruned folder: $(ls pl)"
+  [ ${#emulator[@]} = 0 ] || return 0  # a lock held from Linux is no open file to Windows
+  exec 9>pl/veserver_VELM_5.log && flock -s 9 && touch -d '2026-01-01 UTC' pl/*_5.log  # an old file this shell writes
+  expect 0 "" "" logs --prune --days 1 pl
+  expect 0 "veserver_${t}VELM_${t}5${t}0${t}0${t}$day1${t}live${t}veserver_VELM_5.log" "" logs pl/ 9>&-
+  exec 9>&-
 }
 
 "test_$group"

@@ -16,5 +16,6 @@ int run_field(const Arguments& args);
 int run_fields(const Arguments& args);
 int run_cfgpath(const Arguments& args);
 int run_log(const Arguments& args);
+int run_logs(const Arguments& args);  // logs_command.cpp
 
 }  // namespace velmtool

@@ -87,6 +87,18 @@ const Command kCommands[] = {
      "unset), the directory from VE_TMP_DIR, TEMP or TMP.\n"
      "Exit status: 0, 1 when the message was below the levels (no file), 3 when\n"
      "the session log file could not be created.\n"},
+    {"logs", "[--prune [--days N] [--files N]] [FOLDER]", 0, kAnyNumber, run_logs,
+     "the session log files of the log folder",
+     "Prints one line per session log file and rolled file of FOLDER (default: the\n"
+     "log folder, from VE_TMP_DIR, TEMP or TMP), with tab-separated columns:\n"
+     "application, customer, process id, rolled number (0: the session file\n"
+     "itself), size in bytes, last write (UTC, ISO 8601), live (a process writes\n"
+     "it) or -, file name. Only the user's own regular files count.\n"
+     "--prune removes the files last written more than N days ago (--days, else\n"
+     "VELM_LOG_RETAIN_DAYS) and those beyond the N newest of each application and\n"
+     "customer (--files, else VELM_LOG_RETAIN_FILES), never a live one, and prints\n"
+     "\"removed\", a tab and the name for each.\n"
+     "Exit status: 0, 2 when --prune has no limit, 3 when FOLDER cannot be read.\n"},
 };
 
 // "name arguments", without a trailing blank for a command without any.
