@@ -107,7 +107,7 @@ class Profile {
     void open_key_table(KeyTable& table, std::size_t size);
     void grow_key_table(std::uint32_t header, std::uint32_t end);
     bool enter_key(KeyTable& table, std::uint32_t offset, std::size_t keyLength);
-    std::size_t key_slot(const KeyTable& table, const char* key, std::size_t keyLength) const;
+    std::size_t key_slot(const KeyTable& table, const char* key, std::size_t keyLength, std::uint64_t hash) const;
 
     std::string name_;                        // file name or cache name, kept whole
     std::string text_;                        // the kept lines, each ended by a NUL

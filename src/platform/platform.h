@@ -106,4 +106,9 @@ const TimeFormatDialect& time_format_dialect();
 enum class Access { exists, read, write };
 int access(const char* path, Access mode);
 
+// Fills size bytes at out from the system's source of random bytes (the
+// kernel's generator; on Windows the system's preferred one). False when the
+// source gave nothing, and then out holds no secret.
+bool random_bytes(void* out, std::size_t size);
+
 }  // namespace velm::platform

@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -284,6 +285,30 @@ const TimeFormatDialect& time_format_dialect() {
     static const TimeFormatDialect dialect{"aAbBcCdDeFgGhHIjklmMnpPrRsStTuUVwWxXyYzZ%", "_-0^#", true, "cCxXyY",
                                            "deHImMSuUVwWy"};
     return dialect;
+}
+
+bool random_bytes(void* out, std::size_t size) {
+    auto* bytes = static_cast<unsigned char*>(out);
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::getrandom(bytes + done, size - done, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    if (done == size) return true;
+    // A kernel before getrandom, or a filter that refuses it: the device
+    // gives the same bytes.
+    int fd = open_cloexec("/dev/urandom", O_RDONLY);
+    if (fd < 0) return false;
+    while (done < size) {
+        ssize_t n = ::read(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    close_fd(fd);
+    return done == size;
 }
 
 }  // namespace velm::platform

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <ntsecapi.h>
 
 namespace velm::platform {
 
@@ -145,6 +147,20 @@ const PrintfDialect& printf_dialect() {
 const TimeFormatDialect& time_format_dialect() {
     static const TimeFormatDialect dialect{"aAbBcdHIjmMpSUwWxXyYzZ%", "#", false, "", ""};
     return dialect;
+}
+
+bool random_bytes(void* out, std::size_t size) {
+    // RtlGenRandom (advapi32, which every program links) asks the system's
+    // preferred generator, as BCryptGenRandom does, without a library more.
+    // It takes a 32-bit size: larger requests go in parts.
+    auto* bytes = static_cast<unsigned char*>(out);
+    while (size > 0) {
+        ULONG part = size > 0x10000000 ? 0x10000000 : static_cast<ULONG>(size);
+        if (!RtlGenRandom(bytes, part)) return false;
+        bytes += part;
+        size -= part;
+    }
+    return true;
 }
 
 }  // namespace velm::platform
