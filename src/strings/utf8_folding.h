@@ -31,6 +31,7 @@ namespace kernels {
 // Each gives its block folder when this build and processor can run it, else
 // null.
 BlockFolder avx512_block_folder();
+BlockFolder avx2_block_folder();
 BlockFolder ssse3_block_folder();
 
 // Folds the size bytes of a block from read one step at a time, the first one
