@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "common/text.h"
+
 namespace velm::platform {
 
 namespace {
@@ -20,7 +22,7 @@ struct Conversion {
     const char* end = nullptr;  // just after the conversion character
 };
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+using common::is_digit;
 
 // Past a run of digits and the '$' after it, if p starts one; else p.
 const char* skip_argument_number(const char* p) {
