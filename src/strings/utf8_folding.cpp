@@ -102,10 +102,12 @@ void fold_step(const Byte*& read, Byte*& write) {
     }
 }
 
-void kernels::fold_block_bytewise(const Byte*& read, Byte*& write, std::ptrdiff_t size, bool consumedFirst) {
+kernels::FoldPositions kernels::fold_block_bytewise(const Byte* read, Byte* write, std::ptrdiff_t size,
+                                                    bool consumedFirst) {
     const Byte* blockEnd = read + size;
     read += consumedFirst;
     while (read < blockEnd) fold_step(read, write);
+    return {read, write};
 }
 
 BlockFolder chosen_block_folder() {

@@ -50,7 +50,9 @@ __attribute__((target("avx2,popcnt"))) void fold_blocks_32(const Byte*& readRef,
         std::uint32_t foldLanes = static_cast<std::uint32_t>(_mm256_movemask_epi8(folds));
         std::uint32_t consumed = foldLanes << 1 | consumedFirst;
         if (foldLanes & consumed) {
-            fold_block_bytewise(read, write, 32, consumedFirst != 0);
+            FoldPositions after = fold_block_bytewise(read, write, 32, consumedFirst != 0);
+            read = after.read;
+            write = after.write;
             consumedFirst = 0;
             continue;
         }

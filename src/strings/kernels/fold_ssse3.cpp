@@ -43,7 +43,9 @@ __attribute__((target("ssse3"))) void fold_blocks_16(const Byte*& readRef, Byte*
         unsigned foldLanes = static_cast<unsigned>(_mm_movemask_epi8(folds));
         unsigned consumed = foldLanes << 1 | consumedFirst;
         if (foldLanes & consumed) {
-            fold_block_bytewise(read, write, 16, consumedFirst);
+            FoldPositions after = fold_block_bytewise(read, write, 16, consumedFirst);
+            read = after.read;
+            write = after.write;
             consumedFirst = 0;
             continue;
         }
