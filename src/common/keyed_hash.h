@@ -63,6 +63,28 @@ struct State {
     }
 };
 
+// The length % 8 bytes at the end of text as the low bytes of a word, the
+// rest zero. Loads that overlap the bytes before them, rather than a loop of
+// single bytes, keep the hash of a short name short.
+inline std::uint64_t last_bytes(const char* text, std::size_t length) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the shifts below pick bytes by address");
+    std::size_t count = length % 8;
+    if (count == 0) return 0;
+    if (length >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text + length - 8, 8);
+        return word >> (64 - 8 * count);
+    }
+    if (count >= 4) {
+        std::uint32_t low, high;
+        std::memcpy(&low, text, 4);
+        std::memcpy(&high, text + count - 4, 4);
+        return low | std::uint64_t{high} << (8 * (count - 4));
+    }
+    auto byte = [text](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i); };
+    return byte(0) | byte(count / 2) | byte(count - 1);
+}
+
 }  // namespace siphash
 
 // SipHash-C-D of length bytes of text under key, each eight-byte word (the
@@ -78,11 +100,7 @@ std::uint64_t sip_hash(const HashKey& key, const char* text, std::size_t length,
         std::memcpy(&word, text + i, 8);
         s.absorb<C>(fold(word));
     }
-    // The last bytes go in one by one: a copy of a varying length would
-    // cost a call.
-    std::uint64_t tail = 0;
-    for (std::size_t shift = 0; i < length; ++i, shift += 8)
-        tail |= std::uint64_t{static_cast<unsigned char>(text[i])} << shift;
+    std::uint64_t tail = siphash::last_bytes(text, length);
     s.absorb<C>(fold(tail) | std::uint64_t{length} << 56);
     s.v2 ^= 0xff;
     for (int r = 0; r < D; ++r) s.round();

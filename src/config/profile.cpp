@@ -236,25 +236,33 @@ std::size_t Profile::key_slot(const KeyTable& table, const char* key, std::size_
     }
 }
 
-std::uint32_t Profile::find_section(const char* section) const {
-    std::size_t sectionLength = std::strlen(section);
-    return sections_.find(common::folded_hash(section, sectionLength), [&](std::uint32_t id) {
+Profile::Query::Query(const char* sectionName, const char* keyName)
+    : section(sectionName),
+      sectionLength(std::strlen(sectionName)),
+      sectionHash(common::folded_hash(sectionName, sectionLength)),
+      key(keyName) {
+    for (; keyLength < kKeyLength && key[keyLength] != '\0'; ++keyLength) keyHasEquals |= key[keyLength] == '=';
+    keyHash = common::folded_hash(key, keyLength);
+}
+
+std::uint32_t Profile::find_section(const char* section, std::size_t sectionLength, std::uint64_t hash) const {
+    return sections_.find(hash, [&](std::uint32_t id) {
         return header_names(text_.data() + headers_[id], text_.data() + text_.size(), section, sectionLength);
     });
 }
 
-const char* Profile::find_value(const char* section, const char* key) const {
-    std::size_t keyLength = 0;
-    while (keyLength < kKeyLength && key[keyLength] != '\0') ++keyLength;
+std::uint32_t Profile::find_section(const char* section) const {
+    std::size_t sectionLength = std::strlen(section);
+    return find_section(section, sectionLength, common::folded_hash(section, sectionLength));
+}
+
+const char* Profile::find_value(const Query& query) const {
     // An entry's key ends at its first '=': a key holding one matches none.
-    if (std::memchr(key, '=', keyLength)) return nullptr;
-    // The key's hash does not wait for the section: the processor computes
-    // both hashes side by side.
-    std::uint64_t keyHash = common::folded_hash(key, keyLength);
-    std::uint32_t header = find_section(section);
+    if (query.keyHasEquals) return nullptr;
+    std::uint32_t header = find_section(query.section, query.sectionLength, query.sectionHash);
     if (header == SlotIndex::kEmpty) return nullptr;
-    std::uint32_t offset = keySlots_[key_slot(keyTables_[header], key, keyLength, keyHash)];
-    return offset == SlotIndex::kEmpty ? nullptr : text_.data() + offset + keyLength + 1;
+    std::uint32_t offset = keySlots_[key_slot(keyTables_[header], query.key, query.keyLength, query.keyHash)];
+    return offset == SlotIndex::kEmpty ? nullptr : text_.data() + offset + query.keyLength + 1;
 }
 
 }  // namespace velm::config

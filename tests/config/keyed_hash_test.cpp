@@ -16,6 +16,16 @@ TEST(KeyedHash, IsSipHashAsPublished) {
     const HashKey key{0x0706050403020100ULL, 0x0f0e0d0c0b0a0908ULL};
     auto same = [](std::uint64_t word) { return word; };
     EXPECT_EQ((sip_hash<2, 4>(key, message.data(), message.size(), same)), 0xa129ca6149be45e5ULL);
+    // Every byte of every length counts, those of the last partial word too.
+    for (std::size_t length = 1; length <= 24; ++length) {
+        std::string text(length, 'a');
+        const std::uint64_t whole = keyed_hash(text.data(), length);
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string changed = text;
+            changed[at] = 'b';
+            EXPECT_NE(keyed_hash(changed.data(), length), whole) << length << " bytes, byte " << at;
+        }
+    }
 }
 
 TEST(KeyedHash, FoldedNamesHashAlikeExactlyWhenTheyCompareEqual) {
