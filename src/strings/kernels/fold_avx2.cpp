@@ -60,15 +60,15 @@ __attribute__((target("avx2,popcnt"))) void fold_blocks_32(const Byte*& readRef,
             _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, lowTwo), 6), _mm256_and_si256(next, lowSix));
         __m256i packed = _mm256_shuffle_epi8(_mm256_blendv_epi8(bytes, folded, folds), packing_lanes(~consumed));
         std::uint32_t kept = ~consumed;
-        int first = kLaneTable.count[kept & 0xFF], second = kLaneTable.count[kept >> 8 & 0xFF];
-        int third = kLaneTable.count[kept >> 16 & 0xFF];
+        // Where each quarter's bytes go: the kept lanes before it.
+        int second = __builtin_popcount(kept & 0xFF), third = __builtin_popcount(kept & 0xFFFF);
+        int fourth = __builtin_popcount(kept & 0xFFFFFF);
         __m128i low = _mm256_castsi256_si128(packed), high = _mm256_extracti128_si256(packed, 1);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(write), low);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(write + first), _mm_unpackhi_epi64(low, low));
-        write += first + second;
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(write), high);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(write + third), _mm_unpackhi_epi64(high, high));
-        write += third + __builtin_popcount(kept >> 24);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(write + second), _mm_unpackhi_epi64(low, low));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(write + third), high);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(write + fourth), _mm_unpackhi_epi64(high, high));
+        write += __builtin_popcount(kept);
         consumedFirst = foldLanes >> 31;
         read += 32;
     }
