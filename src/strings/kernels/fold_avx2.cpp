@@ -80,7 +80,7 @@ __attribute__((target("avx2,popcnt"))) void fold_blocks_32(const Byte*& readRef,
 
 BlockFolder avx2_block_folder() {
     __builtin_cpu_init();
-    if (!__builtin_cpu_supports("avx2")) return nullptr;
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("popcnt")) return nullptr;
     return fold_blocks_32;
 }
 
