@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -249,6 +250,149 @@ void preference_lookup(benchmark::State& state) {
     if (value_text(kPrefSections / 2, 4) != value) state.SkipWithError("not found");
 }
 
+// Hash flooding: names that all share one hash under the unkeyed hash the
+// library used before (its steps are kept here to make them), against as
+// many random names. Before the hash was keyed, reading a file of 100,000
+// such keys took a minute, and every lookup walked the whole chain.
+namespace flood {
+
+// One step of the old hash: a word mixed in. Invertible, and that is the
+// weakness: a first word chosen freely, the second can cancel its effect.
+std::uint64_t old_step(std::uint64_t hash, std::uint64_t word) {
+    hash = (hash ^ word) * 0xff51afd7ed558ccdULL;
+    return hash ^ (hash >> 32);
+}
+
+// The old hash of a 16-byte name (without capitals, which it folded).
+std::uint64_t old_hash(const std::string& name) {
+    std::uint64_t first, second;
+    std::memcpy(&first, name.data(), 8);
+    std::memcpy(&second, name.data() + 8, 8);
+    std::uint64_t hash = old_step(old_step(old_step(0x9e3779b97f4a7c15ULL ^ 16, first), second), 0);
+    hash *= 0xc4ceb9fe1a85ec53ULL;
+    return hash ^ (hash >> 29);
+}
+
+// Whether a name may hold byte: printable or high, no capital (a lookup
+// folds them), nothing the INI rules give a meaning.
+bool fits_name(unsigned char byte) {
+    return byte >= 0x80 || (byte > ' ' && byte < 0x7f && !(byte >= 'A' && byte <= 'Z') && byte != '=' && byte != '[' &&
+                            byte != ']' && byte != '#');
+}
+
+// count distinct 16-byte names whose old hashes are all equal: eight letters
+// and digits counted up, then the eight bytes that bring the hash back to
+// one value, where those bytes fit a name.
+std::vector<std::string> colliding_names(std::size_t count) {
+    constexpr std::uint64_t kTarget = 0x6b6579736b657973ULL;  // the state after the second word, for all
+    std::vector<std::string> names;
+    for (std::uint64_t n = 0; names.size() < count; ++n) {
+        char name[17];
+        for (int i = 0, m = static_cast<int>(n); i < 8; ++i, m /= 36)
+            name[i] = "0123456789abcdefghijklmnopqrstuvwxyz"[m % 36];
+        std::uint64_t first;
+        std::memcpy(&first, name, 8);
+        std::uint64_t second = old_step(0x9e3779b97f4a7c15ULL ^ 16, first) ^ kTarget;
+        std::memcpy(name + 8, &second, 8);
+        bool fits = true;
+        for (int i = 8; i < 16; ++i) fits = fits && fits_name(static_cast<unsigned char>(name[i]));
+        if (fits) names.emplace_back(name, 16);
+    }
+    return names;
+}
+
+// count random 16-byte names of the same bytes.
+std::vector<std::string> random_names(std::size_t count) {
+    std::mt19937_64 random(count);
+    std::vector<std::string> names;
+    while (names.size() < count) {
+        std::string name;
+        while (name.size() < 16) {
+            auto byte = static_cast<unsigned char>(random());
+            if (fits_name(byte)) name.push_back(static_cast<char>(byte));
+        }
+        names.push_back(name);
+    }
+    return names;
+}
+
+enum class Shape { keys, sections };
+
+// A file of the names: as keys of one section, or as sections of one key.
+Lookup file_of(const std::vector<std::string>& names, Shape shape, const std::string& tag) {
+    std::string path = scratch_dir() + "/flood_" + tag + ".ini";
+    const std::string& middle = names[names.size() / 2];
+    if (std::FILE* f = std::fopen(path.c_str(), "w")) {
+        if (shape == Shape::keys) std::fprintf(f, "[flood]\n");
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (shape == Shape::keys)
+                std::fprintf(f, "%s=v%zu\n", names[i].c_str(), i);
+            else
+                std::fprintf(f, "[%s]\nk=v%zu\n", names[i].c_str(), i);
+        }
+        std::fclose(f);
+    }
+    std::string value = "v" + std::to_string(names.size() / 2);
+    return shape == Shape::keys ? Lookup{path, "flood", middle, value} : Lookup{path, middle, "k", value};
+}
+
+// The first lookup in a file: reading and indexing it, every time anew, as
+// the cache is switched off meanwhile. The file is named as the lookup rows
+// never name it ("./" before its name), which the cache, when those rows
+// ran first, holds no record of.
+void read_and_index(benchmark::State& state, const Lookup& q) {
+    char value[1024];
+    std::string path = q.path;
+    path.insert(path.rfind('/') + 1, "./");
+    setenv("VELM_DISABLE_PROPFILE_CACHE", "1", 1);
+    for (auto _ : state) {
+        VELM_GetPrivateProfileString(q.section.c_str(), q.key.c_str(), "", value, sizeof value, path.c_str());
+        if (q.value != value) state.SkipWithError("the library did not find the value");
+    }
+    unsetenv("VELM_DISABLE_PROPFILE_CACHE");
+}
+
+// One conversion of the names as the values "name=v" of one section into a
+// preference cache made anew each time.
+void convert(benchmark::State& state, const std::vector<std::string>& names) {
+    std::vector<std::string> texts;
+    for (const std::string& name : names) texts.push_back(name + "=v");
+    std::vector<const char*> values;
+    for (const std::string& text : texts) values.push_back(text.c_str());
+    VELM_SetDisableLocPrefCache(1);  // a disabled cache is replaced by each conversion
+    for (auto _ : state)
+        VELM_CreateProfileFromPref("flood", static_cast<int>(values.size()), values.data(), "flood", 0);
+    char value[1024];
+    VELM_GetPrivatePreferenceString("flood", names[names.size() / 2].c_str(), "", value, sizeof value, "flood");
+    if (std::string("v") != value) state.SkipWithError("the conversion lost a value");
+    VELM_SetDisableLocPrefCache(0);
+}
+
+void register_rows(std::size_t count) {
+    const std::vector<std::string> colliding = colliding_names(count), random = random_names(count);
+    if (old_hash(colliding.front()) != old_hash(colliding.back()))
+        std::fprintf(stderr, "flood: names do not collide\n");
+    std::string prefix = "3.flood" + std::to_string(count / 1000) + "k.";
+    const struct {
+        Shape shape;
+        const char* name;
+    } shapes[] = {{Shape::keys, "keys"}, {Shape::sections, "sections"}};
+    for (const auto& shape : shapes) {
+        std::string tag = shape.name + std::to_string(count);
+        Lookup bad = file_of(colliding, shape.shape, tag + "colliding"),
+               good = file_of(random, shape.shape, tag + "random");
+        std::string row = prefix + shape.name;
+        add(row + ".read", "library", [bad](benchmark::State& s) { read_and_index(s, bad); });
+        add(row + ".read", "limit", [good](benchmark::State& s) { read_and_index(s, good); });
+        add(row + ".lookup", "library", [bad](benchmark::State& s) { library(s, bad); });
+        add(row + ".lookup", "limit", [good](benchmark::State& s) { library(s, good); });
+    }
+    add(prefix + "pref", "library", [colliding](benchmark::State& s) { convert(s, colliding); });
+    add(prefix + "pref", "limit", [random](benchmark::State& s) { convert(s, random); });
+}
+
+}  // namespace flood
+
 // The large cases write some 130 MB of files and take a minute: only with
 // VELM_BENCH_LARGE set.
 void register_large_benchmarks() {
@@ -310,6 +454,7 @@ void register_config_benchmarks() {
 #endif
         }
     }
+    for (std::size_t count : {40000, 100000}) flood::register_rows(count);
     if (std::getenv("VELM_BENCH_LARGE")) register_large_benchmarks();
 }
 

@@ -1,48 +1,62 @@
-// Folding UTF-8 into ISO 8859-1 in place, against copying the same bytes.
+// Folding UTF-8 into ISO 8859-1 in place, against copying the same bytes:
+// through the exported function (with the block folder the library chose for
+// this processor) and through each block folder this processor runs.
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "bench_support.h"
+#include "strings/utf8_folding.h"
 #include "velm_basetool.h"
 
 namespace velm_bench {
 
 namespace {
 
+using velm::strings::BlockFolder;
+
 constexpr std::size_t kTextBytes = 1 << 20;
 
 // Mostly ASCII with German and French letters (two bytes each), the euro
 // sign and a dash (three bytes each): about one folded sequence in twelve
 // bytes.
-constexpr char kSample[] =
+constexpr char kMostlyAscii[] =
     "Gr\u00fc\u00dfe aus K\u00f6ln! Die B\u00e4ckerei an der Stra\u00dfe verkauft "
     "Br\u00f6tchen f\u00fcr 2,50 \u20ac \u2013 na\u00efve Kunden zahlen mit M\u00fcnzen. "
     "\u00c7a co\u00fbte tr\u00e8s cher, d\u00e9j\u00e0 \u00e0 Z\u00fcrich. "
     "Order 4711: 12 items shipped to Malm\u00f6 on 2024-02-29.\n";
 
-// 1 MiB of the sample, cut at a character boundary, NUL-terminated.
-std::vector<char> mixed_text() {
+// Latin-1 letters with few ASCII ones between them: four bytes in five belong
+// to a folded sequence.
+constexpr char kLatin1Heavy[] =
+    "\u00c0\u00e9\u00ee\u00f5\u00fc \u00c4\u00d6\u00dc\u00df\u00e4\u00f6 \u00e7\u00c7\u00f1\u00d1 "
+    "\u00e0\u00e1\u00e2\u00e3\u00e5\u00e6 \u00e8\u00ea\u00eb\u00ec\u00ed \u00f2\u00f3\u00f4\u00f8 "
+    "\u00f9\u00fa\u00fb\u00fd\u00ff \u00c5\u00c6\u00c9\u00d8\u00de\u00f0.\n";
+
+// 1 MiB of sample, repeated, NUL-terminated; padded with spaces so that no
+// character is cut.
+std::vector<char> text_of(const char* sample) {
+    const std::size_t length = std::strlen(sample);
     std::vector<char> text;
     text.reserve(kTextBytes + 1);
-    while (text.size() + sizeof kSample - 1 <= kTextBytes)
-        text.insert(text.end(), kSample, kSample + sizeof kSample - 1);
+    while (text.size() + length <= kTextBytes) text.insert(text.end(), sample, sample + length);
     while (text.size() < kTextBytes) text.push_back(' ');
     text.push_back('\0');
     return text;
 }
 
-void fold_library(benchmark::State& state) {
-    const std::vector<char> original = mixed_text();
-    std::vector<char> work(original.size());
-    std::memcpy(work.data(), original.data(), original.size());
-    VELM_convert_UTF8_to_ISO(work.data(), work.data());
-    if (std::memcmp(work.data(),
-                    "Gr\xfc\xdf"
-                    "e aus K\xf6ln",
-                    13) != 0) {
-        state.SkipWithError("the text was not folded");
+// Folds text in place with fold on every pass, after checking once that it
+// folds as the portable path does.
+template <class Fold>
+void fold_in_place(benchmark::State& state, const char* sample, Fold fold) {
+    const std::vector<char> original = text_of(sample);
+    std::vector<char> work(original), reference(original);
+    fold(work.data());
+    velm::strings::fold_utf8(reinterpret_cast<const unsigned char*>(reference.data()),
+                             reinterpret_cast<unsigned char*>(reference.data()), nullptr);
+    if (work != reference) {
+        state.SkipWithError("the text was not folded as the portable path folds it");
         return;
     }
     for (auto _ : state) {
@@ -50,13 +64,13 @@ void fold_library(benchmark::State& state) {
         state.PauseTiming();
         std::memcpy(work.data(), original.data(), original.size());
         state.ResumeTiming();
-        VELM_convert_UTF8_to_ISO(work.data(), work.data());
+        fold(work.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTextBytes));
 }
 
-void fold_limit(benchmark::State& state) {
-    const std::vector<char> original = mixed_text();
+void fold_limit(benchmark::State& state, const char* sample) {
+    const std::vector<char> original = text_of(sample);
     std::vector<char> work(original.size());
     for (auto _ : state) {
         std::memcpy(work.data(), original.data(), original.size());
@@ -66,11 +80,50 @@ void fold_limit(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTextBytes));
 }
 
+struct Kernel {
+    const char* name;
+    BlockFolder folder;
+};
+
+// The block folders this processor runs, widest first, then the portable path.
+std::vector<Kernel> kernels_here() {
+    namespace k = velm::strings::kernels;
+    std::vector<Kernel> here;
+    for (Kernel kernel : {Kernel{"avx512", k::avx512_block_folder()}, Kernel{"avx2", k::avx2_block_folder()},
+                          Kernel{"ssse3", k::ssse3_block_folder()}})
+        if (kernel.folder) here.push_back(kernel);
+    here.push_back({"portable", nullptr});
+    return here;
+}
+
 }  // namespace
 
 void register_strings_benchmarks() {
-    add("5.utf8_to_iso", "library", fold_library);
-    add("5.utf8_to_iso", "limit", fold_limit);
+    const struct {
+        const char* name;
+        const char* sample;
+    } texts[] = {{"mostly_ascii", kMostlyAscii}, {"latin1", kLatin1Heavy}};
+    const std::vector<Kernel> kernels = kernels_here();
+    for (const auto& text : texts) {
+        const char* sample = text.sample;
+        // The library chooses as kernels_here orders them: the first one.
+        std::string row = std::string("5.utf8_to_iso.") + text.name + "." + kernels.front().name;
+        add(row + ".exported", "library", [sample](benchmark::State& s) {
+            fold_in_place(s, sample, [](char* t) { VELM_convert_UTF8_to_ISO(t, t); });
+        });
+        add(row + ".exported", "limit", [sample](benchmark::State& s) { fold_limit(s, sample); });
+        for (const Kernel& kernel : kernels) {
+            row = std::string("5.utf8_to_iso.") + text.name + "." + kernel.name;
+            BlockFolder folder = kernel.folder;
+            add(row, "library", [sample, folder](benchmark::State& s) {
+                fold_in_place(s, sample, [folder](char* t) {
+                    auto* bytes = reinterpret_cast<unsigned char*>(t);
+                    velm::strings::fold_utf8(bytes, bytes, folder);
+                });
+            });
+            add(row, "limit", [sample](benchmark::State& s) { fold_limit(s, sample); });
+        }
+    }
 }
 
 }  // namespace velm_bench

@@ -37,6 +37,19 @@ def row_label(row):
     m = re.fullmatch(r"3\.ini(\d+)\.(\w+)", row)
     if m:
         return "3 cached INI lookup, %s lines, key at the %s" % (m.group(1), m.group(2))
+    m = re.fullmatch(r"3\.flood(\d+)k\.(keys|sections)\.(read|lookup)", row)
+    if m:
+        what = "reading and indexing a file of" if m.group(3) == "read" else "cached lookup among"
+        return "3 flooding: %s %s,000 %s colliding under the old hash (limit: random %s)" % (
+            what, m.group(1), "keys of one section" if m.group(2) == "keys" else "section names", m.group(2))
+    m = re.fullmatch(r"3\.flood(\d+)k\.pref", row)
+    if m:
+        return "3 flooding: preference conversion of %s,000 colliding values (limit: random values)" % m.group(1)
+    m = re.fullmatch(r"5\.utf8_to_iso\.(\w+?)\.(\w+?)(\.exported)?", row)
+    if m:
+        text = "mostly ASCII" if m.group(1) == "mostly_ascii" else "Latin-1-heavy"
+        how = "VELM_convert_UTF8_to_ISO, which chose %s" if m.group(3) else "the %s block folder"
+        return "5 UTF-8 fold in place, 1 MiB %s text: %s" % (text, how % m.group(2))
     m = re.fullmatch(r"4\.get_param_string\.(\d+)", row)
     if m:
         return "4 GetParamString, last of %s fields" % m.group(1)
@@ -189,7 +202,9 @@ def target(row, variants, rows):
         if "inih_map" in variants:
             parts.append("≤ 10× map: %s" % verdict(lib.ns <= 10 * variants["inih_map"].ns))
         return "; ".join(parts)
-    if row == "5.utf8_to_iso" and "limit" in variants:
+    if re.fullmatch(r"3\.flood\d+k\..*", row) and "limit" in variants:
+        return "≤ 2× random: %s" % verdict(lib.ns <= 2 * variants["limit"].ns)
+    if row.startswith("5.utf8_to_iso") and "limit" in variants and lib.bps and variants["limit"].bps:
         return "≥ ⅓ of memcpy: %s" % verdict(lib.bps * 3 >= variants["limit"].bps)
     if row == "6.step_from_year_100":
         return "< 1 µs: %s" % verdict(lib.ns < 1000)

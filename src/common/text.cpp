@@ -29,7 +29,7 @@ int leading_int(const char* text) {
     if (*text == '-' || *text == '+') ++text;
     // Accumulate towards the sign's side so that INT_MIN itself is reachable.
     long long value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
+    for (; is_digit(*text); ++text) {
         int digit = *text - '0';
         value = negative ? value * 10 - digit : value * 10 + digit;
         if (value > INT_MAX) return INT_MAX;

@@ -128,6 +128,7 @@ int VELM_GetPrivateProfileString(const char* section, const char* key, const cha
     put_default(defaultValue, returned, size);
     if (!section || !key || !fileName) return text_length(returned, size);
     try {
+        Profile::Query query(section, key);        // hashed beside the file's name
         std::uint64_t hash = name_hash(fileName);  // read as a view, its length once
         const Profile* record = find_cached(fileName, hash);
         std::unique_ptr<Profile> fresh;
@@ -142,7 +143,7 @@ int VELM_GetPrivateProfileString(const char* section, const char* key, const cha
             record = fresh.get();
             if (!velm::platform::get_env("VELM_DISABLE_PROPFILE_CACHE")) record = publish(fresh, hash);
         }
-        put_value(record->find_value(section, key), returned, size);
+        put_value(record->find_value(query), returned, size);
         return text_length(returned, size);
     } catch (const std::bad_alloc&) {
         return 0;  // the file could not be read into memory; nothing was recorded

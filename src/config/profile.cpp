@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "common/text.h"
+#include "common/ascii_fold.h"
 
 namespace velm::config {
 
@@ -30,11 +30,6 @@ LineVerdict keep_rule(const char* text, std::size_t length) {
     return LineVerdict::header;
 }
 
-// Hashes length characters of text as a case-blind lookup compares them.
-std::uint64_t folded_hash(const char* text, std::size_t length) {
-    return hash_words(text, length, [](std::uint64_t word) { return folded_word(word); });
-}
-
 // A new key table has this many slots; it doubles when three quarters are
 // taken, which a section of up to twelve keys never reaches.
 constexpr std::uint32_t kFirstTableSize = 16;
@@ -46,28 +41,18 @@ std::size_t table_size_for(std::size_t keys) {
     return size;
 }
 
-// Whether the length characters of stored and of wanted are equal ignoring
-// case; wanted holds no NUL among them, so a shorter stored line differs at
-// its NUL. An exact match, the usual case, takes one memcmp.
-bool same_folded(const char* stored, const char* wanted, std::size_t length) {
-    if (std::memcmp(stored, wanted, length) == 0) return true;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (common::fold_ascii(stored[i]) != common::fold_ascii(wanted[i])) return false;
-    }
-    return true;
-}
-
 // Whether line begins with key followed by '=', ignoring case; key holds no
 // '=', and the profile's text ends at end, so line[keyLength] must be in it.
 bool entry_has_key(const char* line, const char* end, const char* key, std::size_t keyLength) {
-    return static_cast<std::size_t>(end - line) > keyLength && same_folded(line, key, keyLength) &&
+    return static_cast<std::size_t>(end - line) > keyLength && common::same_folded(line, key, keyLength) &&
            line[keyLength] == '=';
 }
 
 // Whether line is "[" section "]", ignoring case; the profile's text ends at end.
 bool header_names(const char* line, const char* end, const char* section, std::size_t sectionLength) {
-    return static_cast<std::size_t>(end - line) > sectionLength + 2 && same_folded(line + 1, section, sectionLength) &&
-           line[sectionLength + 1] == ']' && line[sectionLength + 2] == '\0';
+    return static_cast<std::size_t>(end - line) > sectionLength + 2 &&
+           common::same_folded(line + 1, section, sectionLength) && line[sectionLength + 1] == ']' &&
+           line[sectionLength + 2] == '\0';
 }
 
 }  // namespace
@@ -164,8 +149,9 @@ LineVerdict Profile::take_header(std::uint32_t offset, std::size_t length) {
         return LineVerdict::namesNoSection;
     }
     std::uint64_t hash = section_hash_of(header);
+    const char* end = text_.data() + text_.size();
     std::uint32_t first = sections_.find(
-        hash, [&](std::uint32_t id) { return common::equal_ignoring_case(text_.data() + headers_[id], line); });
+        hash, [&](std::uint32_t id) { return header_names(text_.data() + headers_[id], end, line + 1, length - 2); });
     if (first != SlotIndex::kEmpty) {
         place_ = Place::underSecondHeader;
         return LineVerdict::secondHeader;
@@ -196,7 +182,7 @@ LineVerdict Profile::take_entry(std::uint32_t offset, std::size_t keyLength) {
 
 std::uint64_t Profile::section_hash_of(std::uint32_t header) const {
     const char* line = text_.data() + headers_[header];
-    return folded_hash(line + 1, std::strlen(line) - 2);
+    return common::folded_hash(line + 1, std::strlen(line) - 2);
 }
 
 // Gives table size empty slots at the end of the slot array; room for them
@@ -230,18 +216,19 @@ void Profile::grow_key_table(std::uint32_t header, std::uint32_t end) {
 // Enters the entry at offset into table, which has room, unless an entry
 // with its key stands there already; says whether it did.
 bool Profile::enter_key(KeyTable& table, std::uint32_t offset, std::size_t keyLength) {
-    std::uint32_t& slot = keySlots_[key_slot(table, text_.data() + offset, keyLength)];
+    const char* key = text_.data() + offset;
+    std::uint32_t& slot = keySlots_[key_slot(table, key, keyLength, common::folded_hash(key, keyLength))];
     if (slot != SlotIndex::kEmpty) return false;
     slot = offset;
     ++table.count;
     return true;
 }
 
-// The slot of table that holds the entry of key, or the empty one where it
-// would go.
-std::size_t Profile::key_slot(const KeyTable& table, const char* key, std::size_t keyLength) const {
+// The slot of table that holds the entry of key (whose folded hash is hash),
+// or the empty one where it would go.
+std::size_t Profile::key_slot(const KeyTable& table, const char* key, std::size_t keyLength, std::uint64_t hash) const {
     std::size_t mask = table.size - 1;
-    for (std::size_t i = folded_hash(key, keyLength) & mask;; i = (i + 1) & mask) {
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         std::uint32_t offset = keySlots_[table.base + i];
         if (offset == SlotIndex::kEmpty ||
             entry_has_key(text_.data() + offset, text_.data() + text_.size(), key, keyLength))
@@ -249,22 +236,33 @@ std::size_t Profile::key_slot(const KeyTable& table, const char* key, std::size_
     }
 }
 
-std::uint32_t Profile::find_section(const char* section) const {
-    std::size_t sectionLength = std::strlen(section);
-    return sections_.find(folded_hash(section, sectionLength), [&](std::uint32_t id) {
+Profile::Query::Query(const char* sectionName, const char* keyName)
+    : section(sectionName),
+      sectionLength(std::strlen(sectionName)),
+      sectionHash(common::folded_hash(sectionName, sectionLength)),
+      key(keyName) {
+    for (; keyLength < kKeyLength && key[keyLength] != '\0'; ++keyLength) keyHasEquals |= key[keyLength] == '=';
+    keyHash = common::folded_hash(key, keyLength);
+}
+
+std::uint32_t Profile::find_section(const char* section, std::size_t sectionLength, std::uint64_t hash) const {
+    return sections_.find(hash, [&](std::uint32_t id) {
         return header_names(text_.data() + headers_[id], text_.data() + text_.size(), section, sectionLength);
     });
 }
 
-const char* Profile::find_value(const char* section, const char* key) const {
-    std::size_t keyLength = 0;
-    while (keyLength < kKeyLength && key[keyLength] != '\0') ++keyLength;
+std::uint32_t Profile::find_section(const char* section) const {
+    std::size_t sectionLength = std::strlen(section);
+    return find_section(section, sectionLength, common::folded_hash(section, sectionLength));
+}
+
+const char* Profile::find_value(const Query& query) const {
     // An entry's key ends at its first '=': a key holding one matches none.
-    if (std::memchr(key, '=', keyLength)) return nullptr;
-    std::uint32_t header = find_section(section);
+    if (query.keyHasEquals) return nullptr;
+    std::uint32_t header = find_section(query.section, query.sectionLength, query.sectionHash);
     if (header == SlotIndex::kEmpty) return nullptr;
-    std::uint32_t offset = keySlots_[key_slot(keyTables_[header], key, keyLength)];
-    return offset == SlotIndex::kEmpty ? nullptr : text_.data() + offset + keyLength + 1;
+    std::uint32_t offset = keySlots_[key_slot(keyTables_[header], query.key, query.keyLength, query.keyHash)];
+    return offset == SlotIndex::kEmpty ? nullptr : text_.data() + offset + query.keyLength + 1;
 }
 
 }  // namespace velm::config

@@ -57,9 +57,25 @@ class Profile {
     // The header number of the first header of section, or kEmpty.
     std::uint32_t find_section(const char* section) const;
 
-    // The value of key (its first 100 characters) under the first header of
-    // section, NUL-terminated inside the profile; null when not found.
-    const char* find_value(const char* section, const char* key) const;
+    // A lookup's section and key, measured and hashed before the profile
+    // that answers is known: the hashes do not depend on it, so the
+    // processor computes them beside the search for the profile.
+    struct Query {
+        Query(const char* sectionName, const char* keyName);
+        const char* section;
+        std::size_t sectionLength;
+        std::uint64_t sectionHash;
+        const char* key;
+        std::size_t keyLength = 0;  // at most 100
+        std::uint64_t keyHash = 0;
+        bool keyHasEquals = false;  // whether those characters hold a '='
+    };
+
+    // The value of the query's key (its first 100 characters) under the
+    // first header of its section, NUL-terminated inside the profile; null
+    // when not found.
+    const char* find_value(const Query& query) const;
+    const char* find_value(const char* section, const char* key) const { return find_value(Query(section, key)); }
 
     // The text of the line kept last.
     const char* last_line() const { return text_.data() + lastLine_; }
@@ -86,7 +102,8 @@ class Profile {
     void open_key_table(KeyTable& table, std::size_t size);
     void grow_key_table(std::uint32_t header, std::uint32_t end);
     bool enter_key(KeyTable& table, std::uint32_t offset, std::size_t keyLength);
-    std::size_t key_slot(const KeyTable& table, const char* key, std::size_t keyLength) const;
+    std::uint32_t find_section(const char* section, std::size_t sectionLength, std::uint64_t hash) const;
+    std::size_t key_slot(const KeyTable& table, const char* key, std::size_t keyLength, std::uint64_t hash) const;
 
     std::string name_;                        // file name or cache name, kept whole
     std::string text_;                        // the kept lines, each ended by a NUL

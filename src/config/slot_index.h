@@ -7,52 +7,15 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
+
+#include "common/keyed_hash.h"
 
 namespace velm::config {
 
-// Eight bytes with the ASCII capitals among them made small, as a case-blind
-// comparison sees them; every other byte, those of 128 and up too, stays.
-inline std::uint64_t folded_word(std::uint64_t word) {
-    constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
-    // Seven bits of a byte plus these carry into its high bit exactly when
-    // they are at least 'A', or more than 'Z'; no sum reaches the next byte.
-    std::uint64_t low = word & ~highs;
-    std::uint64_t atLeastA = low + (0x80 - 'A') * ones, aboveZ = low + (0x80 - 'Z' - 1) * ones;
-    std::uint64_t capitals = atLeastA & ~aboveZ & ~word & highs;
-    return word | (capitals >> 2);
-}
-
-// A hash of length bytes of text taken eight at a time, each word passed
-// through fold first: keys and names are hashed on every lookup.
-template <class Fold>
-std::uint64_t hash_words(const char* text, std::size_t length, Fold fold) {
-    std::uint64_t hash = 0x9e3779b97f4a7c15ULL ^ length;
-    auto mix = [&hash](std::uint64_t word) {
-        hash = (hash ^ word) * 0xff51afd7ed558ccdULL;
-        hash ^= hash >> 32;
-    };
-    std::size_t i = 0;
-    for (; i + 8 <= length; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text + i, 8);
-        mix(fold(word));
-    }
-    // The last bytes go in one by one: a copy of a varying length would
-    // cost a call.
-    std::uint64_t tail = 0;
-    for (std::size_t shift = 0; i < length; ++i, shift += 8)
-        tail |= std::uint64_t{static_cast<unsigned char>(text[i])} << shift;
-    mix(fold(tail));
-    hash *= 0xc4ceb9fe1a85ec53ULL;
-    return hash ^ (hash >> 29);
-}
-
-// The hash of texts compared byte for byte, such as file names.
-inline std::uint64_t hash_bytes(const char* text, std::size_t length) {
-    return hash_words(text, length, [](std::uint64_t word) { return word; });
-}
+// The hash of texts compared byte for byte, such as file names: keyed, as
+// the names come from outside.
+inline std::uint64_t hash_bytes(const char* text, std::size_t length) { return common::keyed_hash(text, length); }
 
 // Makes room in items for extra more, doubling, so that many small additions
 // cost linear time. May throw bad_alloc, and then items is unchanged.

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "common/text.h"
 #include "platform/platform.h"
 
 namespace velm::datum {
@@ -17,7 +18,7 @@ const std::int64_t kLastMoment = 32535244799;
 
 bool is_one_of(char c, const char* set) { return c != '\0' && std::strchr(set, c) != nullptr; }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+using common::is_digit;
 
 // Past the conversion that follows the '%' at p[-1] if the runtime knows it
 // (its flags, width, modifier and conversion character); null if not.

@@ -19,7 +19,7 @@ using platform::PrintfLength;
 
 constexpr char kFloating[] = "eEfFgGaA";
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+using common::is_digit;
 
 bool is_one_of(char c, const char* set) { return c != '\0' && std::strchr(set, c) != nullptr; }
 

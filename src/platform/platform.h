@@ -222,5 +222,9 @@ bool open_event_log(const char* source);
 // Reports one event of the registered source, with text as its one string.
 // False when it was not taken.
 bool report_event(EventType type, const char* text);
+// Fills size bytes at out from the system's source of random bytes (the
+// kernel's generator; on Windows the system's preferred one). False when the
+// source gave nothing, and then out holds no secret.
+bool random_bytes(void* out, std::size_t size);
 
 }  // namespace velm::platform

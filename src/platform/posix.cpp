@@ -14,6 +14,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -544,5 +545,29 @@ bool is_file_at(int file, const char* path) {
 }
 
 std::size_t stored_length(const char*, std::size_t length) { return length; }
+
+bool random_bytes(void* out, std::size_t size) {
+    auto* bytes = static_cast<unsigned char*>(out);
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::getrandom(bytes + done, size - done, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    if (done == size) return true;
+    // A kernel before getrandom, or a filter that refuses it: the device
+    // gives the same bytes.
+    int fd = open_cloexec("/dev/urandom", O_RDONLY);
+    if (fd < 0) return false;
+    while (done < size) {
+        ssize_t n = ::read(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    close_fd(fd);
+    return done == size;
+}
 
 }  // namespace velm::platform

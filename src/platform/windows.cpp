@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <ntsecapi.h>
 
 #include <aclapi.h>
 
@@ -369,6 +371,20 @@ std::size_t stored_length(const char* text, std::size_t length) {
     std::size_t lineEnds = 0;
     for (std::size_t i = 0; i < length; ++i) lineEnds += text[i] == '\n';
     return length + lineEnds;
+}
+
+bool random_bytes(void* out, std::size_t size) {
+    // RtlGenRandom (advapi32, which every program links) asks the system's
+    // preferred generator, as BCryptGenRandom does, without a library more.
+    // It takes a 32-bit size: larger requests go in parts.
+    auto* bytes = static_cast<unsigned char*>(out);
+    while (size > 0) {
+        ULONG part = size > 0x10000000 ? 0x10000000 : static_cast<ULONG>(size);
+        if (!RtlGenRandom(bytes, part)) return false;
+        bytes += part;
+        size -= part;
+    }
+    return true;
 }
 
 }  // namespace velm::platform

@@ -3,18 +3,18 @@
 // the number at its start is read and the rest ignored, so "12-3" is 12 and
 // "1.5.2" is 1.5. The caller's value is written only when a number was read
 // and fits its type.
-#include <cctype>
 #include <charconv>
 #include <climits>
 #include <system_error>
 
+#include "common/text.h"
 #include "velm_basetool.h"
 
 namespace velm::strings {
 
 namespace {
 
-bool is_digit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+using common::is_digit;
 
 bool may_occur(char c, bool fullStopAllowed) {
     return is_digit(c) || c == '+' || c == '-' || (fullStopAllowed && c == '.');
@@ -43,8 +43,6 @@ bool below_one(const char* first, const char* last) {
     return true;
 }
 
-bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
-
 // Reads by hand: an instantiation of std::from_chars for int would be
 // exported from the library along with the standard library's templates.
 bool read_int(const char* text, int& value) {
@@ -52,10 +50,10 @@ bool read_int(const char* text, int& value) {
     if (!first) return false;
     bool negative = *first == '-';
     if (negative) ++first;
-    if (!is_ascii_digit(*first)) return false;
+    if (!is_digit(*first)) return false;
     const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
     long long magnitude = 0;
-    for (; is_ascii_digit(*first); ++first) {
+    for (; is_digit(*first); ++first) {
         magnitude = magnitude * 10 + (*first - '0');
         if (magnitude > limit) return false;
     }

@@ -13,8 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
-
-#include "velm_basetool.h"
+#include <initializer_list>
 
 namespace velm::strings {
 
@@ -85,8 +84,11 @@ void not_probed(const Byte*&, Byte*&, const Byte*) {}
 
 // The widest folder among the kernels this processor runs.
 BlockFolder widest_block_folder() {
-    BlockFolder folder = kernels::avx512_block_folder();
-    return folder ? folder : kernels::ssse3_block_folder();
+    for (BlockFolder (*offer)() :
+         {kernels::avx512_block_folder, kernels::avx2_block_folder, kernels::ssse3_block_folder}) {
+        if (BlockFolder folder = offer()) return folder;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -100,10 +102,12 @@ void fold_step(const Byte*& read, Byte*& write) {
     }
 }
 
-void kernels::fold_block_bytewise(const Byte*& read, Byte*& write, std::ptrdiff_t size, bool consumedFirst) {
+kernels::FoldPositions kernels::fold_block_bytewise(const Byte* read, Byte* write, std::ptrdiff_t size,
+                                                    bool consumedFirst) {
     const Byte* blockEnd = read + size;
     read += consumedFirst;
     while (read < blockEnd) fold_step(read, write);
+    return {read, write};
 }
 
 BlockFolder chosen_block_folder() {
@@ -131,9 +135,3 @@ void fold_utf8(const Byte* in, Byte* out, BlockFolder folder) {
 }
 
 }  // namespace velm::strings
-
-extern "C" void VELM_convert_UTF8_to_ISO(const char* in, char* out) {
-    if (!in || !out) return;
-    velm::strings::fold_utf8(reinterpret_cast<const unsigned char*>(in), reinterpret_cast<unsigned char*>(out),
-                             velm::strings::chosen_block_folder());
-}

@@ -31,12 +31,20 @@ namespace kernels {
 // Each gives its block folder when this build and processor can run it, else
 // null.
 BlockFolder avx512_block_folder();
+BlockFolder avx2_block_folder();
 BlockFolder ssse3_block_folder();
+
+// Read and write positions, returned by value so that a block folder's own
+// stay in registers.
+struct FoldPositions {
+    const Byte* read;
+    Byte* write;
+};
 
 // Folds the size bytes of a block from read one step at a time, the first one
 // skipped when the last block's fold consumed it: the way out for blocks
-// whose folds depend on the walk.
-void fold_block_bytewise(const Byte*& read, Byte*& write, std::ptrdiff_t size, bool consumedFirst);
+// whose folds depend on the walk. Returns the positions after it.
+FoldPositions fold_block_bytewise(const Byte* read, Byte* write, std::ptrdiff_t size, bool consumedFirst);
 
 }  // namespace kernels
 

@@ -1,14 +1,19 @@
 // String editors and number parsers on arbitrary bytes in heap buffers of exactly the size asked for:
 // lengths never grow, a second edit changes nothing, in-place and separate outputs agree, a failed
-// call writes nothing, a parsed number is the standard conversion's.
+// call writes nothing, a parsed number is the standard conversion's, every block folder of this
+// processor folds UTF-8 as the portable path does, into exactly sized outputs and in place.
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 
 #include "fuzz_support.h"
+#include "strings/utf8_folding.h"
 
 using velm_fuzz::Buffer;
+namespace kernels = velm::strings::kernels;
+
+static unsigned char* bytes(const Buffer& b) { return reinterpret_cast<unsigned char*>(b.get()); }
 
 template <class F>
 static std::string edited(const std::string& text, F edit) {
@@ -63,5 +68,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(killed.size() == text.size() && edited(killed, VELM_KillExtraChars) == killed);
     for (std::size_t i = 0; i < text.size(); ++i)
         FUZZ_CHECK(killed[i] == text[i] || (killed[i] == '_' && !std::isalnum(text[i] & 0xff)));
+
+    // The rule step by step gives the folded length, which strlen cannot: a fold may give a NUL.
+    Buffer portable(text);
+    const unsigned char* read = bytes(portable);
+    unsigned char* write = bytes(portable);
+    while (read < bytes(portable) + text.size()) velm::strings::fold_step(read, write);
+    std::size_t folded = write - bytes(portable) + 1;
+    std::memcpy(portable, text.c_str(), text.size() + 1);
+    velm::strings::fold_utf8(bytes(portable), bytes(portable), nullptr);
+    for (auto folder : {kernels::ssse3_block_folder(), kernels::avx2_block_folder(), kernels::avx512_block_folder()}) {
+        Buffer exact(folded), in_place(text);
+        velm::strings::fold_utf8(bytes(Buffer(text)), bytes(exact), folder);
+        velm::strings::fold_utf8(bytes(in_place), bytes(in_place), folder);
+        FUZZ_CHECK(std::memcmp(exact, portable, folded) == 0 && std::memcmp(in_place, portable, text.size() + 1) == 0);
+    }
     return 0;
 }

@@ -180,7 +180,8 @@ Byte* bytes(const std::string& text) { return reinterpret_cast<Byte*>(const_cast
 
 TEST(BlockFolders, FoldAsTheRuleStepByStepIntoExactOutputsAndInPlace) {
     std::vector<BlockFolder> folders = {nullptr};  // the portable path, then the widest kernel last
-    for (BlockFolder folder : {kernels::ssse3_block_folder(), kernels::avx512_block_folder()})
+    for (BlockFolder folder :
+         {kernels::ssse3_block_folder(), kernels::avx2_block_folder(), kernels::avx512_block_folder()})
         if (folder) folders.push_back(folder);
     EXPECT_EQ(chosen_block_folder(), folders.back());
     std::mt19937 random(7);

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 
+#include "common/text.h"
+
 namespace velmtool {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+using velm::common::is_digit;
 
 // Parses text as [sign]digits; false for anything else or a magnitude that
 // leaves the range of int (the digits are summed with an early stop, so a

@@ -35,7 +35,9 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void fold_blocks_
             _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, twoTopBits), twoTopBits) & _mm512_movepi8_mask(next);
         std::uint64_t consumed = foldLanes << 1 | consumedFirst;
         if (foldLanes & consumed) {
-            fold_block_bytewise(read, write, 64, consumedFirst != 0);
+            FoldPositions after = fold_block_bytewise(read, write, 64, consumedFirst != 0);
+            read = after.read;
+            write = after.write;
             consumedFirst = 0;
             continue;
         }
