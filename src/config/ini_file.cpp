@@ -51,12 +51,12 @@ struct FileCache {
 
 FileCache fileCache;
 
-// The profile a lookup answers from. A profile that a reload may replace is
-// held, so that it outlives the lookup's copy of a value.
-struct Answering {
-    const Profile* profile = nullptr;
-    std::shared_ptr<const Profile> held;  // set for a file that follows its changes
-    Reloading* reloading = nullptr;       // null for a file kept as first read
+// What a lookup in a file that follows its changes needs: its profile held,
+// so that a reload cannot free it before the value is copied, and how it
+// follows. Unused for a file kept as first read.
+struct Following {
+    std::shared_ptr<const Profile> held;
+    Reloading* reloading = nullptr;
 };
 
 // A longer line arrives in pieces of this many characters, each a line of its own.
@@ -80,36 +80,33 @@ std::uint32_t number_of(std::string_view fileName, std::uint64_t hash) {
     });
 }
 
-// What answers for entry id. The table lock is held. A file kept as first
-// read keeps its profile until the process ends, so the caller reads it
-// without the lock and without holding it: the lookup costs what it always did.
-Answering answering(std::uint32_t id) {
-    Answering answer;
-    answer.profile = fileCache.files[id].get();
-    answer.reloading = fileCache.reloading[id].get();
-    if (answer.reloading) answer.held = fileCache.files[id];
-    return answer;
+// Holds the profile of entry id, a file that follows its changes. The table
+// lock is held.
+void hold(std::uint32_t id, Following& following) {
+    following.reloading = fileCache.reloading[id].get();
+    following.held = fileCache.files[id];
 }
 
-// What answers for the cached file fileName; false when it is not cached.
-bool find_cached(std::string_view fileName, std::uint64_t hash, Answering& answer) {
+// The profile of entry id, held in following when the file follows its
+// changes. The table lock is held. A file kept as first read keeps its
+// profile until the process ends, so the caller reads it without the lock
+// and without holding it: the lookup costs what it always did.
+const Profile* answering(std::uint32_t id, Following& following) {
+    if (fileCache.reloading[id]) hold(id, following);
+    return fileCache.files[id].get();
+}
+
+// The cached profile of fileName, or null.
+const Profile* find_cached(std::string_view fileName, std::uint64_t hash, Following& following) {
     std::shared_lock<std::shared_mutex> lock(cache_locks().files);
     std::uint32_t id = number_of(fileName, hash);
-    if (id == SlotIndex::kEmpty) return false;
-    answer = answering(id);
-    return true;
+    return id == SlotIndex::kEmpty ? nullptr : answering(id, following);
 }
 
 // Enters fresh into the table, with reloading when it is to follow its
-// changes, unless another thread entered the same file meanwhile; returns
-// what answers. Without memory for the table, fresh answers this once and
-// stays with the caller.
-Answering publish(std::unique_ptr<Profile>& fresh, std::unique_ptr<Reloading> reloading, std::uint64_t hash) {
-    std::unique_lock<std::shared_mutex> lock(cache_locks().files);
-    std::uint32_t id = number_of(fresh->name(), hash);
-    if (id != SlotIndex::kEmpty) return answering(id);
-    Answering own;
-    own.profile = fresh.get();
+// changes; its number, or kEmpty without memory for the table (fresh then
+// stays with the caller). The table lock is held.
+std::uint32_t enter(std::unique_ptr<Profile>& fresh, std::unique_ptr<Reloading> reloading, std::uint64_t hash) {
     try {
         make_room(fileCache.files, 1);
         make_room(fileCache.reloading, 1);
@@ -118,12 +115,24 @@ Answering publish(std::unique_ptr<Profile>& fresh, std::unique_ptr<Reloading> re
         std::shared_ptr<const Profile> shared(std::move(fresh));
         fileCache.files.push_back(std::move(shared));
     } catch (const std::bad_alloc&) {
-        return own;
+        return SlotIndex::kEmpty;
     }
-    fileCache.byName.insert(hash, static_cast<std::uint32_t>(fileCache.nameHashes.size()));
+    std::uint32_t id = static_cast<std::uint32_t>(fileCache.nameHashes.size());
+    fileCache.byName.insert(hash, id);
     fileCache.reloading.push_back(std::move(reloading));
     fileCache.nameHashes.push_back(hash);
-    return answering(static_cast<std::uint32_t>(fileCache.files.size() - 1));
+    return id;
+}
+
+// Enters fresh into the table, unless another thread entered the same file
+// meanwhile; returns the profile that answers. Without memory for the table,
+// fresh answers this once and stays with the caller.
+const Profile* publish(std::unique_ptr<Profile>& fresh, std::unique_ptr<Reloading> reloading, std::uint64_t hash,
+                       Following& following) {
+    std::unique_lock<std::shared_mutex> lock(cache_locks().files);
+    std::uint32_t id = number_of(fresh->name(), hash);
+    if (id == SlotIndex::kEmpty) id = enter(fresh, std::move(reloading), hash);
+    return id == SlotIndex::kEmpty ? fresh.get() : answering(id, following);
 }
 
 // Puts fresh in the place of the profile of the cached file of its name. The
@@ -306,14 +315,15 @@ std::unique_ptr<Profile> read_if_changed(Reloading& reloading, const char* fileN
     return record;
 }
 
-// Looks at the file behind answer when its time has come and no other lookup
-// is looking, and puts its new contents in place when it changed; answer
-// then holds them. Between two looks this costs one read of a coarse clock.
-void follow_changes(Answering& answer, const char* fileName, std::uint64_t hash) {
-    Reloading& reloading = *answer.reloading;
+// Looks at the file when its time has come and no other lookup is looking,
+// and puts its new contents in place when it changed: following then holds
+// them, and they are returned; else profile is. Between two looks this costs
+// one read of a coarse clock.
+const Profile* follow_changes(const Profile* profile, Following& following, const char* fileName, std::uint64_t hash) {
+    Reloading& reloading = *following.reloading;
     std::int64_t due = reloading.nextCheck.load(std::memory_order_relaxed);
-    if (platform::coarse_milliseconds() < due) return;
-    if (!reloading.nextCheck.compare_exchange_strong(due, kChecking, std::memory_order_acquire)) return;
+    if (platform::coarse_milliseconds() < due) return profile;
+    if (!reloading.nextCheck.compare_exchange_strong(due, kChecking, std::memory_order_acquire)) return profile;
     std::shared_ptr<const Profile> fresh;
     try {
         fresh = read_if_changed(reloading, fileName);
@@ -321,10 +331,10 @@ void follow_changes(Answering& answer, const char* fileName, std::uint64_t hash)
         report_unusable(reloading, fileName, "not enough memory");
     }
     reloading.nextCheck.store(platform::coarse_milliseconds() + reloading.interval, std::memory_order_release);
-    if (!fresh) return;
+    if (!fresh) return profile;
     replace(fresh, hash);
-    answer.profile = fresh.get();
-    answer.held = std::move(fresh);
+    following.held = std::move(fresh);
+    return following.held.get();
 }
 
 }  // namespace
@@ -342,10 +352,11 @@ int VELM_GetPrivateProfileString(const char* section, const char* key, const cha
     if (!section || !key || !fileName) return text_length(returned, size);
     try {
         std::uint64_t hash = name_hash(fileName);  // read as a view, its length once
-        Answering answer;
+        Following following;
+        const Profile* record = find_cached(fileName, hash, following);
         std::unique_ptr<Profile> fresh;
-        if (find_cached(fileName, hash, answer)) {
-            if (answer.reloading) follow_changes(answer, fileName, hash);
+        if (record) {
+            if (following.reloading) record = follow_changes(record, following, fileName, hash);
         } else {
             if (!velm::common::configuration_allows_ini()) {
                 VELM_TRACE("No ini file used (config path is not defined).\n");
@@ -355,11 +366,11 @@ int VELM_GetPrivateProfileString(const char* section, const char* key, const cha
             fresh = read_profile(fileName);
             if (!fresh) return 0;
             VELM_DEBUG("Cache %s %d values\n", fileName, fresh->line_count());
-            answer.profile = fresh.get();
+            record = fresh.get();
             if (!velm::platform::get_env("VELM_DISABLE_PROPFILE_CACHE"))
-                answer = publish(fresh, reloading_for(fileName, before), hash);
+                record = publish(fresh, reloading_for(fileName, before), hash, following);
         }
-        put_value(answer.profile->find_value(section, key), returned, size);
+        put_value(record->find_value(section, key), returned, size);
         return text_length(returned, size);
     } catch (const std::bad_alloc&) {
         return 0;  // the file could not be read into memory; nothing was recorded
