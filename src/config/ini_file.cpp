@@ -51,10 +51,14 @@ struct FileCache {
 
 FileCache fileCache;
 
-// What a lookup in a file that follows its changes needs: its profile held,
-// so that a reload cannot free it before the value is copied, and how it
-// follows. Unused for a file kept as first read.
+// What a lookup in a file that follows its changes needs: a hold on its
+// profile, so that a reload cannot free it before the value is copied, and
+// how the file follows. A profile is replaced only under the table lock held
+// alone, so a lookup that found it keeps the lock shared until it copied the
+// value (no count to raise and lower); one that read the file itself holds
+// the profile instead. Unused for a file kept as first read.
 struct Following {
+    std::shared_lock<std::shared_mutex> lock;
     std::shared_ptr<const Profile> held;
     Reloading* reloading = nullptr;
 };
@@ -80,27 +84,26 @@ std::uint32_t number_of(std::string_view fileName, std::uint64_t hash) {
     });
 }
 
-// Holds the profile of entry id, a file that follows its changes. The table
-// lock is held.
-void hold(std::uint32_t id, Following& following) {
-    following.reloading = fileCache.reloading[id].get();
-    following.held = fileCache.files[id];
-}
-
-// The profile of entry id, held in following when the file follows its
-// changes. The table lock is held. A file kept as first read keeps its
-// profile until the process ends, so the caller reads it without the lock
-// and without holding it: the lookup costs what it always did.
-const Profile* answering(std::uint32_t id, Following& following) {
-    if (fileCache.reloading[id]) hold(id, following);
-    return fileCache.files[id].get();
-}
-
-// The cached profile of fileName, or null.
+// The cached profile of fileName, or null. A file kept as first read keeps
+// its profile until the process ends, so the caller reads it without the
+// lock: the lookup costs what it always did. For a file that follows its
+// changes the lock stays with following.
 const Profile* find_cached(std::string_view fileName, std::uint64_t hash, Following& following) {
     std::shared_lock<std::shared_mutex> lock(cache_locks().files);
     std::uint32_t id = number_of(fileName, hash);
-    return id == SlotIndex::kEmpty ? nullptr : answering(id, following);
+    if (id == SlotIndex::kEmpty) return nullptr;
+    if (fileCache.reloading[id]) {
+        following.reloading = fileCache.reloading[id].get();
+        following.lock = std::move(lock);
+    }
+    return fileCache.files[id].get();
+}
+
+// The profile of entry id, held in following when the file follows its
+// changes. The table lock is held.
+const Profile* answering(std::uint32_t id, Following& following) {
+    if (fileCache.reloading[id]) following.held = fileCache.files[id];
+    return fileCache.files[id].get();
 }
 
 // Enters fresh into the table, with reloading when it is to follow its
@@ -135,8 +138,10 @@ const Profile* publish(std::unique_ptr<Profile>& fresh, std::unique_ptr<Reloadin
     return id == SlotIndex::kEmpty ? fresh.get() : answering(id, following);
 }
 
-// Puts fresh in the place of the profile of the cached file of its name. The
-// old profile is freed here, outside the lock, unless a lookup still holds it.
+// Puts fresh in the place of the profile of the cached file of its name. No
+// lookup that found the old profile is still using it once the lock is held
+// alone; it is freed here, after the lock, unless a lookup that read the file
+// itself holds it.
 void replace(std::shared_ptr<const Profile> fresh, std::uint64_t hash) {
     std::shared_ptr<const Profile> old;
     std::unique_lock<std::shared_mutex> lock(cache_locks().files);
@@ -317,24 +322,31 @@ std::unique_ptr<Profile> read_if_changed(Reloading& reloading, const char* fileN
 
 // Looks at the file when its time has come and no other lookup is looking,
 // and puts its new contents in place when it changed: following then holds
-// them, and they are returned; else profile is. Between two looks this costs
-// one read of a coarse clock.
+// them, and they are returned; else profile, found with following's lock,
+// is. Between two looks this costs one read of a coarse clock.
 const Profile* follow_changes(const Profile* profile, Following& following, const char* fileName, std::uint64_t hash) {
     Reloading& reloading = *following.reloading;
     std::int64_t due = reloading.nextCheck.load(std::memory_order_relaxed);
     if (platform::coarse_milliseconds() < due) return profile;
     if (!reloading.nextCheck.compare_exchange_strong(due, kChecking, std::memory_order_acquire)) return profile;
+    // The turn is this lookup's: no other replaces the profile meanwhile, so
+    // it stays valid without the lock, which the reading must not hold.
+    following.lock.unlock();
     std::shared_ptr<const Profile> fresh;
     try {
         fresh = read_if_changed(reloading, fileName);
     } catch (const std::bad_alloc&) {
         report_unusable(reloading, fileName, "not enough memory");
     }
+    if (fresh) {
+        replace(fresh, hash);
+        following.held = std::move(fresh);
+        profile = following.held.get();
+    } else {
+        following.lock.lock();  // before the turn passes on: the next look may replace profile
+    }
     reloading.nextCheck.store(platform::coarse_milliseconds() + reloading.interval, std::memory_order_release);
-    if (!fresh) return profile;
-    replace(fresh, hash);
-    following.held = std::move(fresh);
-    return following.held.get();
+    return profile;
 }
 
 }  // namespace
