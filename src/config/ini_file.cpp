@@ -40,10 +40,10 @@ constexpr std::int64_t kChecking = INT64_MAX;
 // The files read so far; the table only grows and all its entries live until
 // the process ends. A file kept as first read has no Reloading and its
 // profile never changes; one that follows its changes gets a new profile
-// when it is read anew, and the old one is freed when the last lookup that
-// holds it lets go. Guarded by cache_locks().files.
+// when it is read anew, and the old one is freed once no lookup holds the
+// lock. Guarded by cache_locks().files.
 struct FileCache {
-    std::vector<std::shared_ptr<const Profile>> files;  // in the order of first reading
+    std::vector<std::unique_ptr<const Profile>> files;  // in the order of first reading
     std::vector<std::unique_ptr<Reloading>> reloading;  // null for a file kept as first read
     std::vector<std::uint64_t> nameHashes;              // of each file's name, by number
     SlotIndex byName;                                   // each file's number, by its exact name
@@ -51,15 +51,13 @@ struct FileCache {
 
 FileCache fileCache;
 
-// What a lookup in a file that follows its changes needs: a hold on its
-// profile, so that a reload cannot free it before the value is copied, and
-// how the file follows. A profile is replaced only under the table lock held
-// alone, so a lookup that found it keeps the lock shared until it copied the
-// value (no count to raise and lower); one that read the file itself holds
-// the profile instead. Unused for a file kept as first read.
+// What a lookup in a file that follows its changes needs: the table lock,
+// kept shared until the value is copied, so that a reload cannot free the
+// profile under it (a profile is replaced only under the lock held alone:
+// no count to raise and lower), and how the file follows. Unused for a file
+// kept as first read.
 struct Following {
     std::shared_lock<std::shared_mutex> lock;
-    std::shared_ptr<const Profile> held;
     Reloading* reloading = nullptr;
 };
 
@@ -88,7 +86,7 @@ std::uint32_t number_of(std::string_view fileName, std::uint64_t hash) {
 // its profile until the process ends, so the caller reads it without the
 // lock: the lookup costs what it always did. For a file that follows its
 // changes the lock stays with following.
-const Profile* find_cached(std::string_view fileName, std::uint64_t hash, Following& following) {
+inline const Profile* find_cached(std::string_view fileName, std::uint64_t hash, Following& following) {
     std::shared_lock<std::shared_mutex> lock(cache_locks().files);
     std::uint32_t id = number_of(fileName, hash);
     if (id == SlotIndex::kEmpty) return nullptr;
@@ -96,13 +94,6 @@ const Profile* find_cached(std::string_view fileName, std::uint64_t hash, Follow
         following.reloading = fileCache.reloading[id].get();
         following.lock = std::move(lock);
     }
-    return fileCache.files[id].get();
-}
-
-// The profile of entry id, held in following when the file follows its
-// changes. The table lock is held.
-const Profile* answering(std::uint32_t id, Following& following) {
-    if (fileCache.reloading[id]) following.held = fileCache.files[id];
     return fileCache.files[id].get();
 }
 
@@ -115,13 +106,12 @@ std::uint32_t enter(std::unique_ptr<Profile>& fresh, std::unique_ptr<Reloading> 
         make_room(fileCache.reloading, 1);
         make_room(fileCache.nameHashes, 1);
         fileCache.byName.reserve(1, [](std::uint32_t n) { return fileCache.nameHashes[n]; });
-        std::shared_ptr<const Profile> shared(std::move(fresh));
-        fileCache.files.push_back(std::move(shared));
     } catch (const std::bad_alloc&) {
         return SlotIndex::kEmpty;
     }
-    std::uint32_t id = static_cast<std::uint32_t>(fileCache.nameHashes.size());
+    std::uint32_t id = static_cast<std::uint32_t>(fileCache.files.size());
     fileCache.byName.insert(hash, id);
+    fileCache.files.push_back(std::move(fresh));
     fileCache.reloading.push_back(std::move(reloading));
     fileCache.nameHashes.push_back(hash);
     return id;
@@ -130,20 +120,18 @@ std::uint32_t enter(std::unique_ptr<Profile>& fresh, std::unique_ptr<Reloading> 
 // Enters fresh into the table, unless another thread entered the same file
 // meanwhile; returns the profile that answers. Without memory for the table,
 // fresh answers this once and stays with the caller.
-const Profile* publish(std::unique_ptr<Profile>& fresh, std::unique_ptr<Reloading> reloading, std::uint64_t hash,
-                       Following& following) {
+const Profile* publish(std::unique_ptr<Profile>& fresh, std::unique_ptr<Reloading> reloading, std::uint64_t hash) {
     std::unique_lock<std::shared_mutex> lock(cache_locks().files);
     std::uint32_t id = number_of(fresh->name(), hash);
     if (id == SlotIndex::kEmpty) id = enter(fresh, std::move(reloading), hash);
-    return id == SlotIndex::kEmpty ? fresh.get() : answering(id, following);
+    return id == SlotIndex::kEmpty ? fresh.get() : fileCache.files[id].get();
 }
 
 // Puts fresh in the place of the profile of the cached file of its name. No
-// lookup that found the old profile is still using it once the lock is held
-// alone; it is freed here, after the lock, unless a lookup that read the file
-// itself holds it.
-void replace(std::shared_ptr<const Profile> fresh, std::uint64_t hash) {
-    std::shared_ptr<const Profile> old;
+// lookup is still using the old profile once the lock is held alone; it is
+// freed here, after the lock.
+void replace(std::unique_ptr<const Profile> fresh, std::uint64_t hash) {
+    std::unique_ptr<const Profile> old;
     std::unique_lock<std::shared_mutex> lock(cache_locks().files);
     std::uint32_t id = number_of(fresh->name(), hash);
     old = std::exchange(fileCache.files[id], std::move(fresh));
@@ -321,9 +309,9 @@ std::unique_ptr<Profile> read_if_changed(Reloading& reloading, const char* fileN
 }
 
 // Looks at the file when its time has come and no other lookup is looking,
-// and puts its new contents in place when it changed: following then holds
-// them, and they are returned; else profile, found with following's lock,
-// is. Between two looks this costs one read of a coarse clock.
+// and puts its new contents in place when it changed. Returns the profile
+// that answers, under following's lock again. Between two looks this costs
+// one read of a coarse clock.
 const Profile* follow_changes(const Profile* profile, Following& following, const char* fileName, std::uint64_t hash) {
     Reloading& reloading = *following.reloading;
     std::int64_t due = reloading.nextCheck.load(std::memory_order_relaxed);
@@ -332,19 +320,17 @@ const Profile* follow_changes(const Profile* profile, Following& following, cons
     // The turn is this lookup's: no other replaces the profile meanwhile, so
     // it stays valid without the lock, which the reading must not hold.
     following.lock.unlock();
-    std::shared_ptr<const Profile> fresh;
+    std::unique_ptr<Profile> fresh;
     try {
         fresh = read_if_changed(reloading, fileName);
     } catch (const std::bad_alloc&) {
         report_unusable(reloading, fileName, "not enough memory");
     }
     if (fresh) {
-        replace(fresh, hash);
-        following.held = std::move(fresh);
-        profile = following.held.get();
-    } else {
-        following.lock.lock();  // before the turn passes on: the next look may replace profile
+        profile = fresh.get();
+        replace(std::move(fresh), hash);
     }
+    following.lock.lock();  // before the turn passes on: the next look may replace profile
     reloading.nextCheck.store(platform::coarse_milliseconds() + reloading.interval, std::memory_order_release);
     return profile;
 }
@@ -379,8 +365,12 @@ int VELM_GetPrivateProfileString(const char* section, const char* key, const cha
             if (!fresh) return 0;
             VELM_DEBUG("Cache %s %d values\n", fileName, fresh->line_count());
             record = fresh.get();
-            if (!velm::platform::get_env("VELM_DISABLE_PROPFILE_CACHE"))
-                record = publish(fresh, reloading_for(fileName, before), hash, following);
+            if (!velm::platform::get_env("VELM_DISABLE_PROPFILE_CACHE")) {
+                record = publish(fresh, reloading_for(fileName, before), hash);
+                // In the table, a file that follows its changes may be
+                // reloaded at once: its profile is found as any lookup finds it.
+                if (record != fresh.get()) record = find_cached(fileName, hash, following);
+            }
         }
         put_value(record->find_value(section, key), returned, size);
         return text_length(returned, size);
