@@ -459,3 +459,21 @@ void register_config_benchmarks() {
 }
 
 }  // namespace velm_bench
+
+namespace velm_bench {
+
+// Case 3 with VELM_CONFIG_RELOAD=1, against the row with the variable unset:
+// the same file under a name of its own ("/./"), read while the variable is
+// set (it counts when a file is first read), so that it is looked at again
+// every second.
+void register_config_reload_benchmarks() {
+    Lookup q = lookup_in(200, Where::middle);
+    q.path = scratch_dir() + "/./" + q.path.substr(scratch_dir().size() + 1);
+    add("3.ini200.middle.reload", "library", [q](benchmark::State& s) {
+        setenv("VELM_CONFIG_RELOAD", "1", 1);
+        library(s, q);
+        unsetenv("VELM_CONFIG_RELOAD");
+    });
+}
+
+}  // namespace velm_bench

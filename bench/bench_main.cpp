@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     velm_bench::register_paramline_benchmarks();
     velm_bench::register_strings_benchmarks();
     velm_bench::register_datum_benchmarks();
+    velm_bench::register_config_reload_benchmarks();
 
     // Accepted log lines are echoed on standard output; they are measured
     // going to /dev/null (or the file VELM_BENCH_STDOUT names), and the

@@ -29,5 +29,6 @@ void register_config_benchmarks();
 void register_paramline_benchmarks();
 void register_strings_benchmarks();
 void register_datum_benchmarks();
+void register_config_reload_benchmarks();
 
 }  // namespace velm_bench

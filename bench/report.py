@@ -69,6 +69,7 @@ def row_label(row):
         "3.files100k.one": "3 cached INI lookup of one file, 100,000 cached",
         "3.pref100k.build": "3 preference cache of 100,000 sections: building it",
         "3.pref100k.lookup": "3 preference lookup, 100,000 sections",
+        "3.ini200.middle.reload": "3 cached INI lookup, 200 lines, key at the middle, VELM_CONFIG_RELOAD=1",
     }.get(row, row)
 
 
@@ -176,6 +177,11 @@ def target(row, variants, rows):
         return "; ".join(parts)
     if row in ("3.ini10M.cached", "3.files100k.round", "3.files100k.one", "3.pref100k.lookup"):
         return within_twice_200_lines(lib, rows)
+    if row == "3.ini200.middle.reload":
+        unset = rows.get("3.ini200.middle", {}).get("library")
+        if unset:
+            return "≤ 1.1× the variable unset (%.2f×): %s" % (lib.ns / unset.ns, verdict(lib.ns <= 1.1 * unset.ns))
+        return None
     m = re.fullmatch(r"2\.accepted\.threads\.(\d+)", row)
     if m and m.group(1) != "1":
         one = rows.get("2.accepted.threads.1", {}).get("library")

@@ -162,7 +162,11 @@ VELM_API const char* VELM_GetCfgPath(void);
    else defaultValue (if shorter than size), else "" in returned, cut to
    size - 1 characters. Each file is read once per process and kept (unless
    VELM_DISABLE_PROPFILE_CACHE is set); an unread file is read only when
-   VELM_LIBUSER_EXITS_INI, VELM_CONFIG or VELM_LOCAL is set. Returns the
+   VELM_LIBUSER_EXITS_INI, VELM_CONFIG or VELM_LOCAL is set. With
+   VELM_CONFIG_RELOAD=N (seconds) set when it is first read, a file is looked
+   at again at most every N seconds and read anew when it changed; a lookup
+   answers from the old or the new contents, never a mix, and from the last
+   good ones while the file is missing or unreadable. Returns the
    length of the text in returned, 0 when the file cannot be used. */
 VELM_API int VELM_GetPrivateProfileString(const char* section, const char* key, const char* defaultValue,
                                           char* returned, unsigned int size, const char* fileName);

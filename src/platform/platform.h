@@ -227,4 +227,27 @@ bool report_event(EventType type, const char* text);
 // source gave nothing, and then out holds no secret.
 bool random_bytes(void* out, std::size_t size);
 
+// A monotonic clock in milliseconds, read without a system call and so only
+// as fine as the system's timer tick: for deciding when to look at something
+// again, not for measuring.
+std::int64_t coarse_milliseconds();
+
+// What tells whether a file's contents may have changed without reading
+// them: the file itself (device and file number), its size and the time of
+// its last change.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    std::int64_t size = -1;
+    std::int64_t modified = 0;  // nanoseconds since 1970-01-01 00:00:00 UTC
+    bool operator==(const FileStamp& other) const {
+        return device == other.device && file == other.file && size == other.size && modified == other.modified;
+    }
+};
+
+// The stamp of the file path names, following symbolic links as opening it
+// does. Returns what is found at path; stamp is filled only for a regular
+// file.
+FileKind file_stamp(const char* path, FileStamp& stamp);
+
 }  // namespace velm::platform

@@ -387,4 +387,35 @@ bool random_bytes(void* out, std::size_t size) {
     return true;
 }
 
+// GetTickCount64 reads the tick count from memory: no call into the kernel.
+std::int64_t coarse_milliseconds() { return static_cast<std::int64_t>(::GetTickCount64()); }
+
+FileKind file_stamp(const char* path, FileStamp& stamp) {
+    // No access asked and every sharing allowed: a writer's or reader's own
+    // opening is never refused for this look. Links are followed, as opening
+    // the file follows them.
+    HANDLE h = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileKind::missing : FileKind::other;
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    BOOL known = ::GetFileInformationByHandle(h, &info);
+    DWORD type = ::GetFileType(h);
+    ::CloseHandle(h);
+    if (!known) return FileKind::other;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::directory;
+    if (type != FILE_TYPE_DISK) return FileKind::other;
+    // FILETIME counts 100-nanosecond steps since 1601-01-01.
+    const std::int64_t k1601To1970 = 116444736000000000;
+    std::int64_t written = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+    stamp.device = info.dwVolumeSerialNumber;
+    stamp.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    stamp.modified = (written - k1601To1970) * 100;
+    return FileKind::regular;
+}
+
 }  // namespace velm::platform

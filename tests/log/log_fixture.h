@@ -15,6 +15,7 @@ class LogTest : public testing::Test {
                                  "VELM_LOG_TIMESTAMP", "VELM_VERSION", "VELM_VERSION_STDOUT", "VELM_CONFIG",
                                  "VELM_LOCAL", "TEMP", "TMP", "VELM_LIBUSER_EXITS_INI", "VELM_DISABLE_PROPFILE_CACHE"})
             velm_test::unset_env(name);
+        velm_test::unset_env("VELM_CONFIG_RELOAD");
         velm_test::set_env("VE_TMP_DIR", dir.path().c_str());
     }
 
