@@ -5,50 +5,44 @@
 set -euo pipefail
 build=$1 source=$2 project=$3 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# pc_host DIR / cmake_host PREFIX: builds and runs the host with the .pc file under DIR / find_package.
+# build SOURCE DIR PREFIX: the CMake project SOURCE built in DIR against the installed tree PREFIX.
+build() { cmake -S "$1" -B "$2" -DCMAKE_PREFIX_PATH="$3" >/dev/null && cmake --build "$2" >/dev/null; }
+# pc_host DIR: builds and runs the host with the .pc file under DIR.
 pc_host() {
   export PKG_CONFIG_PATH=$(dirname "$(find "$1" -name velm_basetool.pc)")
   c++ -std=c++17 "$source/consumer/main.cpp" -o "$work/pc_host" $(pkg-config --cflags --libs velm_basetool) \
       -Wl,-rpath,"$(pkg-config --variable=libdir velm_basetool)"
   "$work/pc_host"
 }
-cmake_host() {
-  rm -rf "$work/host"
-  cmake -S "$source/consumer" -B "$work/host" -DCMAKE_PREFIX_PATH="$1" >/dev/null
-  cmake --build "$work/host" >/dev/null
-  LD_LIBRARY_PATH="$(dirname "$(find "$1" -name 'libvelm_basetool.so')")" "$work/host/consumer"
-}
-# examples PREFIX: builds examples/host and examples/server against PREFIX and runs them in examples/.
-examples() {
-  for example in host server; do
-    rm -rf "$work/$example"
-    cmake -S "$project/examples/$example" -B "$work/$example" -DCMAKE_PREFIX_PATH="$1" >/dev/null
-    cmake --build "$work/$example" >/dev/null
+# consumers PREFIX: the host with find_package and with pkg-config, then examples/host and examples/server
+# built on their own against PREFIX and run in examples/.
+consumers() {
+  local dir out
+  for dir in "$source/consumer" "$project/examples/host" "$project/examples/server"; do
+    rm -rf "$work/${dir##*/}" && build "$dir" "$work/${dir##*/}" "$1"
   done
-  local out
+  LD_LIBRARY_PATH="$(dirname "$(find "$1" -name 'libvelm_basetool.so')")" "$work/consumer/consumer"
+  pc_host "$1"
   out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/host/velm_example_host")
   grep -q "Port = 8080, from sample.ini" <<<"$out" || { echo "example host: $out"; exit 1; }
   out=$(cd "$project/examples" && VE_TMP_DIR="$work" "$work/server/velm_example_server")
   [ "$(grep -c ': job [0-9]*: hello from worker' "${out##*session log file: }")" = 12 ] ||
     { echo "example server: $out"; exit 1; }
 }
-# readme_host PREFIX: the README's quick start as a new user follows it: its host and CMakeLists.txt
-# blocks, built against PREFIX and run in examples/ with the variable it names.
+# The README's quick start as a new user follows it: its host and CMakeLists.txt blocks, built against the
+# installed tree and run in examples/ with the variable it names.
 readme_host() {
   mkdir -p "$work/myhost"
   sed -n '/^```cpp$/,/^```$/p' "$project/README.md" | sed '1d;$d' >"$work/myhost/main.cpp"
   sed -n '/^```cmake$/,/^```$/p' "$project/README.md" | sed '1d;$d' >"$work/myhost/CMakeLists.txt"
-  cmake -S "$work/myhost" -B "$work/myhost/build" -DCMAKE_PREFIX_PATH="$1" >/dev/null
-  cmake --build "$work/myhost/build" >/dev/null
+  build "$work/myhost" "$work/myhost/build" "$work/prefix"
   local out
   out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/myhost/build/myhost")
   [[ $out == "listening on port 8080"$'\n'"session log file: $work"/myhost_*.log ]] || { echo "README host: $out"; exit 1; }
 }
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-readme_host "$work/prefix"
-cmake_host "$work/prefix"
-pc_host "$work/prefix"
-examples "$work/prefix"
+readme_host
+consumers "$work/prefix"
 for file in README.md LICENSE CHANGELOG.md; do [ -f "$work/prefix/share/doc/velm_basetool/$file" ]; done
 [ "$(grep -c 'INTERFACE_INCLUDE_DIRECTORIES' "$work"/prefix/lib/cmake/velm_basetool/velm_basetoolTargets.cmake)" = 1 ] &&
   grep -q 'INTERFACE_INCLUDE_DIRECTORIES "${_IMPORT_PREFIX}/include"$' "$work"/prefix/lib/cmake/*/velm_basetoolTargets.cmake
@@ -79,6 +73,4 @@ if command -v lintian >/dev/null; then
   lintian --tag-display-limit 0 "$work"/deb/*.deb >"$work/lintian.log" 2>&1 || true
   ! grep -E '^E:' "$work/lintian.log" || exit 1
 fi
-cmake_host "$work/root/usr"
-pc_host "$work/root"
-examples "$work/root/usr"
+consumers "$work/root/usr"

@@ -13,14 +13,7 @@ trap 'rm -rf "$scratch"' EXIT
 events=$(cd "$scratch" && VE_TMP_DIR=. VELM_LOG_SYSLOG=eventlog VELM_LOG_LEVEL_SYSLOG=3 WINEDEBUG=+eventlog \
          "$wine" "$host" levels velmev 2>&1 >/dev/null |
          sed -n 's/^[0-9a-f]*:\(err\|warn\|trace\):eventlog:ReportEventW L"\(.*\)"\r\{0,1\}$/\1 \2/p')
-expected="warn velmev level 3
-err velmev level 4
-err velmev level 5
-trace velmev level 6
-trace velmev level 7
-trace velmev level 8
-trace velmev level 9
-trace velmev print"
+expected=$(printf '%s velmev level %s\n' warn 3 err 4 err 5 trace 6 trace 7 trace 8 trace 9; echo trace velmev print)
 if [[ $events != "$expected" ]]; then
   printf 'events reported:\n%s\nexpected:\n%s\n' "$events" "$expected"
   exit 1

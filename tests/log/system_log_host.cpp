@@ -2,7 +2,6 @@
 // the name of its second, and prints what the test must compare.
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,24 +19,14 @@ namespace {
 
 // Every level from 1 to 9, and the direct print, with names for the fields.
 void log_levels(const char* id) {
-    VELM_SetApplName(id);
     VELM_SetCustName("site");
     VELM_SetProdName("Velm Test");
     for (int level = 1; level <= 9; ++level) VELM_LOG(level, 0, "%s level %d\n", id, level);
     VELM_PRINT_AND_LOG("%s print\n", id);
 }
 
-// An error under a file and standard-output level of 6, set before the first
-// message: the syslog level, never set, counts as 4.
-void log_for_system_log_alone(const char* id) {
-    VELM_SetApplName(id);
-    VELM_SetLogLevel(6);
-    VELM_ERROR("%s alone\n", id);
-}
-
 // 8 threads of 50 messages each.
 void log_threads(const char* id) {
-    VELM_SetApplName(id);
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([id, t] {
@@ -47,24 +36,10 @@ void log_threads(const char* id) {
     for (auto& thread : threads) thread.join();
 }
 
-#if !defined(_WIN32)
-// A message before a fork, and one from each side after it: the child sends
-// on a socket of its own.
-void log_across_fork(const char* id) {
-    VELM_SetApplName(id);
-    VELM_ERROR("%s before\n", id);
-    pid_t child = fork();
-    VELM_ERROR("%s %s\n", id, child == 0 ? "child" : "parent");
-    if (child == 0) _exit(0);
-    waitpid(child, nullptr, 0);
-}
-#endif
-
 // Many messages into a log that takes none; prints how many calls took more
 // than 50 milliseconds, then waits for a line on standard input before one
 // more message.
 void log_into_stall(const char* id) {
-    VELM_SetApplName(id);
     int slow = 0;
     for (int m = 0; m < 600; ++m) {
         auto start = std::chrono::steady_clock::now();
@@ -80,12 +55,22 @@ void log_into_stall(const char* id) {
 // The text the library's message table gives its one event with id as the
 // event's string, as Event Viewer formats it.
 void format_from_table(const char* id) {
-    HMODULE library = GetModuleHandleA("libvelm_basetool.dll");
     char text[256] = "";
     DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(id)};
-    FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, library, 1, 0, text, sizeof text,
+    FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                   GetModuleHandleA("libvelm_basetool.dll"), 1, 0, text, sizeof text,
                    reinterpret_cast<va_list*>(strings));
     std::printf("table: [%s]\n", text);
+}
+#else
+// A message before a fork, and one from each side after it: the child sends
+// on a socket of its own.
+void log_across_fork(const char* id) {
+    VELM_ERROR("%s before\n", id);
+    pid_t child = fork();
+    VELM_ERROR("%s %s\n", id, child == 0 ? "child" : "parent");
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
 }
 #endif
 
@@ -94,10 +79,14 @@ void format_from_table(const char* id) {
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
     std::string mode = argv[1];
+    VELM_SetApplName(argv[2]);
     if (mode == "levels") log_levels(argv[2]);
     if (mode == "threads") log_threads(argv[2]);
-    if (mode == "alone") log_for_system_log_alone(argv[2]);
     if (mode == "stall") log_into_stall(argv[2]);
+    if (mode == "alone") {  // file and standard-output level 6: the syslog level, never set, counts as 4
+        VELM_SetLogLevel(6);
+        VELM_ERROR("%s alone\n", argv[2]);
+    }
 #if defined(_WIN32)
     if (mode == "table") format_from_table(argv[2]);
 #else

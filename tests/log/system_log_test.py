@@ -6,28 +6,23 @@ HOST = sys.argv.pop(1)
 JOURNAL_DIR = "/run/systemd/journal"
 JOURNALD = "/lib/systemd/systemd-journald"
 LEVELS = {2: "7", 3: "4", 4: "3", 5: "2", 6: "5", 7: "6", 8: "6", 9: "6"}  # level: syslog priority
-
-
 SCRATCH = tempfile.TemporaryDirectory(prefix="velm_syslog_")
 
 
 def host_env(**env):
+    """A folder for the session file, and the environment with it and env for the only VELM_ variables."""
     scratch = tempfile.mkdtemp(dir=SCRATCH.name)
     return scratch, dict({k: v for k, v in os.environ.items() if not k.startswith("VELM_")}, VE_TMP_DIR=scratch, **env)
 
 
 def run_host(mode, **env):
-    """Runs the host under a name of its own; returns the name and its session file's folder."""
+    """Runs the host under a name of its own; returns the name, its journal entries and its session file's folder."""
     ident = "velm%s%d%d" % (mode, os.getpid(), time.monotonic_ns() % 1000000)
     scratch, full = host_env(**env)
     subprocess.run([HOST, mode, ident], env=full, check=True, stdout=subprocess.DEVNULL)
-    return ident, scratch
-
-
-def journal(ident):
     subprocess.run(["journalctl", "--sync"], check=False)
     out = subprocess.run(["journalctl", "-o", "json", "SYSLOG_IDENTIFIER=" + ident], capture_output=True, text=True)
-    return [json.loads(line) for line in out.stdout.splitlines()]
+    return ident, [json.loads(line) for line in out.stdout.splitlines()], scratch
 
 
 def journal_message(datagram):
@@ -37,41 +32,34 @@ def journal_message(datagram):
 
 
 class SystemLog(unittest.TestCase):
-    def test_journal_gets_every_level_from_the_syslog_level_with_its_fields(self):
-        ident, scratch = run_host("levels", VELM_LOG_SYSLOG="journal", VELM_LOG_LEVEL_SYSLOG="2")
-        entries = journal(ident)
-        expected = [("%s level %d" % (ident, level), prio, str(level)) for level, prio in LEVELS.items()]
-        expected.append((ident + " print", "5", "6"))
-        self.assertEqual([(e["MESSAGE"], e["PRIORITY"], e["VELM_LEVEL"]) for e in entries], expected)
-        session_file = glob.glob(scratch + "/%s_site_*.log" % ident)
-        for entry in entries:
-            self.assertEqual((entry["VELM_PRODUCT"], entry["VELM_CUSTOMER"]), ("Velm Test", "site"))
-            self.assertEqual([entry["VELM_SESSION_FILE"]], session_file)
-            self.assertTrue(entry["TID"].isdigit())
+    def test_every_level_from_the_syslog_level_arrives_with_its_priority_and_fields(self):
+        for value, env, least in [("journal", {"VELM_LOG_LEVEL_SYSLOG": "2"}, 2), ("auto", {}, 4),
+                                  ("syslog", {"VELM_LOG_SYSLOG_FACILITY": "local3"}, 4)]:  # syslog: through /dev/log
+            with self.subTest(value):
+                ident, entries, scratch = run_host("levels", VELM_LOG_SYSLOG=value, **env)
+                levels = [level for level in LEVELS if level >= least]
+                expected = [("%s level %d" % (ident, level), LEVELS[level]) for level in levels]
+                self.assertEqual([(e["MESSAGE"], e["PRIORITY"]) for e in entries], expected + [(ident + " print", "5")])
+                if value == "syslog":
+                    self.assertEqual({(e["SYSLOG_FACILITY"], "VELM_LEVEL" in e) for e in entries}, {("19", False)})
+                    continue
+                self.assertEqual([e["VELM_LEVEL"] for e in entries], [str(level) for level in levels] + ["6"])
+                session_file = glob.glob(scratch + "/%s_site_*.log" % ident)
+                for entry in entries:
+                    self.assertEqual((entry["VELM_PRODUCT"], entry["VELM_CUSTOMER"]), ("Velm Test", "site"))
+                    self.assertEqual([entry["VELM_SESSION_FILE"]], session_file)
+                    self.assertTrue(entry["TID"].isdigit())
 
     def test_a_syslog_level_below_the_others_reaches_the_journal_alone(self):
-        ident, scratch = run_host("alone", VELM_LOG_SYSLOG="journal")
-        self.assertEqual([(e["MESSAGE"], e["PRIORITY"]) for e in journal(ident)], [(ident + " alone", "3")])
+        ident, entries, scratch = run_host("alone", VELM_LOG_SYSLOG="journal")
+        self.assertEqual([(e["MESSAGE"], e["PRIORITY"]) for e in entries], [(ident + " alone", "3")])
         self.assertEqual(os.listdir(scratch), [])  # no session file for it
 
-    def test_syslog_reaches_the_journal_through_dev_log_with_facility_and_priorities(self):
-        ident, _ = run_host("levels", VELM_LOG_SYSLOG="syslog", VELM_LOG_SYSLOG_FACILITY="local3")
-        entries = journal(ident)
-        expected = [("%s level %d" % (ident, level), prio, "19", False) for level, prio in LEVELS.items() if level >= 4]
-        expected.append((ident + " print", "5", "19", False))
-        self.assertEqual([(e["MESSAGE"], e["PRIORITY"], e["SYSLOG_FACILITY"], "VELM_LEVEL" in e) for e in entries],
-                         expected)
-
-    def test_auto_takes_the_journal_when_it_runs(self):
-        ident, _ = run_host("levels", VELM_LOG_SYSLOG="auto")
-        self.assertEqual([e["VELM_LEVEL"] for e in journal(ident)], ["4", "5", "6", "7", "8", "9", "6"])
-
     def test_unknown_value_and_unset_send_nothing_and_only_the_unknown_one_warns(self):
-        for name, env, warnings in [("unknown", {"VELM_LOG_SYSLOG": "bogus"}, 1), ("unset", {}, 0),
-                                    ("off", {"VELM_LOG_SYSLOG": "off"}, 0)]:
-            with self.subTest(name):
-                ident, scratch = run_host("levels", **env)
-                self.assertEqual(journal(ident), [])
+        for env, warnings in [({"VELM_LOG_SYSLOG": "bogus"}, 1), ({}, 0), ({"VELM_LOG_SYSLOG": "off"}, 0)]:
+            with self.subTest(str(env)):
+                _, entries, scratch = run_host("levels", **env)
+                self.assertEqual(entries, [])
                 with open(glob.glob(scratch + "/*.log")[0]) as f:
                     lines = [line for line in f if "VELM_LOG_SYSLOG=" in line]
                 self.assertEqual(len(lines), warnings)
@@ -79,15 +67,15 @@ class SystemLog(unittest.TestCase):
                     self.assertIn("VELM_LOG_SYSLOG=bogus is none of journal, syslog, eventlog, auto, off", lines[0])
 
     def test_eight_threads_every_message_arrives_once(self):
-        ident, _ = run_host("threads", VELM_LOG_SYSLOG="journal")
-        messages = sorted(e["MESSAGE"] for e in journal(ident))
-        self.assertEqual(messages, sorted("%s t%d m%d" % (ident, t, m) for t in range(8) for m in range(50)))
+        ident, entries, _ = run_host("threads", VELM_LOG_SYSLOG="journal")
+        self.assertEqual(sorted(e["MESSAGE"] for e in entries),
+                         sorted("%s t%d m%d" % (ident, t, m) for t in range(8) for m in range(50)))
 
     def test_a_forked_child_and_its_parent_both_reach_the_journal(self):
-        ident, _ = run_host("fork", VELM_LOG_SYSLOG="journal")
-        entries = {e["MESSAGE"]: e["_PID"] for e in journal(ident)}
-        self.assertEqual(sorted(entries), sorted(ident + " " + m for m in ("before", "parent", "child")))
-        self.assertNotEqual(entries[ident + " child"], entries[ident + " parent"])
+        ident, entries, _ = run_host("fork", VELM_LOG_SYSLOG="journal")
+        pids = {e["MESSAGE"]: e["_PID"] for e in entries}
+        self.assertEqual(sorted(pids), sorted(ident + " " + m for m in ("before", "parent", "child")))
+        self.assertNotEqual(pids[ident + " child"], pids[ident + " parent"])
 
     def test_a_stalled_journal_holds_no_call_long_and_the_lost_count_arrives_later(self):
         ident = "velmstall%d" % os.getpid()
@@ -98,7 +86,6 @@ class SystemLog(unittest.TestCase):
                                  stall_dir, HOST, "stall", ident], env=env, stdin=subprocess.PIPE,
                                 stderr=subprocess.PIPE, stdout=subprocess.DEVNULL, text=True)
         slow = int(host.stderr.readline().split()[1])
-        receiver.setblocking(False)
         taken = 0
         while select.select([receiver], [], [], 0)[0]:
             receiver.recv(1 << 16)
@@ -118,36 +105,32 @@ def journal_listens():
         return probe.connect_ex(JOURNAL_DIR + "/socket") == 0
 
 
-def start_journald():
-    """journald, started when none listens, and /dev/log. Returns how to undo what was done."""
-    undo = []
-    if not journal_listens():
-        os.makedirs(JOURNAL_DIR, exist_ok=True)
-        # systemd raises the datagram queue of new sockets from 10 to 512 before it starts journald.
-        with open("/proc/sys/net/unix/max_dgram_qlen", "r+") as qlen:
-            if int(qlen.read()) < 512:
-                qlen.seek(0)
-                qlen.write("512")
-        # Ahead of the builds that share the machine: a journald that waits for the processor is a stalled one.
-        journald = subprocess.Popen(["nice", "-n", "-10", JOURNALD], stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
-        undo.append(lambda: (journald.terminate(), journald.wait()))
-        for _ in range(100):
-            if journal_listens() and os.path.exists(JOURNAL_DIR + "/dev-log"):
-                break
-            time.sleep(0.1)
-    if not os.path.lexists("/dev/log"):
-        os.symlink(JOURNAL_DIR + "/dev-log", "/dev/log")
-        undo.append(lambda: os.remove("/dev/log"))
-    return undo
-
-
 if __name__ == "__main__":
     if os.geteuid() != 0 or not os.path.exists(JOURNALD):
         print("skipped: starting journald needs root and %s (Debian's systemd)" % JOURNALD)
         sys.exit(77)
-    undo = start_journald()
+    journald = None
+    if not journal_listens():  # started as systemd starts it, and /dev/log made when missing; both undone after
+        os.makedirs(JOURNAL_DIR, exist_ok=True)
+        # systemd raises the datagram queue of new sockets from 10 to 512 before it starts journald.
+        with open("/proc/sys/net/unix/max_dgram_qlen", "r+") as qlen:
+            size = max(512, int(qlen.read()))
+            qlen.seek(0)
+            qlen.write(str(size))
+        # Ahead of the builds that share the machine: a journald that waits for the processor is a stalled one.
+        journald = subprocess.Popen(["nice", "-n", "-10", JOURNALD], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if journal_listens() and os.path.exists(JOURNAL_DIR + "/dev-log"):
+                break
+            time.sleep(0.1)
+    dev_log_made = not os.path.lexists("/dev/log")
+    if dev_log_made:
+        os.symlink(JOURNAL_DIR + "/dev-log", "/dev/log")
     result = unittest.main(exit=False, verbosity=2).result
-    for step in reversed(undo):
-        step()
+    if dev_log_made:
+        os.remove("/dev/log")
+    if journald:
+        journald.terminate()
+        journald.wait()
     sys.exit(0 if result.wasSuccessful() else 1)
