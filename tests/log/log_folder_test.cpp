@@ -157,7 +157,10 @@ TEST_P(Retention, RemovesOnlyUnheldSessionFilesOfTheUserAtTheOpening) {
             int ready[2];
             ASSERT_EQ(pipe(ready), 0);
             children.push_back(fork());
-            if (children.back() == 0) VELM_ERROR("child\n"), _exit(write(ready[1], "x", 1) == 1 ? pause() : 1);
+            if (children.back() == 0) {
+                VELM_ERROR("child\n");
+                _exit(write(ready[1], "x", 1) == 1 ? pause() : 1);
+            }
             char byte;
             ASSERT_EQ(read(ready[0], &byte, 1), 1);
             std::string name = "veserver_VELM_" + std::to_string(children.back()) + ".log";
@@ -173,7 +176,8 @@ TEST_P(Retention, RemovesOnlyUnheldSessionFilesOfTheUserAtTheOpening) {
     set_env("VELM_LOG_LEVEL", "2");  // removals are told at the debug level
     VELM_ERROR("opened\n");
 #if !defined(_WIN32)
-    for (int child : children) kill(child, SIGKILL), waitpid(child, nullptr, 0);
+    for (int child : children) kill(child, SIGKILL);
+    while (wait(nullptr) > 0) continue;
 #endif
     Lines left;
     for (const auto& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename().string());
