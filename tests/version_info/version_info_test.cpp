@@ -28,7 +28,7 @@ int mismatches(const std::string& path, const std::string& version) {
         std::printf("%s: no version resource with fixed file information\n", path.c_str());
         return 1;
     }
-    auto text = [&info](const char* name) {  // of the U.S. English Unicode table
+    auto text = [&](const char* name) {  // of the U.S. English Unicode table
         char* value = nullptr;
         std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
         return VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) ? std::string(value)
