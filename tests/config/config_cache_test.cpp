@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "log/log_fixture.h"
+#include "support/log_fixture.h"
 
 using velm_test::set_env;
 using namespace std::string_literals;

@@ -1,13 +1,11 @@
-// The date (stepping, fields, the stored moment); Format as the runtime's strftime, messages as its printf.
+// The date (stepping, fields, the stored moment) and Format as the runtime's strftime.
 #include <climits>
 #include <clocale>
-#include <cstdarg>
 #include <ctime>
 
 #include <gtest/gtest.h>
 
-#include "log/message_format.h"
-#include "own_rows.h"
+#include "runtime_rows.h"
 #include "velm_basetool.h"
 #include "velm_datum.h"
 
@@ -32,27 +30,6 @@ void expect_as_runtime(std::int64_t moment, const char* conversion, const char* 
     std::time_t t = moment;
     std::strftime(expected, sizeof expected, asked, std::localtime(&t));
     EXPECT_EQ(format(CVELM_Datum() = moment, conversion), expected) << conversion;
-}
-
-// The log's message (or the runtime's printf) in 40 bytes; the guard bytes after them stay.
-std::string formatted(bool library, const char* format, ...) {
-    std::string out(64, 'G');
-    va_list args;
-    va_start(args, format);
-    if (library)
-        velm::log::format_message(&out[0], 40, format, args);
-    else
-        RUNTIME_VSNPRINTF(&out[0], 39, format, args);  // every row is shorter, so terminated
-    va_end(args);
-    EXPECT_EQ(out.substr(40), std::string(24, 'G')) << format;
-    return out.c_str();
-}
-
-std::vector<std::string> printf_rows(bool library, std::vector<std::string> out = {}) {
-    for (const char* row : kTextRows)
-        out.push_back(formatted(library, row, L"wide", "text", -5LL, std::size_t{255}, 7));
-    for (const char* row : kCharRows) out.push_back(formatted(library, row, wint_t{L'W'}, 'c', 300, 3.14159, 7));
-    return out;
 }
 
 struct Row {
@@ -139,22 +116,4 @@ TEST(DatumZone, FormatShowsTheStoredMomentUntilSetDerivesTheFields) {
     EXPECT_EQ(format(date, "%d.%m.%Y %H:%M"), epoch);
     date.set();
     EXPECT_EQ(dmy(date), epoch.substr(0, 10));
-}
-
-TEST(HostPrintf, FormatsAsTheRuntimeButCountConversionsWriteNothing) {
-    EXPECT_EQ(printf_rows(true), printf_rows(false));
-    const char* const kRows[][2] = {
-        {"%d%n|%s|%d", "51|x|5"},
-        {"%c%%%hhn|%s|%d", "3%|x|5"},
-        {"%d%-5lln|%s|%d", "51|x|5"},
-        {"%*n|%s|%d", "|x|5"},
-        {"%*.*n%d", "5"},
-        {"%1$d%2$n", ""},
-        {"%d%y%n", ""},
-        {"%d%n|%s|%d, a text longer than forty bytes is cut", "51|x|5, a text longer than forty bytes "}};
-    int target = 99;  // must stay so through every row and the direct print
-    for (const auto& row : kRows) EXPECT_EQ(formatted(true, row[0], 51, &target, "x", 5), row[1]) << row[0];
-    testing::internal::CaptureStdout();
-    VELM_PRINT_AND_LOG(kRows[0][0], 51, &target, "x", 5);
-    EXPECT_EQ(testing::internal::GetCapturedStdout() + std::to_string(target), "51|x|599");
 }

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "log/log_fixture.h"
+#include "support/log_fixture.h"
 
 #if !defined(_WIN32)
 #include <sys/resource.h>

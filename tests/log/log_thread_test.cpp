@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "log/log_fixture.h"
+#include "support/log_fixture.h"
 
 using Lines = std::vector<std::string>;
 constexpr int kThreads = 8;

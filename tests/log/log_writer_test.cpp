@@ -2,7 +2,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "log/log_fixture.h"
+#include "support/log_fixture.h"
 #include "velm_basetool_version.h"
 
 #if !defined(_WIN32)

@@ -2,7 +2,7 @@
 #include <climits>
 #include <cstring>
 
-#include "log/log_fixture.h"
+#include "support/log_fixture.h"
 #include "velm_paramline.h"
 
 TEST(ParamLineFields, EveryDelimiterSeparatesCountStopsAtTheFirstEmptyFieldAndIntegersSaturate) {
