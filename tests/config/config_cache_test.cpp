@@ -150,9 +150,10 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     VELM_CreateProfileFromPref("mAIN", 2, again, "Other", 0);
     VELM_CreateProfileFromPref("", 3, nullptr, nullptr, 0);
     VELM_CreateProfileFromPref("S", -1, again, "Other", 0);
-    char returned[1024];
+    char returned[VELM_RETURNED_SIZE];
     auto lookup = [&](const char* section, const char* key) {  // with the default "-"
-        return VELM_GetPrivatePreferenceString(section, key, "-", returned, 1024, "any"), std::string(returned);
+        return VELM_GetPrivatePreferenceString(section, key, "-", returned, VELM_RETURNED_SIZE, "any"),
+               std::string(returned);
     };
     EXPECT_EQ(lookup("main", "MODE") + lookup("Main", "New") + lookup("S", "Mode"), "fast--");
     EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "Mode", "d", returned, 8, nullptr) +

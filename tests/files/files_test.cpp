@@ -114,7 +114,8 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
     VELM_SetLogLevel(1), VELM_IncTraceSpaces(), VELM_ERROR("opened before the children write\n");
     Lines expected = {"  opened before the children write"};
     for (const auto& [path, error] : cases) {  // in a child: a FIFO without a writer must not hold the check up
-        EXPECT_EQ(run_in_child([&] { return VELM_CheckFileRead(path) == 919301; }), !error.empty()) << error;
+        EXPECT_EQ(run_in_child([&] { return VELM_CheckFileRead(path) == VELM_CHECK_FILE_READ_FAILED; }), !error.empty())
+            << error;
         expected.push_back("   ->CheckFileRead velmtool:684");
         if (!error.empty()) expected.push_back("    ERROR: " + error);
         expected.push_back("   <-CheckFileRead velmtool:718");
@@ -128,18 +129,18 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
 }
 
 TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {
-    if (!can_drop_privileges()) GTEST_SKIP() << "Wine has no unprivileged user to drop to";
+    if (!can_drop_privileges()) GTEST_SKIP() << "only root can drop its rights to read as another user";
     const std::string file = dir.write("secret", "x");
-    fs::permissions(file, fs::perms::none), fs::permissions(dir.path(), fs::perms::all);  // the child logs there
-    EXPECT_EQ(run_in_child(
-                  [&] {
-                      const char* p = file.c_str();
-                      Lines results = {std::to_string(VELM_Has_File_Read_Access(p)),
-                                       std::to_string(VELM_Has_File_Write_Access(p)),
-                                       std::to_string(VELM_CheckFileRead(p)), session_lines(true).at(0)};
-                      return results ==
-                             Lines{"-1", "-1", "919301", "  ERROR: File " + file + " unable to open for read access"};
-                  },
-                  true),
-              1);
+    fs::permissions(file, fs::perms::none);
+    fs::permissions(dir.path(), fs::perms::all);  // the child logs there
+    const std::string results = child_report(
+        [&] {
+            const char* p = file.c_str();
+            return joined_lines({std::to_string(VELM_Has_File_Read_Access(p)),
+                                 std::to_string(VELM_Has_File_Write_Access(p)), std::to_string(VELM_CheckFileRead(p)),
+                                 session_lines(true).at(0)});
+        },
+        true);
+    EXPECT_EQ(results, "-1\n-1\n" + std::to_string(VELM_CHECK_FILE_READ_FAILED) + "\n  ERROR: File " + file +
+                           " unable to open for read access\n");
 }

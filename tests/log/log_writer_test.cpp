@@ -204,22 +204,28 @@ TEST_F(LogTest, EachEntryPointWritesFromItsOwnLevelUp) {
 struct Hostile {
     std::string name;
     std::string (*plant)(const ScratchDir& dir, const std::string& log, std::string& kept);
-    bool posixOnly = false, unprivileged = false;
+    bool posixOnly = false;
+    bool unprivileged = false;  // the child drops its rights
+    bool givesAway = false;     // a file goes to another user
 };
 
 class UnopenableSessionFile : public LogTest, public testing::WithParamInterface<Hostile> {};
 
 TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
     if (GetParam().posixOnly && kWindows) GTEST_SKIP() << "no such file or user under Wine";
+    if ((GetParam().unprivileged || GetParam().givesAway) && !can_drop_privileges())
+        GTEST_SKIP() << "only root can hand a file to another user or drop its rights";
     const std::string victim = dir.write("victim", "keep me");  // by root: an unprivileged child may not write
     auto attempt = [&] {                                        // in a child of its own, whose pid names the file
-        std::string kept = victim, directory = GetParam().plant(dir, expected_log("veserver_VELM_"), kept);
+        std::string kept = victim;
+        std::string directory = GetParam().plant(dir, expected_log("veserver_VELM_"), kept);
         set_env("VE_TMP_DIR", directory.c_str());
         StdoutCapture out;
         VELM_ERROR("first\n");
         VELM_TRACE("trace\n");
         VELM_PRINT_VERINFO("version\n");  // level 7 stays off standard output
-        std::string printed = out.finish(), plain;
+        std::string printed = out.finish();
+        std::string plain;
         for (std::size_t i = 0; i < printed.size();) {
             if (has_timestamp_at(printed, i))
                 i += 26;
@@ -231,31 +237,56 @@ TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
         // The report is timestamped and, like any message, cut at its capacity.
         std::string report =
             ("Can't open VE Quillan-Mor Kest-Session-LogFile " + path + "\n").substr(0, 1056) + "Reason: ";
-        return (VELM_GetLogFilePath() && VELM_GetLogFilePath() == path ? 0 : 1) |
-               (VELM_GetLogLevelStdOut() == 1 && has_timestamp_at(printed) ? 0 : 2) |
-               (plain.substr(0, report.size()) == report ? 0 : 4) |
-               (plain.find('\n', report.size()) == plain.size() - 13 ? 0 : 8) |
-               (plain.substr(plain.size() - 12) == "first\ntrace\n" ? 0 : 16) | (read_file(kept) == "keep me" ? 0 : 32);
+        const std::string tail = "first\ntrace\n";
+        return failed_checks({
+            {"the file path is the refused one", VELM_GetLogFilePath() && VELM_GetLogFilePath() == path},
+            {"standard output takes level 1 up", VELM_GetLogLevelStdOut() == 1},
+            {"the report is timestamped", has_timestamp_at(printed)},
+            {"the report names the file", plain.compare(0, report.size(), report) == 0},
+            {"the reason is one line", plain.find('\n', report.size()) + tail.size() + 1 == plain.size()},
+            {"the messages follow", plain.size() > tail.size() && plain.substr(plain.size() - tail.size()) == tail},
+            {"the other file keeps its bytes", read_file(kept) == "keep me"},
+        });
     };
-    EXPECT_EQ(run_in_child(attempt, GetParam().unprivileged), 0);
+    EXPECT_EQ(child_report(attempt, GetParam().unprivileged), "");
 }
 
 const Hostile kHostile[] = {
     {"MissingDirectory", [](auto& dir, auto&, auto&) { return dir.file("missing"); }},
     {"PathTooLong", [](auto& dir, auto&, auto&) { return dir.path() + std::string(1100, 'd'); }},
     {"FileAsDirectory", [](auto&, auto&, auto& kept) { return kept; }},
-    {"DirectoryAtPath", [](auto& dir, auto& log, auto&) { return fs::create_directory(log), dir.path(); }},
+    {"DirectoryAtPath",
+     [](auto& dir, auto& log, auto&) {
+         fs::create_directory(log);
+         return dir.path();
+     }},
     {"UnwritableDirectory", [](auto& dir, auto&, auto&) { return dir.path(); }, true, true},
-    {"SymbolicLink", [](auto& dir, auto& log, auto& kept) { return fs::create_symlink(kept, log), dir.path(); }, true},
-    {"HardLink", [](auto& dir, auto& log, auto& kept) { return fs::create_hard_link(kept, log), dir.path(); }, true},
+    {"SymbolicLink",
+     [](auto& dir, auto& log, auto& kept) {
+         fs::create_symlink(kept, log);
+         return dir.path();
+     },
+     true},
+    {"HardLink",
+     [](auto& dir, auto& log, auto& kept) {
+         fs::create_hard_link(kept, log);
+         return dir.path();
+     },
+     true},
 #if !defined(_WIN32)
-    {"Fifo", [](auto& dir, auto& log, auto&) { return mkfifo(log.c_str(), 0600), dir.path(); }, true},
+    {"Fifo",
+     [](auto& dir, auto& log, auto&) {
+         mkfifo(log.c_str(), 0600);
+         return dir.path();
+     },
+     true},
     {"OtherUsersFile",
      [](auto& dir, auto& log, auto& kept) {
          kept = dir.write(fs::path(log).filename().string(), "keep me");
-         return chown(log.c_str(), getpwnam("nobody")->pw_uid, 0), dir.path();
+         if (chown(log.c_str(), getpwnam("nobody")->pw_uid, 0) != 0) kept = "";  // then not kept
+         return dir.path();
      },
-     true},
+     true, false, true},
 #endif
 };
 
@@ -264,27 +295,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnopenableSessionFile, testing::ValuesIn(kHostil
 
 #if !defined(_WIN32)
 TEST_F(LogTest, LinesTheFileRefusesAreCountedWhenWritingWorksAgain) {
-    EXPECT_EQ(run_in_child([] {
-                  VELM_SetLogLevel(6);
-                  VELM_SetLogLevelStdOut(7);  // the file only
-                  VELM_PRINTLOG("start\n");
-                  struct stat st;
-                  if (stat(VELM_GetLogFilePath(), &st) != 0) return 2;
-                  signal(SIGXFSZ, SIG_IGN);
-                  struct rlimit limit = {static_cast<rlim_t>(st.st_size) + 40, RLIM_INFINITY};
-                  setrlimit(RLIMIT_FSIZE, &limit);  // room for a line and a part of the next
-                  for (int i = 1; i <= 5; ++i) VELM_PRINTLOG("line %d of the full disk\n", i);
-                  limit.rlim_cur = RLIM_INFINITY;
-                  setrlimit(RLIMIT_FSIZE, &limit);
-                  VELM_PRINTLOG("after\n");
-                  return session_lines() == Lines{"start", "line 1 of the full disk", "line 2 of the fu",
-                                                  "*** 4 log lines lost: the session log file could not be "
-                                                  "written ***",
-                                                  "after"}
-                             ? 0
-                             : 1;
-              }),
-              0);
+    const std::string lines = child_report([] {
+        VELM_SetLogLevel(6);
+        VELM_SetLogLevelStdOut(7);  // the file only
+        VELM_PRINTLOG("start\n");
+        struct stat st;
+        if (stat(VELM_GetLogFilePath(), &st) != 0) return std::string("no file");
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {static_cast<rlim_t>(st.st_size) + 40, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);  // room for a line and a part of the next
+        for (int i = 1; i <= 5; ++i) VELM_PRINTLOG("line %d of the full disk\n", i);
+        limit.rlim_cur = RLIM_INFINITY;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        VELM_PRINTLOG("after\n");
+        return joined_lines(session_lines());
+    });
+    EXPECT_EQ(lines,
+              "start\nline 1 of the full disk\nline 2 of the fu\n"
+              "*** 4 log lines lost: the session log file could not be written ***\nafter\n");
 }
 
 // Each echoed line is out when the host exits right after it; a file opened while standard output
@@ -292,20 +320,26 @@ TEST_F(LogTest, LinesTheFileRefusesAreCountedWhenWritingWorksAgain) {
 TEST_F(LogTest, EchoIsOutBeforeTheHostExitsAndNeverGoesIntoTheFile) {
     int pipeEnds[2];
     ASSERT_EQ(pipe(pipeEnds), 0);
-    EXPECT_EQ(run_in_child([&] { return dup2(pipeEnds[1], 1), VELM_ERROR("piped\n"), _exit(0), 1; }), 0);
+    const int status = run_in_child([&]() -> int {
+        dup2(pipeEnds[1], 1);
+        VELM_ERROR("piped\n");
+        _exit(0);  // no flush on the way out
+    });
+    EXPECT_EQ(status, 0);
     close(pipeEnds[1]);
     char received[256] = "";
     EXPECT_GT(read(pipeEnds[0], received, sizeof received - 1), 0);
     EXPECT_EQ(without_timestamp(received), "piped\n");
-    EXPECT_EQ(run_in_child([] {
-                  umask(0);
-                  close(1);
-                  VELM_ERROR("once\n");
-                  std::fflush(stdout);
-                  struct stat st;
-                  return (stat(VELM_GetLogFilePath(), &st) == 0 && (st.st_mode & 0777) == 0600 ? 0 : 1) |
-                         (session_lines(true) == Lines{"once"} ? 0 : 2);
-              }),
-              0);
+    const std::string failed = child_report([] {
+        umask(0);
+        close(1);
+        VELM_ERROR("once\n");
+        std::fflush(stdout);
+        struct stat st;
+        const bool exists = stat(VELM_GetLogFilePath(), &st) == 0;
+        return failed_checks({{"the file is the owner's alone", exists && (st.st_mode & 0777) == 0600},
+                              {"the file holds the line once", session_lines(true) == Lines{"once"}}});
+    });
+    EXPECT_EQ(failed, "");
 }
 #endif
