@@ -35,7 +35,10 @@ class ConfigPath : public testing::TestWithParam<Row> {};
 
 // Starts without configuration variables, with every debug line in the session log.
 class ConfigTest : public LogTest {
-    void SetUp() override { LogTest::SetUp(), VELM_SetLogLevel(1); }
+    void SetUp() override {
+        LogTest::SetUp();
+        VELM_SetLogLevel(1);
+    }
 };
 
 TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
@@ -81,17 +84,18 @@ TEST_F(ConfigTest, ReturnedStaysWithinSizeAndMissingArgumentsAnswerTheDefault) {
                  {"m", nullptr, "dd", f, 4, 2, "dd\0\0GGGGGGGG"}, {"m", "v", "dd", nullptr, 4, 2, "dd\0\0GGGGGGGG"}};
     for (const auto& row : table) {
         std::string returned(12, 'G');
+        SCOPED_TRACE(std::string(row.key ? row.key : "(null key)") + " into " + std::to_string(row.size) + " bytes");
         EXPECT_EQ(
             VELM_GetPrivateProfileString(row.section, row.key, row.defaultValue, &returned[0], row.size, row.file),
             row.result);
-        EXPECT_EQ(returned, std::string(row.bytes, 12)) << row.key << row.size;
+        EXPECT_EQ(returned, std::string(row.bytes, 12));
     }
     EXPECT_EQ(VELM_GetPrivateProfileString("M", "a", "dd", nullptr, 8, f), 0);
-    const std::vector<int> numbers = {
-        VELM_GetPrivateProfileInt("M", "a", 5, f), VELM_GetPrivateProfileInt("M", "b", 5, f),
-        VELM_GetPrivateProfileInt("M", "c", 5, f), VELM_GetPrivateProfileInt("M", "d", INT_MIN, f),
-        VELM_GetPrivateProfileInt("N", "a", -5, f)};
-    EXPECT_EQ(numbers, (std::vector<int>{12, 0, 7, INT_MIN, -5}));
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "a", 5, f), 12);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "b", 5, f), 0);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "c", 5, f), 7);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "d", INT_MIN, f), INT_MIN);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("N", "a", -5, f), -5);
     EXPECT_EQ(velm_test::session_lines(true).size(), 6u);  // the one reading of the file, nothing else
 }
 
@@ -152,14 +156,13 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     VELM_CreateProfileFromPref("S", -1, again, "Other", 0);
     char returned[VELM_RETURNED_SIZE];
     auto lookup = [&](const char* section, const char* key) {  // with the default "-"
-        return VELM_GetPrivatePreferenceString(section, key, "-", returned, VELM_RETURNED_SIZE, "any"),
-               std::string(returned);
+        VELM_GetPrivatePreferenceString(section, key, "-", returned, VELM_RETURNED_SIZE, "any");
+        return std::string(returned);
     };
     EXPECT_EQ(lookup("main", "MODE") + lookup("Main", "New") + lookup("S", "Mode"), "fast--");
-    EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "Mode", "d", returned, 8, nullptr) +
-                  VELM_GetPrivatePreferenceString("Main", nullptr, "d", returned, 8, nullptr) +
-                  VELM_GetPrivatePreferenceString("Main", "Mode", "d", nullptr, 8, "x"),
-              2);
+    EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "Mode", "d", returned, 8, nullptr), 1);
+    EXPECT_EQ(VELM_GetPrivatePreferenceString("Main", nullptr, "d", returned, 8, nullptr), 1);
+    EXPECT_EQ(VELM_GetPrivatePreferenceString("Main", "Mode", "d", nullptr, 8, "x"), 0);
     VELM_GetProfileString("main", "Missing", returned, "abc", "x");
     VELM_GetIniString("main", "mode", returned, nullptr);
     EXPECT_STREQ(returned, "fast");
@@ -167,9 +170,10 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     VELM_GetProfileString(nullptr, nullptr, returned, "dd", nullptr);
     EXPECT_STREQ(returned, "dd");
     VELM_GetProfileString("main", "mode", nullptr, "dd", "x");
-    const std::vector<int> numbers = {VELM_GetProfileInt("main", "LEVEL", 7, "x"), VELM_GetIniInt("Main", "n", 7),
-                                      VELM_GetIniInt("Main", "Mode", 7), VELM_GetIniInt(nullptr, "n", 5)};
-    EXPECT_EQ(numbers, (std::vector<int>{3, 12, 0, 5}));
+    EXPECT_EQ(VELM_GetProfileInt("main", "LEVEL", 7, "x"), 3);
+    EXPECT_EQ(VELM_GetIniInt("Main", "n", 7), 12);
+    EXPECT_EQ(VELM_GetIniInt("Main", "Mode", 7), 0);
+    EXPECT_EQ(VELM_GetIniInt(nullptr, "n", 5), 5);
     std::vector<std::string> expected = {"GetProfileInt: Main.Level=7",
                                          "  Add section line:[Main]",
                                          "  Add line:Mode=fast",
@@ -201,7 +205,12 @@ TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
     if (row.env[0] && !*row.env[0] && kSep != "/") GTEST_SKIP() << "Windows cannot set a variable to the empty value";
     velm_test::StdoutCapture out;  // before TEMP changes: the capture needs a temporary file
     const char* names[] = {"VELM_CONFIG", "VELM_LOCAL", "VE_TMP_DIR", "TEMP", "TMP"};
-    for (int i = 0; i < 5; ++i) row.env[i] ? velm_test::set_env(names[i], row.env[i]) : velm_test::unset_env(names[i]);
+    for (int i = 0; i < 5; ++i) {
+        if (row.env[i])
+            velm_test::set_env(names[i], row.env[i]);
+        else
+            velm_test::unset_env(names[i]);
+    }
     std::vector<const char*> first(4);
     std::vector<std::thread> callers;
     for (const char*& answer : first) callers.emplace_back([&answer] { answer = VELM_GetCfgPath(); });

@@ -41,7 +41,8 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
     threads.emplace_back([&] {
         while (!go) {
         }
-        convert_and_delete(3000), --writing;
+        convert_and_delete(3000);
+        --writing;
     });
     threads.emplace_back([&] {
         while (!go) {

@@ -1,4 +1,5 @@
 // The writer: levels, names, the session file and its header, line format, capacity, failed opening.
+#include <climits>
 #include <ctime>
 #include <filesystem>
 
@@ -18,12 +19,27 @@ using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
-// Sets the level and timestamp variables given (null: left unset).
-void set_levels(const char* level, const char* stdOut, const char* syslog, const char* stamp) {
-    const char* names[] = {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP"};
-    const char* values[] = {level, stdOut, syslog, stamp};
-    for (int i = 0; i < 4; ++i)
+// Sets the level, timestamp and configuration variables given (null: left unset).
+void set_variables(const char* const (&values)[5]) {
+    const char* names[] = {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP",
+                           "VELM_CONFIG"};
+    for (int i = 0; i < 5; ++i)
         if (values[i]) set_env(names[i], values[i]);
+}
+
+// The three name setters, as a host calls them before its first message.
+void set_names(const char* appl, const char* cust, const char* prod) {
+    VELM_SetApplName(appl);
+    VELM_SetCustName(cust);
+    VELM_SetProdName(prod);
+}
+
+// The file level, then the standard-output or syslog level (kNone: not called).
+constexpr int kNone = INT_MIN;
+void set_levels(int file, int stdOut, int syslog) {
+    VELM_SetLogLevel(file);
+    if (stdOut != kNone) VELM_SetLogLevelStdOut(stdOut);
+    if (syslog != kNone) VELM_SetLogLevelSyslog(syslog);
 }
 
 // Without VE_TMP_DIR the file goes to the platform's temporary folder.
@@ -36,8 +52,10 @@ void use_platform_temp() {
 
 // What a host sets before the first message, and what the log takes from it.
 struct FirstUse {
-    void (*setUp)();
-    Lines levels;                    // file, standard output, syslog
+    std::string name;
+    const char* variables[5];        // as set_variables takes them
+    void (*calls)();                 // the host's calls before the first message
+    std::string levels;              // file, standard output, syslog
     bool stamped;                    // whether timestamps are on
     std::string nameParts, product;  // the file name before the pid; the header's product
 };
@@ -47,99 +65,75 @@ class SessionFileNames : public LogTest, public testing::WithParamInterface<Firs
 // Levels and flags come from the environment unless a level was set; the file
 // level is the least of the three levels; names are taken when the file opens.
 TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
-    GetParam().setUp();
+    set_variables(GetParam().variables);
+    GetParam().calls();
     VELM_LOG(0, 0, "never shown\n");  // initialises the log but creates no file
     EXPECT_FALSE(fs::exists(expected_log(GetParam().nameParts)));
-    EXPECT_EQ((Lines{std::to_string(VELM_GetLogLevel()), std::to_string(VELM_GetLogLevelStdOut()),
-                     std::to_string(VELM_GetLogLevelSyslog())}),
-              GetParam().levels);
-    VELM_PRINTLOG("p\n"), VELM_SetApplName("late"), VELM_PRINTLOG("q\n");  // a name too late: the file is open
+    const std::string levels = std::to_string(VELM_GetLogLevel()) + " " + std::to_string(VELM_GetLogLevelStdOut()) +
+                               " " + std::to_string(VELM_GetLogLevelSyslog());
+    EXPECT_EQ(levels, GetParam().levels);
+    VELM_PRINTLOG("p\n");
+    VELM_SetApplName("late");  // too late: the file is open
+    VELM_PRINTLOG("q\n");
     EXPECT_EQ(VELM_GetLogFilePath(), expected_log(GetParam().nameParts));
     std::time_t now = std::time(nullptr);
     char today[32];
     std::strftime(today, sizeof today, "%Y/%m/%d-%H", std::gmtime(&now));  // UTC
     const std::string mark = GetParam().stamped ? today : "";
-    Lines lines = read_lines(VELM_GetLogFilePath()), seen;
+    Lines lines = read_lines(VELM_GetLogFilePath());
+    Lines seen;
     for (std::size_t i : {0, 6, 7})
         seen.push_back((has_timestamp_at(lines.at(i)) ? lines[i].substr(0, 13) : "") + without_timestamp(lines[i]));
     EXPECT_EQ(seen, (Lines{mark + "  ### " + GetParam().product + " Log-File ###", mark + "p", mark + "q"}));
 }
 
-const std::string kLong(300, 'n'), kProduct = "VE Quillan-Mor Kest";
+const std::string kLong(300, 'n'), kProduct = "VE Quillan-Mor Kest", kPlain = "veserver_VELM_";
+const std::string kLongParts = std::string(110, 'n') + "_" + std::string(110, 'n') + "_";
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, SessionFileNames,
-    testing::Values(
-        FirstUse{[] { set_levels("abc", nullptr, nullptr, "yes"); }, {"1", "4", "4"}, true, "veserver_VELM_", kProduct},
-        FirstUse{[] { set_levels("6", "6", "6", "Y"), set_env("VELM_CONFIG", "cfg"), VELM_SetApplName("mytool"); },
-                 {"6", "6", "6"},
-                 true,
-                 "mytool_VELM_",
-                 kProduct},
-        FirstUse{[] { set_levels(" +2x", nullptr, nullptr, "0"), VELM_SetApplName("mytool"); },
-                 {"2", "4", "4"},
-                 false,
-                 "mytool_",
-                 ""},
-        FirstUse{[] {
-                     set_levels(nullptr, "1", nullptr, "1"), VELM_SetApplName("mytool"), VELM_SetCustName("site"),
-                         VELM_SetProdName("site");
-                 },
-                 {"1", "1", "4"},
-                 true,
-                 "mytool_site_",
-                 "site"},
-        FirstUse{[] { set_levels("99999999999", "-5", "3", "true"), VELM_SetProdName(nullptr); },
-                 {"1", "1", "3"},
-                 false,
-                 "veserver_VELM_",
-                 ""},
-        FirstUse{[] { set_levels("6", nullptr, nullptr, "no"), VELM_SetApplName(nullptr); },  // alone it never raises
-                 {"4", "4", "4"},
-                 false,
-                 "veserver_",
-                 ""},
-        FirstUse{
-            [] { VELM_SetApplName(kLong.c_str()), VELM_SetCustName(kLong.c_str()), VELM_SetProdName(kLong.c_str()); },
-            {"4", "4", "4"},
-            false,
-            std::string(110, 'n') + "_" + std::string(110, 'n') + "_",
-            std::string(111, 'n')},
-        FirstUse{
-            use_platform_temp, {"4", "4", "4"}, false, kWindows ? "temp\\veserver_VELM_" : "veserver_VELM_", kProduct},
-        // A level set before the first message keeps the environment unread.
-        FirstUse{[] { set_levels("6", nullptr, nullptr, "yes"), VELM_SetLogLevel(0); },
-                 {"1", "1", "-3"},
-                 false,
-                 "veserver_VELM_",
-                 kProduct},
-        FirstUse{
-            [] { VELM_SetLogLevel(5), VELM_SetLogLevelSyslog(2); }, {"2", "5", "2"}, false, "veserver_VELM_", kProduct},
-        FirstUse{[] { VELM_SetLogLevel(4), VELM_SetLogLevelStdOut(6); },
-                 {"4", "6", "-3"},
-                 false,
-                 "veserver_VELM_",
-                 kProduct},
-        FirstUse{[] { VELM_SetLogLevel(4), VELM_SetLogLevelStdOut(-100); },
-                 {"1", "1", "-3"},
-                 false,
-                 "veserver_VELM_",
-                 kProduct}),
-    row_number);
+// What hosts call before their first message.
+void no_call() {}
+void mytool() { VELM_SetApplName("mytool"); }
+void null_appl() { VELM_SetApplName(nullptr); }  // alone it never raises
+void null_prod() { VELM_SetProdName(nullptr); }
+void site() { set_names("mytool", "site", "site"); }
+void long_names() { set_names(kLong.c_str(), kLong.c_str(), kLong.c_str()); }
+void file_0() { VELM_SetLogLevel(0); }  // a level set first keeps the environment unread
+void file_5_syslog_2() { set_levels(5, kNone, 2); }
+void file_4_stdout_6() { set_levels(4, 6, kNone); }
+void file_4_stdout_low() { set_levels(4, -100, kNone); }
+
+const FirstUse kFirstUses[] = {
+    {"LevelNotANumber", {"abc", nullptr, nullptr, "yes"}, no_call, "1 4 4", true, kPlain, kProduct},
+    {"AllLevelsAndConfig", {"6", "6", "6", "Y", "cfg"}, mytool, "6 6 6", true, "mytool_VELM_", kProduct},
+    {"LevelWithSign", {" +2x", nullptr, nullptr, "0"}, mytool, "2 4 4", false, "mytool_", ""},
+    {"AllNames", {nullptr, "1", nullptr, "1"}, site, "1 1 4", true, "mytool_site_", "site"},
+    {"LevelsOutOfRange", {"99999999999", "-5", "3", "true"}, null_prod, "1 1 3", false, kPlain, ""},
+    {"NullApplName", {"6", nullptr, nullptr, "no"}, null_appl, "4 4 4", false, "veserver_", ""},
+    {"LongNames", {}, long_names, "4 4 4", false, kLongParts, std::string(111, 'n')},
+    {"PlatformTemp", {}, use_platform_temp, "4 4 4", false, kWindows ? "temp\\" + kPlain : kPlain, kProduct},
+    {"LevelSetFirst", {"6", nullptr, nullptr, "yes"}, file_0, "1 1 -3", false, kPlain, kProduct},
+    {"FileAndSyslogSet", {}, file_5_syslog_2, "2 5 2", false, kPlain, kProduct},
+    {"StdOutSet", {}, file_4_stdout_6, "4 6 -3", false, kPlain, kProduct},
+    {"StdOutBelowAll", {}, file_4_stdout_low, "1 1 -3", false, kPlain, kProduct},
+};
+
+INSTANTIATE_TEST_SUITE_P(Names, SessionFileNames, testing::ValuesIn(kFirstUses),
+                         [](const auto& info) { return info.param.name; });
 
 // The timestamp flag and the indentation reach every line, the header's too.
 TEST_F(LogTest, FirstErrorAppendsHeaderAndErrorAndEchoesOnlyTheError) {
     std::string path = dir.write(fs::path(expected_log("veserver_VELM_")).filename().string(), "old\n");
-    VELM_DecTraceSpaces(), VELM_IncTraceSpaces(), VELM_IncTraceSpaces();  // stays at 0, so depth 2
+    VELM_DecTraceSpaces();  // stays at 0, so depth 2 after two steps in
+    VELM_IncTraceSpaces();
+    VELM_IncTraceSpaces();
     VELM_SetLogTimestamp(2);
     StdoutCapture out;
     VELM_ERROR("disk %s full\n", "C:");
     std::string printed = out.finish();
     // The old line stays first; every line of ours ends in the platform's line end.
     std::string ours = read_file(path).substr(4);
-    EXPECT_EQ((std::vector<std::ptrdiff_t>{std::count(ours.begin(), ours.end(), '\n'),
-                                           std::count(ours.begin(), ours.end(), '\r')}),
-              (std::vector<std::ptrdiff_t>{7, kWindows ? 7 : 0}));
+    EXPECT_EQ(std::count(ours.begin(), ours.end(), '\n'), 7);
+    EXPECT_EQ(std::count(ours.begin(), ours.end(), '\r'), kWindows ? 7 : 0);
     Lines lines;  // * marks a timestamp after the indentation
     for (const std::string& line : read_lines(path))
         lines.push_back((has_timestamp_at(line, 4) ? "*" : "") + without_timestamp(line));
@@ -153,6 +147,10 @@ TEST_F(LogTest, FirstErrorAppendsHeaderAndErrorAndEchoesOnlyTheError) {
     EXPECT_EQ(without_timestamp(printed), "    disk C: full\n");
 }
 
+// The entry points of levels 1 to 7.
+void (*const kEntries[])(const char*, ...) = {VELM_TRACE,   VELM_DEBUG,    VELM_WARNING,      VELM_ERROR,
+                                              VELM_CRERROR, VELM_PRINTLOG, VELM_PRINT_VERINFO};
+
 TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing) {
     set_env("VELM_VERSION_STDOUT", "no");  // set at all: the header is shown
     set_env("VELM_LOG_LEVEL_STDOUT", "1");
@@ -160,16 +158,22 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     StdoutCapture out;
     VELM_PRINT_AND_LOG("plain %d\n", 7);  // straight to standard output: the log stays uninitialised
     EXPECT_EQ(VELM_GetLogLevel(), -3);
-    VELM_TRACE(none), VELM_DEBUG(none), VELM_WARNING(none), VELM_ERROR(none), VELM_CRERROR(none);
-    VELM_PRINTLOG(none), VELM_PRINT_AND_LOG(none), VELM_PRINT_VERINFO(none), VELM_LOG(9, 1, none);
+    for (auto entry : kEntries) entry(none);
+    VELM_PRINT_AND_LOG(none);
+    VELM_LOG(9, 1, none);
     EXPECT_EQ(VELM_GetLogFilePath(), nullptr);  // nothing was logged, so no file either
-    VELM_TRACE("t\n"), VELM_DEBUG("d\n"), VELM_WARNING("w\n"), VELM_ERROR("e\n"), VELM_CRERROR("c\n");
-    VELM_PRINTLOG("p\n"), VELM_PRINT_AND_LOG("pl\n"), VELM_LOG(4, 0, "l4\n"), VELM_LOG(9, 1, "l9\n");
+    for (int i = 0; i < 6; ++i) kEntries[i]("%c\n", "tdwecp"[i]);
+    VELM_PRINT_AND_LOG("pl\n");
+    VELM_LOG(4, 0, "l4\n");
+    VELM_LOG(9, 1, "l9\n");
     VELM_LOG(0, 1, "l0\n");                          // below every level
     VELM_PRINTLOG("%s", "");                         // an empty text adds nothing
     VELM_PRINTLOG("%s\n", "\x01\x7f\x80\xff\t\r|");  // binary bytes pass unchanged
-    VELM_SetPrintVerInfoStdOut(2), VELM_PRINT_VERINFO("v2\n"), VELM_PRINT_AND_LOG("pl2\n");  // version: echoed when 1
-    VELM_SetPrintVerInfoStdOut(1), VELM_PRINT_VERINFO("v1\n");
+    VELM_SetPrintVerInfoStdOut(2);                   // version lines are echoed only when it is 1
+    VELM_PRINT_VERINFO("v2\n");
+    VELM_PRINT_AND_LOG("pl2\n");
+    VELM_SetPrintVerInfoStdOut(1);
+    VELM_PRINT_VERINFO("v1\n");
     // Messages are cut at their capacity, the line end too: the next one runs on.
     const std::string big(2000, 'x'), cut = std::string(1056, 'x') + std::string(900, 'f') + std::string(258, 'x');
     VELM_PRINTLOG("%s\n", big.c_str());                                  // format of 3: capacity 1056
@@ -188,12 +192,11 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
 
 // At each level the entry points of that level and above write, those below do not.
 TEST_F(LogTest, EachEntryPointWritesFromItsOwnLevelUp) {
-    void (*const entries[])(const char*, ...) = {VELM_TRACE,   VELM_DEBUG,    VELM_WARNING,      VELM_ERROR,
-                                                 VELM_CRERROR, VELM_PRINTLOG, VELM_PRINT_VERINFO};  // levels 1 to 7
     Lines expected;
     for (int level = 1; level <= 8; ++level)
         for (int entry = 1; entry <= 7; ++entry) {
-            VELM_SetLogLevel(level), entries[entry - 1]("%d %d\n", level, entry);
+            VELM_SetLogLevel(level);
+            kEntries[entry - 1]("%d %d\n", level, entry);
             if (entry >= level) expected.push_back(std::to_string(level) + " " + std::to_string(entry));
         }
     EXPECT_EQ(session_lines(true), expected);
