@@ -115,25 +115,14 @@ TEST_F(ConfigTest, FileIsReadOnceUnlessCachingIsOffAndRetriedUntilUsable) {
     EXPECT_EQ(get(kept, "M", "v") + get(fresh, "M", "v"), "old|3d|0");
     set_env("VELM_LOCAL", "L");  // alone, it allows reading too
     EXPECT_EQ(get(fresh, "M", "v"), "new|3");
-    const std::string no_ini = "No ini file used (config path is not defined).";
-    const std::vector<std::string> expected = {no_ini,
-                                               "  Add line:[M]",
-                                               "  Add line:v=old",
-                                               "Cache " + kept + " 2 values",
-                                               fresh + " does not exist",
-                                               fresh + " does not exist",
-                                               dir.path() + " could not be opened",
-                                               "  Add line:[M]",
-                                               "  Add line:v=old",
-                                               "Cache " + fresh + " 2 values",
-                                               "  Add line:[M]",
-                                               "  Add line:v=new",
-                                               "Cache " + fresh + " 2 values",
-                                               no_ini,
-                                               "  Add line:[M]",
-                                               "  Add line:v=new",
-                                               "Cache " + fresh + " 2 values"};
-    EXPECT_EQ(velm_test::session_lines(true), expected);
+    const std::string noIni = "No ini file used (config path is not defined).\n";
+    auto cached = [](const std::string& file, const std::string& value) {  // the log of one reading
+        return "  Add line:[M]\n  Add line:v=" + value + "\nCache " + file + " 2 values\n";
+    };
+    const std::string missing = fresh + " does not exist\n";
+    EXPECT_EQ(velm_test::joined_lines(velm_test::session_lines(true)),
+              noIni + cached(kept, "old") + missing + missing + dir.path() + " could not be opened\n" +
+                  cached(fresh, "old") + cached(fresh, "new") + noIni + cached(fresh, "new"));
 }
 
 TEST_F(ConfigTest, FileFailingAtItsFirstReadAnswersTheDefaultAndIsTriedAgain) {
@@ -174,30 +163,17 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     EXPECT_EQ(VELM_GetIniInt("Main", "n", 7), 12);
     EXPECT_EQ(VELM_GetIniInt("Main", "Mode", 7), 0);
     EXPECT_EQ(VELM_GetIniInt(nullptr, "n", 5), 5);
-    std::vector<std::string> expected = {"GetProfileInt: Main.Level=7",
-                                         "  Add section line:[Main]",
-                                         "  Add line:Mode=fast",
-                                         "  Add line:Level=3",
-                                         "  Add line:n=12abc",
-                                         "Converted 4 values",
-                                         "Preference cache Host with 4 lines",
-                                         "Section mAIN still exists. No values converted",
-                                         "  Add section line:[]",
-                                         "Converted 1 values",
-                                         "Preference cache  with 5 lines",
-                                         "  Add section line:[S]",
-                                         "Converted 1 values",
-                                         "Preference cache Other with 6 lines",
-                                         "GetProfile: main.Missing=abc",
-                                         "GetProfile: main.mode=fast",
-                                         "GetProfile: main.Missing=",
-                                         "GetProfile: .=dd",
-                                         "GetProfile: main.mode=",
-                                         "GetProfileInt: main.LEVEL=3",
-                                         "GetProfileInt: Main.n=12",
-                                         "GetProfileInt: Main.Mode=0",
-                                         "GetProfileInt: .n=5"};
-    EXPECT_EQ(velm_test::session_lines(true), expected);
+    // The log, one call a line.
+    EXPECT_EQ(velm_test::joined_lines(velm_test::session_lines(true)),
+              "GetProfileInt: Main.Level=7\n"
+              "  Add section line:[Main]\n  Add line:Mode=fast\n  Add line:Level=3\n  Add line:n=12abc\n"
+              "Converted 4 values\nPreference cache Host with 4 lines\n"
+              "Section mAIN still exists. No values converted\n"
+              "  Add section line:[]\nConverted 1 values\nPreference cache  with 5 lines\n"
+              "  Add section line:[S]\nConverted 1 values\nPreference cache Other with 6 lines\n"
+              "GetProfile: main.Missing=abc\nGetProfile: main.mode=fast\nGetProfile: main.Missing=\n"
+              "GetProfile: .=dd\nGetProfile: main.mode=\nGetProfileInt: main.LEVEL=3\nGetProfileInt: Main.n=12\n"
+              "GetProfileInt: Main.Mode=0\nGetProfileInt: .n=5\n");
 }
 
 TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {

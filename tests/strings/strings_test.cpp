@@ -18,32 +18,20 @@ const std::string kGuard = "\x7F\x7F\x7F", kMixed = "Hello, World 42 \x80\xC4\xE
 
 std::string guarded(const std::string& text) { return text + '\0' + kGuard; }
 
+// An editor that returns nothing, as one that returns 0.
+Edit to(const std::function<void(char*)>& edit) {
+    return [=](char* s) {
+        edit(s);
+        return 0;
+    };
+}
 Edit trim(int lead, int trail) {
-    return [=](char* s) {
-        VELM_Bereinige_String(s, lead, trail);
-        return 0;
-    };
+    return to([=](char* s) { VELM_Bereinige_String(s, lead, trail); });
 }
-Edit drop(char c) {
-    return [=](char* s) { return VELM_Delete_Chars_From_String(s, c); };
-}
-Edit subst(char c, char by) {
-    return [=](char* s) { return VELM_Replace_Char_In_String(s, c, by); };
-}
-const Edit kill_extra = [](char* s) {
-    VELM_KillExtraChars(s);
-    return 0;
-};
-const Edit fold = [](char* s) {
-    VELM_convert_UTF8_to_ISO(s, s);
-    return 0;
-};
-Edit to(void (*convert)(char*)) {
-    return [=](char* s) {
-        convert(s);
-        return 0;
-    };
-}
+Edit drop(char c) { return std::bind(VELM_Delete_Chars_From_String, std::placeholders::_1, c); }
+Edit subst(char c, char by) { return std::bind(VELM_Replace_Char_In_String, std::placeholders::_1, c, by); }
+const Edit kill_extra = to(VELM_KillExtraChars);
+const Edit fold = to([](char* s) { VELM_convert_UTF8_to_ISO(s, s); });
 const Edit kLowers[] = {to(VELM_Translate_String_To_Lower), to(VELM_StringToLower), to(CVELM_String::string_to_lower)};
 const Edit kUppers[] = {to(VELM_Translate_String_To_Upper), to(VELM_StringToUpper), to(CVELM_String::string_to_upper)};
 
