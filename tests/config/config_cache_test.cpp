@@ -45,8 +45,10 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
     set_env("VELM_CONFIG", dir.path().c_str());
     std::string many;  // enough keys after the long one for the section's key table to grow
     for (int i = 0; i < 40; ++i) many += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+    std::string sixteen = "[Sixteen]\n";  // as many keys as a first key table has slots
+    for (int i = 0; i < 16; ++i) sixteen += "s" + std::to_string(i) + "=" + std::to_string(i) + "\n";
     std::string file = dir.write(
-        "a.ini", "[Main]\nMode=fast\na=b=c\nab=\nx=\n  #x=1\n" + k100 + "=cut\n" + many +
+        "a.ini", "[Main]\nMode=fast\na=b=c\nab=\nx=\n  #x=1\n" + k100 + "=cut\n" + many + sixteen +
                      "[Pieces]\nbig=" + std::string(1019, 'v') +
                      "tail=end\n[Bin]\nnul=a\0b\nhigh=\xff\x80\nctl=\x01\x1b\n[\xc4]\nk=upper\n[\xe4]\nk=lower\n"s +
                      std::string(70000, '\n') + "[" + s300 + "]\nk=long\nend=no line end");
@@ -57,10 +59,12 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
                             {"Pieces", "tail", "end"},  {"Bin", "nul", "a"},
                             {"Bin", "b", "d"},          {"bin", "HIGH", "\xff\x80"},
                             {"Bin", "ctl", "\x01\x1b"}, {"\xe4", "k", "lower"},
-                            {s300, "k", "long"},        {s300, "end", "no line end"}};
+                            {s300, "k", "long"},        {s300, "end", "no line end"},
+                            {"Sixteen", "S15", "15"},   {"Sixteen", "missing", "d"}};
     for (const Lookup& row : table)
-        EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size())) << row.key;
-    EXPECT_EQ(velm_test::session_lines(true).back(), "Cache " + file + " 60 values");
+        EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size()))
+            << row.section << "." << row.key;
+    EXPECT_EQ(velm_test::session_lines(true).back(), "Cache " + file + " 77 values");
     if (std::filesystem::path::preferred_separator == '\\') return;  // Windows file calls stop at 260
     std::string padding;  // two names of over 300 characters that differ only at their end
     for (int i = 0; i < 150; ++i) padding += "./";
