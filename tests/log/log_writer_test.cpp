@@ -2,6 +2,7 @@
 #include <climits>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
 #include "support/log_fixture.h"
 #include "velm_basetool_version.h"
@@ -202,11 +203,12 @@ TEST_F(LogTest, EachEntryPointWritesFromItsOwnLevelUp) {
     EXPECT_EQ(session_lines(true), expected);
 }
 
-// What stands at (or instead of) the log file's path; plant returns the log
-// directory and may name another file that must keep its bytes.
+// What stands at (or instead of) the log file's path: plant puts it there and may name another
+// file that must keep its bytes; the log directory is the scratch folder or the path folder names in it.
 struct Hostile {
     std::string name;
-    std::string (*plant)(const ScratchDir& dir, const std::string& log, std::string& kept);
+    void (*plant)(const std::string& log, std::string& kept);
+    std::string folder;
     bool posixOnly = false;
     bool unprivileged = false;  // the child drops its rights
     bool givesAway = false;     // a file goes to another user
@@ -221,7 +223,8 @@ TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
     const std::string victim = dir.write("victim", "keep me");  // by root: an unprivileged child may not write
     auto attempt = [&] {                                        // in a child of its own, whose pid names the file
         std::string kept = victim;
-        std::string directory = GetParam().plant(dir, expected_log("veserver_VELM_"), kept);
+        if (GetParam().plant) GetParam().plant(expected_log("veserver_VELM_"), kept);
+        const std::string directory = GetParam().folder.empty() ? dir.path() : dir.file(GetParam().folder);
         set_env("VE_TMP_DIR", directory.c_str());
         StdoutCapture out;
         VELM_ERROR("first\n");
@@ -254,42 +257,26 @@ TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
     EXPECT_EQ(child_report(attempt, GetParam().unprivileged), "");
 }
 
-const Hostile kHostile[] = {
-    {"MissingDirectory", [](auto& dir, auto&, auto&) { return dir.file("missing"); }},
-    {"PathTooLong", [](auto& dir, auto&, auto&) { return dir.path() + std::string(1100, 'd'); }},
-    {"FileAsDirectory", [](auto&, auto&, auto& kept) { return kept; }},
-    {"DirectoryAtPath",
-     [](auto& dir, auto& log, auto&) {
-         fs::create_directory(log);
-         return dir.path();
-     }},
-    {"UnwritableDirectory", [](auto& dir, auto&, auto&) { return dir.path(); }, true, true},
-    {"SymbolicLink",
-     [](auto& dir, auto& log, auto& kept) {
-         fs::create_symlink(kept, log);
-         return dir.path();
-     },
-     true},
-    {"HardLink",
-     [](auto& dir, auto& log, auto& kept) {
-         fs::create_hard_link(kept, log);
-         return dir.path();
-     },
-     true},
 #if !defined(_WIN32)
-    {"Fifo",
-     [](auto& dir, auto& log, auto&) {
-         mkfifo(log.c_str(), 0600);
-         return dir.path();
-     },
-     true},
-    {"OtherUsersFile",
-     [](auto& dir, auto& log, auto& kept) {
-         kept = dir.write(fs::path(log).filename().string(), "keep me");
-         if (chown(log.c_str(), getpwnam("nobody")->pw_uid, 0) != 0) kept = "";  // then not kept
-         return dir.path();
-     },
-     true, false, true},
+// A file of the log's name that belongs to nobody (a failed hand-over shows as a file not kept).
+void give_to_nobody(const std::string& log, std::string& kept) {
+    kept = log;
+    std::ofstream(log) << "keep me";
+    if (chown(log.c_str(), getpwnam("nobody")->pw_uid, 0) != 0) kept = "";
+}
+#endif
+
+const Hostile kHostile[] = {
+    {"MissingDirectory", nullptr, "missing"},
+    {"PathTooLong", nullptr, std::string(1100, 'd')},
+    {"FileAsDirectory", nullptr, "victim"},
+    {"DirectoryAtPath", [](auto& log, auto&) { fs::create_directory(log); }, ""},
+    {"UnwritableDirectory", nullptr, "", true, true},
+    {"SymbolicLink", [](auto& log, auto& kept) { fs::create_symlink(kept, log); }, "", true},
+    {"HardLink", [](auto& log, auto& kept) { fs::create_hard_link(kept, log); }, "", true},
+#if !defined(_WIN32)
+    {"Fifo", [](auto& log, auto&) { mkfifo(log.c_str(), 0600); }, "", true},
+    {"OtherUsersFile", give_to_nobody, "", true, false, true},
 #endif
 };
 
