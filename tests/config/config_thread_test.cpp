@@ -39,21 +39,18 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
     };
     std::vector<std::thread> threads;
     threads.emplace_back([&] {
-        while (!go) {
-        }
+        while (!go) std::this_thread::yield();
         convert_and_delete(3000);
         --writing;
     });
     threads.emplace_back([&] {
-        while (!go) {
-        }
+        while (!go) std::this_thread::yield();
         for (int i = 0; i < kFiles; ++i) look_up(i % kSections, i, wrong[0]);
         --writing;
     });
     for (int t = 1; t <= 4; ++t)
         threads.emplace_back([&, t] {
-            while (!go) {
-            }
+            while (!go) std::this_thread::yield();
             for (int n = 0; writing > 0 || n < 500; ++n)
                 look_up((n + t) % kSections, (n * 31 + t * 97) % kFiles, wrong[t]);
         });
