@@ -64,6 +64,7 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
     for (const Lookup& row : table)
         EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size()))
             << row.section << "." << row.key;
+    for (int i = 40; i < 60; ++i) EXPECT_EQ(get(file, "Main", "k" + std::to_string(i)), "d|1");  // among k10 to k39
     EXPECT_EQ(velm_test::session_lines(true).back(), "Cache " + file + " 77 values");
     if (std::filesystem::path::preferred_separator == '\\') return;  // Windows file calls stop at 260
     std::string padding;  // two names of over 300 characters that differ only at their end

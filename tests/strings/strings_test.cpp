@@ -49,6 +49,8 @@ TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
                              {" a ", trim(0, 0), 0, " a \0"s},
                              {"\r a\n", trim(1, 1), 0, "\r a\n\0"s},
                              {"", trim(1, 1), 0, "\0"s},
+                             // only blanks: the trim stops at the string's start, not at the blank before it
+                             {" \t", to([](char* s) { VELM_Bereinige_String(s + 1, 0, 1); }), 0, " \0\0"s},
                              {"a-b--c", drop('-'), 3, "abc\0-c\0"s},
                              {"---", drop('-'), 3, "\0--\0"s},
                              {"abc", drop('\0'), 0, "abc\0"s},
