@@ -284,25 +284,32 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnopenableSessionFile, testing::ValuesIn(kHostil
                          [](const auto& info) { return info.param.name; });
 
 #if !defined(_WIN32)
+// A line refused whole leaves the file at a line end; one cut leaves it inside a line, which the count ends first.
 TEST_F(LogTest, LinesTheFileRefusesAreCountedWhenWritingWorksAgain) {
     const std::string lines = child_report([] {
         VELM_SetLogLevel(6);
         VELM_SetLogLevelStdOut(7);  // the file only
-        VELM_PRINTLOG("start\n");
-        struct stat st;
-        if (stat(VELM_GetLogFilePath(), &st) != 0) return std::string("no file");
         signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {static_cast<rlim_t>(st.st_size) + 40, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &limit);  // room for a line and a part of the next
+        auto limit_file = [](rlim_t room) {  // room more bytes than the file holds (0: none left), or no limit
+            struct stat st;
+            stat(VELM_GetLogFilePath(), &st);
+            struct rlimit limit = {room == RLIM_INFINITY ? room : st.st_size + room, RLIM_INFINITY};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        };
+        VELM_PRINTLOG("start\n");
+        limit_file(0);
+        VELM_PRINTLOG("refused whole\n");
+        limit_file(RLIM_INFINITY);
+        VELM_PRINTLOG("back\n");
+        limit_file(40);  // room for a line and a part of the next
         for (int i = 1; i <= 5; ++i) VELM_PRINTLOG("line %d of the full disk\n", i);
-        limit.rlim_cur = RLIM_INFINITY;
-        setrlimit(RLIMIT_FSIZE, &limit);
+        limit_file(RLIM_INFINITY);
         VELM_PRINTLOG("after\n");
         return joined_lines(session_lines());
     });
+    const std::string lost = " log lines lost: the session log file could not be written ***\n";
     EXPECT_EQ(lines,
-              "start\nline 1 of the full disk\nline 2 of the fu\n"
-              "*** 4 log lines lost: the session log file could not be written ***\nafter\n");
+              "start\n*** 1" + lost + "back\nline 1 of the full disk\nline 2 of the fu\n*** 4" + lost + "after\n");
 }
 
 // Each echoed line is out when the host exits right after it; a file opened while standard output
