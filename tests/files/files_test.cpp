@@ -141,16 +141,20 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
 TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {
     if (!can_drop_privileges()) GTEST_SKIP() << "only root can drop its rights to read as another user";
     const std::string file = dir.write("secret", "x");
+    const std::string readOnly = dir.write("read-only", "x");
     fs::permissions(file, fs::perms::none);
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(dir.path(), fs::perms::all);  // the child logs there
     const std::string results = child_report(
         [&] {
             const char* p = file.c_str();
+            const char* r = readOnly.c_str();
             return joined_lines({std::to_string(VELM_Has_File_Read_Access(p)),
                                  std::to_string(VELM_Has_File_Write_Access(p)), std::to_string(VELM_CheckFileRead(p)),
-                                 session_lines(true).at(0)});
+                                 session_lines(true).at(0), std::to_string(VELM_Has_File_Read_Access(r)),
+                                 std::to_string(VELM_Has_File_Write_Access(r))});
         },
         true);
     EXPECT_EQ(results, "-1\n-1\n" + std::to_string(VELM_CHECK_FILE_READ_FAILED) + "\n  ERROR: File " + file +
-                           " unable to open for read access\n");
+                           " unable to open for read access\n0\n-1\n");
 }
