@@ -7,6 +7,7 @@
 #if !defined(_WIN32)
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <csignal>
 #endif
 
@@ -76,6 +77,7 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
             rlimit limit = {static_cast<rlim_t>(c.sizeLimit), static_cast<rlim_t>(c.sizeLimit)};
             signal(SIGXFSZ, SIG_IGN);
             if (c.sizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
+            close(0);  // a host without standard input: the source opens as descriptor 0
 #endif
             return VELM_Copy_File(arg[0], arg[1], c.flag) + 1;
         };
