@@ -148,12 +148,16 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     VELM_CreateProfileFromPref("mAIN", 2, again, "Other", 0);
     VELM_CreateProfileFromPref("", 3, nullptr, nullptr, 0);
     VELM_CreateProfileFromPref("S", -1, again, "Other", 0);
+    const std::string longKey = k100 + "=long";  // a key of the most characters kept
+    const char* const third[] = {longKey.c_str(), "New=1"};
+    VELM_CreateProfileFromPref("T", 1, third, "Other", 0);  // the first value only
     char returned[VELM_RETURNED_SIZE];
     auto lookup = [&](const char* section, const char* key) {  // with the default "-"
         VELM_GetPrivatePreferenceString(section, key, "-", returned, VELM_RETURNED_SIZE, "any");
         return std::string(returned);
     };
     EXPECT_EQ(lookup("main", "MODE") + lookup("Main", "New") + lookup("S", "Mode"), "fast--");
+    EXPECT_EQ(lookup("T", (k100 + "zz").c_str()) + lookup("T", "New"), "long-");
     EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "Mode", "d", returned, 8, nullptr), 1);
     EXPECT_EQ(VELM_GetPrivatePreferenceString("Main", nullptr, "d", returned, 8, nullptr), 1);
     EXPECT_EQ(VELM_GetPrivatePreferenceString("Main", "Mode", "d", nullptr, 8, "x"), 0);
@@ -176,9 +180,11 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
               "Section mAIN still exists. No values converted\n"
               "  Add section line:[]\nConverted 1 values\nPreference cache  with 5 lines\n"
               "  Add section line:[S]\nConverted 1 values\nPreference cache Other with 6 lines\n"
-              "GetProfile: main.Missing=abc\nGetProfile: main.mode=fast\nGetProfile: main.Missing=\n"
-              "GetProfile: .=dd\nGetProfile: main.mode=\nGetProfileInt: main.LEVEL=3\nGetProfileInt: Main.n=12\n"
-              "GetProfileInt: Main.Mode=0\nGetProfileInt: .n=5\n");
+              "  Add section line:[T]\n  Add line:" +
+                  longKey + "\nConverted 2 values\nPreference cache Other with 8 lines\n" +
+                  "GetProfile: main.Missing=abc\nGetProfile: main.mode=fast\nGetProfile: main.Missing=\n"
+                  "GetProfile: .=dd\nGetProfile: main.mode=\nGetProfileInt: main.LEVEL=3\nGetProfileInt: Main.n=12\n"
+                  "GetProfileInt: Main.Mode=0\nGetProfileInt: .n=5\n");
 }
 
 TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
