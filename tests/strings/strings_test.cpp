@@ -196,7 +196,8 @@ TEST(BlockFolders, FoldAsTheRuleStepByStepIntoExactOutputsAndInPlace) {
 }
 
 // A block folder runs while two of its blocks remain: given exactly two it folds the first, given less it
-// leaves everything to the byte-by-byte walk.
+// leaves everything to the byte-by-byte walk, and it stops where that walk would pass the block's end. ASCII
+// takes the plain path; a fold whose second byte starts the next fold takes the byte-by-byte way out.
 TEST(BlockFolders, FoldWhileTwoBlocksRemain) {
     const struct {
         const char* name;
@@ -205,15 +206,17 @@ TEST(BlockFolders, FoldWhileTwoBlocksRemain) {
     } kFolders[] = {{"SSSE3", kernels::ssse3_block_folder(), 16}, {"AVX-512", kernels::avx512_block_folder(), 64}};
     for (const auto& row : kFolders) {
         if (!row.folder) continue;  // not on this processor
-        for (std::ptrdiff_t size : {2 * row.block - 1, 2 * row.block, 3 * row.block - 1}) {
-            const std::string text(size, 'a');
-            std::string out(size, '#');
-            const Byte* read = bytes(text);
-            Byte* write = bytes(out);
-            row.folder(read, write, read + size);
-            const std::ptrdiff_t folded = size < 2 * row.block ? 0 : row.block;
-            EXPECT_EQ(read - bytes(text), folded) << row.name << " on " << size << " bytes";
-            EXPECT_EQ(write - bytes(out), folded) << row.name << " on " << size << " bytes";
-        }
+        for (const std::string start : {"a", "\xC3\xC3\xA4"})
+            for (std::ptrdiff_t size : {2 * row.block - 1, 2 * row.block, 3 * row.block - 1}) {
+                SCOPED_TRACE(std::string(row.name) + " on " + std::to_string(size) + " bytes from " + start);
+                const std::string text = (start + std::string(size, 'a')).substr(0, size);
+                std::string out(size, '#'), walked(size, '#');
+                const Byte *read = bytes(text), *walkRead = bytes(text);
+                Byte *write = bytes(out), *walkWrite = bytes(walked);
+                row.folder(read, write, read + size);
+                while (size >= 2 * row.block && walkRead < bytes(text) + row.block) fold_step(walkRead, walkWrite);
+                EXPECT_EQ(read - bytes(text), walkRead - bytes(text));
+                EXPECT_EQ(out.substr(0, write - bytes(out)), walked.substr(0, walkWrite - bytes(walked)));
+            }
     }
 }
