@@ -36,8 +36,8 @@
 #elif defined(__GNUC__) || defined(__clang__)
 #define VELM_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
-/* Microsoft's compiler has no such attribute (clang in its Microsoft mode,
-   which defines _MSC_VER as well, took the branch above). */
+/* Other compilers, Microsoft's among them, have no such attribute (clang in
+   its Microsoft mode, which defines _MSC_VER as well, took the branch above). */
 #define VELM_PRINTF(fmt, args)
 #endif
 
