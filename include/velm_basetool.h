@@ -35,11 +35,9 @@
 #define VELM_PRINTF(fmt, args) __attribute__((format(ms_printf, fmt, args)))
 #elif defined(__GNUC__) || defined(__clang__)
 #define VELM_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
-#elif defined(_MSC_VER)
-/* Microsoft's compiler has no such attribute (clang in its Microsoft mode,
-   which defines _MSC_VER as well, took the branch above). */
-#define VELM_PRINTF(fmt, args)
 #else
+/* Other compilers, Microsoft's among them, have no such attribute (clang in
+   its Microsoft mode, which defines _MSC_VER as well, took the branch above). */
 #define VELM_PRINTF(fmt, args)
 #endif
 
@@ -190,7 +188,11 @@ VELM_API int VELM_GetPrivatePreferenceString(const char* section, const char* ke
 VELM_API unsigned char VELM_IsLocPrefCacheDisabled(void);
 /* Stores the switch; it takes effect at the next conversion or deletion. */
 VELM_API void VELM_SetDisableLocPrefCache(unsigned char disabled);
-/* Preference lookup into returned (at least 1024 bytes), default else;
+/* The size of the buffer VELM_GetProfileString and VELM_GetIniString write
+   into: at most 1023 characters and the terminating NUL. */
+#define VELM_RETURNED_SIZE 1024
+
+/* Preference lookup into returned (at least VELM_RETURNED_SIZE bytes), default else;
    logs the value found at debug level. */
 VELM_API void VELM_GetProfileString(const char* section, const char* key, char* returned, const char* defaultValue,
                                     const char* profileName);
@@ -261,8 +263,12 @@ VELM_API int VELM_Do_File_Exist(const char* path);
 VELM_API int VELM_Has_File_Read_Access(const char* path);
 /* 0 when path may be written. */
 VELM_API int VELM_Has_File_Write_Access(const char* path);
+/* What VELM_CheckFileRead returns for a path it cannot read. */
+#define VELM_CHECK_FILE_READ_FAILED 919301
+
 /* 0 when path is a regular file that opens for reading; else logs the reason
-   as an error and returns 919301. Traced at level 1. */
+   as an error and returns VELM_CHECK_FILE_READ_FAILED (919301). Traced at
+   level 1. */
 VELM_API int VELM_CheckFileRead(const char* path);
 
 #ifdef __cplusplus

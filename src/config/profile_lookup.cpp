@@ -8,9 +8,6 @@ namespace {
 // The profile name of the lookups that name none; it is not consulted.
 constexpr char kIniProfile[] = "VELM_ConvertedBaseIniSettings";
 
-// Hosts pass a buffer of this size to the text lookups.
-constexpr unsigned int kReturnedSize = 1024;
-
 }  // namespace
 
 using namespace velm::config;
@@ -19,12 +16,12 @@ extern "C" {
 
 void VELM_GetProfileString(const char* section, const char* key, char* returned, const char* defaultValue,
                            const char* profileName) {
-    int length = VELM_GetPrivatePreferenceString(section, key, defaultValue, returned, kReturnedSize, profileName);
+    int length = VELM_GetPrivatePreferenceString(section, key, defaultValue, returned, VELM_RETURNED_SIZE, profileName);
     // The copy is cut to fit the buffer, so this guards a caller's assumption
     // rather than a case that can arise.
-    if (length >= static_cast<int>(kReturnedSize)) {
+    if (length >= VELM_RETURNED_SIZE) {
         VELM_ERROR("VELM_GetProfileString Eingabezeile zu lang");
-        returned[kReturnedSize - 1] = '\0';
+        returned[VELM_RETURNED_SIZE - 1] = '\0';
     }
     VELM_DEBUG("GetProfile: %s.%s=%s\n", shown(section), shown(key), shown(returned));
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/text.h"
+#include "velm_basetool.h"
 
 namespace velm::config {
 
@@ -38,8 +39,8 @@ int text_length(const char* returned, unsigned int size) {
 int lookup_int(TextLookup lookup, const char* section, const char* key, int defaultValue, const char* name) {
     char defaultText[16];
     std::snprintf(defaultText, sizeof defaultText, "%d", defaultValue);
-    char buffer[1025] = {};
-    lookup(section, key, defaultText, buffer, 1024, name);
+    char buffer[VELM_RETURNED_SIZE + 1] = {};
+    lookup(section, key, defaultText, buffer, VELM_RETURNED_SIZE, name);
     return common::leading_int(buffer);
 }
 

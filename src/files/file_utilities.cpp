@@ -10,9 +10,6 @@ namespace velm::files {
 
 namespace {
 
-// The one result of every failed read check; callers compare against it.
-constexpr int kCheckFailed = 919301;
-
 // The read check's report for each kind of path it cannot read, in the order
 // of platform::FileKind.
 constexpr const char* kRefusals[] = {
@@ -42,7 +39,7 @@ int check_readable(const char* path) {
     }
     const char* shown = path ? path : "(null)";
     VELM_ERROR(kRefusals[static_cast<int>(kind)], shown);
-    return kCheckFailed;
+    return VELM_CHECK_FILE_READ_FAILED;
 }
 
 }  // namespace

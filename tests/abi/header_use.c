@@ -9,11 +9,12 @@ static void log_through(int level, const char* format, ...) {
 }
 
 int main(void) {
-    char buffer[1024];
+    char buffer[VELM_RETURNED_SIZE];
     VELM_SetApplName("host");
     VELM_ERROR("%s %d\n", "value", 1);
     VELM_LOG(4, 1, "%ld\n", 2L);
     log_through(4, "%s", "x");
     VELM_GetIniString("Main", "Key", buffer, "default");
+    if (VELM_CheckFileRead(buffer) == VELM_CHECK_FILE_READ_FAILED) return 2;
     return VELM_Get_Integer_Value_From_String(buffer, 0) == 0 ? 0 : 1;
 }

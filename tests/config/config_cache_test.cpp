@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "log/log_fixture.h"
+#include "support/log_fixture.h"
 
 using velm_test::set_env;
 using namespace std::string_literals;
@@ -35,15 +35,20 @@ class ConfigPath : public testing::TestWithParam<Row> {};
 
 // Starts without configuration variables, with every debug line in the session log.
 class ConfigTest : public LogTest {
-    void SetUp() override { LogTest::SetUp(), VELM_SetLogLevel(1); }
+    void SetUp() override {
+        LogTest::SetUp();
+        VELM_SetLogLevel(1);
+    }
 };
 
 TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
     set_env("VELM_CONFIG", dir.path().c_str());
     std::string many;  // enough keys after the long one for the section's key table to grow
     for (int i = 0; i < 40; ++i) many += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+    std::string sixteen = "[Sixteen]\n";  // as many keys as a first key table has slots
+    for (int i = 0; i < 16; ++i) sixteen += "s" + std::to_string(i) + "=" + std::to_string(i) + "\n";
     std::string file = dir.write(
-        "a.ini", "[Main]\nMode=fast\na=b=c\nab=\nx=\n  #x=1\n" + k100 + "=cut\n" + many +
+        "a.ini", "[Main]\nMode=fast\na=b=c\nab=\nx=\n  #x=1\n" + k100 + "=cut\n" + many + sixteen +
                      "[Pieces]\nbig=" + std::string(1019, 'v') +
                      "tail=end\n[Bin]\nnul=a\0b\nhigh=\xff\x80\nctl=\x01\x1b\n[\xc4]\nk=upper\n[\xe4]\nk=lower\n"s +
                      std::string(70000, '\n') + "[" + s300 + "]\nk=long\nend=no line end");
@@ -54,10 +59,13 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
                             {"Pieces", "tail", "end"},  {"Bin", "nul", "a"},
                             {"Bin", "b", "d"},          {"bin", "HIGH", "\xff\x80"},
                             {"Bin", "ctl", "\x01\x1b"}, {"\xe4", "k", "lower"},
-                            {s300, "k", "long"},        {s300, "end", "no line end"}};
+                            {s300, "k", "long"},        {s300, "end", "no line end"},
+                            {"Sixteen", "S15", "15"},   {"Sixteen", "missing", "d"}};
     for (const Lookup& row : table)
-        EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size())) << row.key;
-    EXPECT_EQ(velm_test::session_lines(true).back(), "Cache " + file + " 60 values");
+        EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size()))
+            << row.section << "." << row.key;
+    for (int i = 40; i < 60; ++i) EXPECT_EQ(get(file, "Main", "k" + std::to_string(i)), "d|1");  // among k10 to k39
+    EXPECT_EQ(velm_test::session_lines(true).back(), "Cache " + file + " 77 values");
     if (std::filesystem::path::preferred_separator == '\\') return;  // Windows file calls stop at 260
     std::string padding;  // two names of over 300 characters that differ only at their end
     for (int i = 0; i < 150; ++i) padding += "./";
@@ -81,17 +89,18 @@ TEST_F(ConfigTest, ReturnedStaysWithinSizeAndMissingArgumentsAnswerTheDefault) {
                  {"m", nullptr, "dd", f, 4, 2, "dd\0\0GGGGGGGG"}, {"m", "v", "dd", nullptr, 4, 2, "dd\0\0GGGGGGGG"}};
     for (const auto& row : table) {
         std::string returned(12, 'G');
+        SCOPED_TRACE(std::string(row.key ? row.key : "(null key)") + " into " + std::to_string(row.size) + " bytes");
         EXPECT_EQ(
             VELM_GetPrivateProfileString(row.section, row.key, row.defaultValue, &returned[0], row.size, row.file),
             row.result);
-        EXPECT_EQ(returned, std::string(row.bytes, 12)) << row.key << row.size;
+        EXPECT_EQ(returned, std::string(row.bytes, 12));
     }
     EXPECT_EQ(VELM_GetPrivateProfileString("M", "a", "dd", nullptr, 8, f), 0);
-    const std::vector<int> numbers = {
-        VELM_GetPrivateProfileInt("M", "a", 5, f), VELM_GetPrivateProfileInt("M", "b", 5, f),
-        VELM_GetPrivateProfileInt("M", "c", 5, f), VELM_GetPrivateProfileInt("M", "d", INT_MIN, f),
-        VELM_GetPrivateProfileInt("N", "a", -5, f)};
-    EXPECT_EQ(numbers, (std::vector<int>{12, 0, 7, INT_MIN, -5}));
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "a", 5, f), 12);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "b", 5, f), 0);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "c", 5, f), 7);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "d", INT_MIN, f), INT_MIN);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("N", "a", -5, f), -5);
     EXPECT_EQ(velm_test::session_lines(true).size(), 6u);  // the one reading of the file, nothing else
 }
 
@@ -111,25 +120,14 @@ TEST_F(ConfigTest, FileIsReadOnceUnlessCachingIsOffAndRetriedUntilUsable) {
     EXPECT_EQ(get(kept, "M", "v") + get(fresh, "M", "v"), "old|3d|0");
     set_env("VELM_LOCAL", "L");  // alone, it allows reading too
     EXPECT_EQ(get(fresh, "M", "v"), "new|3");
-    const std::string no_ini = "No ini file used (config path is not defined).";
-    const std::vector<std::string> expected = {no_ini,
-                                               "  Add line:[M]",
-                                               "  Add line:v=old",
-                                               "Cache " + kept + " 2 values",
-                                               fresh + " does not exist",
-                                               fresh + " does not exist",
-                                               dir.path() + " could not be opened",
-                                               "  Add line:[M]",
-                                               "  Add line:v=old",
-                                               "Cache " + fresh + " 2 values",
-                                               "  Add line:[M]",
-                                               "  Add line:v=new",
-                                               "Cache " + fresh + " 2 values",
-                                               no_ini,
-                                               "  Add line:[M]",
-                                               "  Add line:v=new",
-                                               "Cache " + fresh + " 2 values"};
-    EXPECT_EQ(velm_test::session_lines(true), expected);
+    const std::string noIni = "No ini file used (config path is not defined).\n";
+    auto cached = [](const std::string& file, const std::string& value) {  // the log of one reading
+        return "  Add line:[M]\n  Add line:v=" + value + "\nCache " + file + " 2 values\n";
+    };
+    const std::string missing = fresh + " does not exist\n";
+    EXPECT_EQ(velm_test::joined_lines(velm_test::session_lines(true)),
+              noIni + cached(kept, "old") + missing + missing + dir.path() + " could not be opened\n" +
+                  cached(fresh, "old") + cached(fresh, "new") + noIni + cached(fresh, "new"));
 }
 
 TEST_F(ConfigTest, FileFailingAtItsFirstReadAnswersTheDefaultAndIsTriedAgain) {
@@ -150,15 +148,19 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     VELM_CreateProfileFromPref("mAIN", 2, again, "Other", 0);
     VELM_CreateProfileFromPref("", 3, nullptr, nullptr, 0);
     VELM_CreateProfileFromPref("S", -1, again, "Other", 0);
-    char returned[1024];
+    const std::string longKey = k100 + "=long";  // a key of the most characters kept
+    const char* const third[] = {longKey.c_str(), "New=1"};
+    VELM_CreateProfileFromPref("T", 1, third, "Other", 0);  // the first value only
+    char returned[VELM_RETURNED_SIZE];
     auto lookup = [&](const char* section, const char* key) {  // with the default "-"
-        return VELM_GetPrivatePreferenceString(section, key, "-", returned, 1024, "any"), std::string(returned);
+        VELM_GetPrivatePreferenceString(section, key, "-", returned, VELM_RETURNED_SIZE, "any");
+        return std::string(returned);
     };
     EXPECT_EQ(lookup("main", "MODE") + lookup("Main", "New") + lookup("S", "Mode"), "fast--");
-    EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "Mode", "d", returned, 8, nullptr) +
-                  VELM_GetPrivatePreferenceString("Main", nullptr, "d", returned, 8, nullptr) +
-                  VELM_GetPrivatePreferenceString("Main", "Mode", "d", nullptr, 8, "x"),
-              2);
+    EXPECT_EQ(lookup("T", (k100 + "zz").c_str()) + lookup("T", "New"), "long-");
+    EXPECT_EQ(VELM_GetPrivatePreferenceString(nullptr, "Mode", "d", returned, 8, nullptr), 1);
+    EXPECT_EQ(VELM_GetPrivatePreferenceString("Main", nullptr, "d", returned, 8, nullptr), 1);
+    EXPECT_EQ(VELM_GetPrivatePreferenceString("Main", "Mode", "d", nullptr, 8, "x"), 0);
     VELM_GetProfileString("main", "Missing", returned, "abc", "x");
     VELM_GetIniString("main", "mode", returned, nullptr);
     EXPECT_STREQ(returned, "fast");
@@ -166,33 +168,23 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     VELM_GetProfileString(nullptr, nullptr, returned, "dd", nullptr);
     EXPECT_STREQ(returned, "dd");
     VELM_GetProfileString("main", "mode", nullptr, "dd", "x");
-    const std::vector<int> numbers = {VELM_GetProfileInt("main", "LEVEL", 7, "x"), VELM_GetIniInt("Main", "n", 7),
-                                      VELM_GetIniInt("Main", "Mode", 7), VELM_GetIniInt(nullptr, "n", 5)};
-    EXPECT_EQ(numbers, (std::vector<int>{3, 12, 0, 5}));
-    std::vector<std::string> expected = {"GetProfileInt: Main.Level=7",
-                                         "  Add section line:[Main]",
-                                         "  Add line:Mode=fast",
-                                         "  Add line:Level=3",
-                                         "  Add line:n=12abc",
-                                         "Converted 4 values",
-                                         "Preference cache Host with 4 lines",
-                                         "Section mAIN still exists. No values converted",
-                                         "  Add section line:[]",
-                                         "Converted 1 values",
-                                         "Preference cache  with 5 lines",
-                                         "  Add section line:[S]",
-                                         "Converted 1 values",
-                                         "Preference cache Other with 6 lines",
-                                         "GetProfile: main.Missing=abc",
-                                         "GetProfile: main.mode=fast",
-                                         "GetProfile: main.Missing=",
-                                         "GetProfile: .=dd",
-                                         "GetProfile: main.mode=",
-                                         "GetProfileInt: main.LEVEL=3",
-                                         "GetProfileInt: Main.n=12",
-                                         "GetProfileInt: Main.Mode=0",
-                                         "GetProfileInt: .n=5"};
-    EXPECT_EQ(velm_test::session_lines(true), expected);
+    EXPECT_EQ(VELM_GetProfileInt("main", "LEVEL", 7, "x"), 3);
+    EXPECT_EQ(VELM_GetIniInt("Main", "n", 7), 12);
+    EXPECT_EQ(VELM_GetIniInt("Main", "Mode", 7), 0);
+    EXPECT_EQ(VELM_GetIniInt(nullptr, "n", 5), 5);
+    // The log, one call a line.
+    EXPECT_EQ(velm_test::joined_lines(velm_test::session_lines(true)),
+              "GetProfileInt: Main.Level=7\n"
+              "  Add section line:[Main]\n  Add line:Mode=fast\n  Add line:Level=3\n  Add line:n=12abc\n"
+              "Converted 4 values\nPreference cache Host with 4 lines\n"
+              "Section mAIN still exists. No values converted\n"
+              "  Add section line:[]\nConverted 1 values\nPreference cache  with 5 lines\n"
+              "  Add section line:[S]\nConverted 1 values\nPreference cache Other with 6 lines\n"
+              "  Add section line:[T]\n  Add line:" +
+                  longKey + "\nConverted 2 values\nPreference cache Other with 8 lines\n" +
+                  "GetProfile: main.Missing=abc\nGetProfile: main.mode=fast\nGetProfile: main.Missing=\n"
+                  "GetProfile: .=dd\nGetProfile: main.mode=\nGetProfileInt: main.LEVEL=3\nGetProfileInt: Main.n=12\n"
+                  "GetProfileInt: Main.Mode=0\nGetProfileInt: .n=5\n");
 }
 
 TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
@@ -200,7 +192,12 @@ TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
     if (row.env[0] && !*row.env[0] && kSep != "/") GTEST_SKIP() << "Windows cannot set a variable to the empty value";
     velm_test::StdoutCapture out;  // before TEMP changes: the capture needs a temporary file
     const char* names[] = {"VELM_CONFIG", "VELM_LOCAL", "VE_TMP_DIR", "TEMP", "TMP"};
-    for (int i = 0; i < 5; ++i) row.env[i] ? velm_test::set_env(names[i], row.env[i]) : velm_test::unset_env(names[i]);
+    for (int i = 0; i < 5; ++i) {
+        if (row.env[i])
+            velm_test::set_env(names[i], row.env[i]);
+        else
+            velm_test::unset_env(names[i]);
+    }
     std::vector<const char*> first(4);
     std::vector<std::thread> callers;
     for (const char*& answer : first) callers.emplace_back([&answer] { answer = VELM_GetCfgPath(); });

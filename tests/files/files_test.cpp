@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "log/log_fixture.h"
+#include "support/log_fixture.h"
 
 #if !defined(_WIN32)
 #include <pwd.h>
@@ -24,7 +24,8 @@ std::string make_fifo(const ScratchDir& d, const char* name) {
 #if defined(_WIN32)
     return d.write(name, "");
 #else
-    return mkfifo(d.file(name).c_str(), 0600), d.file(name);
+    mkfifo(d.file(name).c_str(), 0600);
+    return d.file(name);
 #endif
 }
 
@@ -44,6 +45,7 @@ int copy_in_child(const char* source, const char* target, int flag, int sizeLimi
         rlimit limit = {static_cast<rlim_t>(sizeLimit), static_cast<rlim_t>(sizeLimit)};
         if (sizeLimit) signal(SIGXFSZ, SIG_IGN);
         if (sizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
+        close(0);  // a host without standard input: the source opens as descriptor 0
 #else
         (void)sizeLimit;  // no limit to set: the rows that need one run on POSIX only
 #endif
@@ -81,7 +83,9 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
     };
     for (const auto& c : cases) {
         ScratchDir d;
-        d.write("src", "new"), d.write("old", "old"), make_fifo(d, "fifo");
+        d.write("src", "new");
+        d.write("old", "old");
+        make_fifo(d, "fifo");
         auto path = [&](const char* p) { return !p || !*p ? std::string() : *p == '/' ? p : d.file(p); };
         std::string from = path(c.source), to = path(c.target);
         const char* arg[] = {c.source ? from.c_str() : nullptr, c.target ? to.c_str() : nullptr};
@@ -164,20 +168,25 @@ TEST(FileWrappers, CopyMeetsTheKernelsRuleOnAnotherUsersLinkInASharedStickyFolde
 }
 #endif
 
+// The rows run in order on the same paths: the folder is created, the file deleted, then a folder made in its place.
 TEST(FileWrappers, CreateDeleteAndTestsAnswerZeroOrMinusOne) {
     ScratchDir d;
-    std::string file = d.write("f", "x"), sub = d.file("sub"), gone = d.file("gone/sub"), longer = d.file(kLong);
-    std::vector<int> results;
-    for (const std::string& p : {sub, sub, file, gone, std::string(), longer})
-        results.push_back(VELM_Create_Directory(p.c_str()));
-    for (auto test : {VELM_Do_File_Exist, VELM_Has_File_Read_Access, VELM_Has_File_Write_Access, VELM_Delete_File,
-                      VELM_Do_File_Exist, VELM_Create_Directory})
-        for (const char* p : {file.c_str(), sub.c_str(), gone.c_str(), "", longer.c_str(), (const char*)nullptr})
-            results.push_back(test(p));
-    EXPECT_EQ(results, (std::vector<int>{0,  -1, -1, -1, -1, -1,  // create: only the first time, only under a folder
-                                         0,  0,  -1, -1, -1, -1, 0, 0,  -1, -1, -1, -1,
-                                         0,  0,  -1, -1, -1, -1, 0, -1, -1, -1, -1, -1,  // delete: files only
-                                         -1, 0,  -1, -1, -1, -1, 0, -1, -1, -1, -1, -1}));
+    const std::string file = d.write("f", "x"), sub = d.file("sub"), gone = d.file("gone/sub"), longer = d.file(kLong);
+    const char* const paths[] = {file.c_str(), sub.c_str(), gone.c_str(), "", longer.c_str(), nullptr};
+    const char* const kPathNames[] = {"file", "new folder", "under a missing folder", "empty", "too long", "null"};
+    const struct {
+        const char* call;
+        int (*run)(const char*);
+        int results[6];
+    } kRows[] = {{"create", VELM_Create_Directory, {-1, 0, -1, -1, -1, -1}},
+                 {"exists", VELM_Do_File_Exist, {0, 0, -1, -1, -1, -1}},
+                 {"readable", VELM_Has_File_Read_Access, {0, 0, -1, -1, -1, -1}},
+                 {"writable", VELM_Has_File_Write_Access, {0, 0, -1, -1, -1, -1}},
+                 {"delete (files only)", VELM_Delete_File, {0, -1, -1, -1, -1, -1}},
+                 {"exists after delete", VELM_Do_File_Exist, {-1, 0, -1, -1, -1, -1}},
+                 {"create again (only the first time)", VELM_Create_Directory, {0, -1, -1, -1, -1, -1}}};
+    for (const auto& row : kRows)
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(row.run(paths[i]), row.results[i]) << row.call << ", " << kPathNames[i];
 }
 
 TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
@@ -191,14 +200,16 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
         {"", "File  does not exists."},
         {folder.c_str(), folder + " is no file but a directory"},
 #if !defined(_WIN32)
-        {"/dev/null", "/dev/null is no regular file"},
         {fifo.c_str(), fifo + " is no regular file"},
 #endif
     };
-    VELM_SetLogLevel(1), VELM_IncTraceSpaces(), VELM_ERROR("opened before the children write\n");
+    VELM_SetLogLevel(1);
+    VELM_IncTraceSpaces();
+    VELM_ERROR("opened before the children write\n");
     Lines expected = {"  opened before the children write"};
     for (const auto& [path, error] : cases) {  // in a child: a FIFO without a writer must not hold the check up
-        EXPECT_EQ(run_in_child([&] { return VELM_CheckFileRead(path) == 919301; }), !error.empty()) << error;
+        EXPECT_EQ(run_in_child([&] { return VELM_CheckFileRead(path) == VELM_CHECK_FILE_READ_FAILED; }), !error.empty())
+            << error;
         expected.push_back("   ->CheckFileRead velmtool:684");
         if (!error.empty()) expected.push_back("    ERROR: " + error);
         expected.push_back("   <-CheckFileRead velmtool:718");
@@ -212,18 +223,22 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
 }
 
 TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {
-    if (!can_drop_privileges()) GTEST_SKIP() << "Wine has no unprivileged user to drop to";
+    if (!can_drop_privileges()) GTEST_SKIP() << "only root can drop its rights to read as another user";
     const std::string file = dir.write("secret", "x");
-    fs::permissions(file, fs::perms::none), fs::permissions(dir.path(), fs::perms::all);  // the child logs there
-    EXPECT_EQ(run_in_child(
-                  [&] {
-                      const char* p = file.c_str();
-                      Lines results = {std::to_string(VELM_Has_File_Read_Access(p)),
-                                       std::to_string(VELM_Has_File_Write_Access(p)),
-                                       std::to_string(VELM_CheckFileRead(p)), session_lines(true).at(0)};
-                      return results ==
-                             Lines{"-1", "-1", "919301", "  ERROR: File " + file + " unable to open for read access"};
-                  },
-                  true),
-              1);
+    const std::string readOnly = dir.write("read-only", "x");
+    fs::permissions(file, fs::perms::none);
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir.path(), fs::perms::all);  // the child logs there
+    const std::string results = child_report(
+        [&] {
+            const char* p = file.c_str();
+            const char* r = readOnly.c_str();
+            return joined_lines({std::to_string(VELM_Has_File_Read_Access(p)),
+                                 std::to_string(VELM_Has_File_Write_Access(p)), std::to_string(VELM_CheckFileRead(p)),
+                                 session_lines(true).at(0), std::to_string(VELM_Has_File_Read_Access(r)),
+                                 std::to_string(VELM_Has_File_Write_Access(r))});
+        },
+        true);
+    EXPECT_EQ(results, "-1\n-1\n" + std::to_string(VELM_CHECK_FILE_READ_FAILED) + "\n  ERROR: File " + file +
+                           " unable to open for read access\n0\n-1\n");
 }

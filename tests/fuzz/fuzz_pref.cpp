@@ -14,15 +14,18 @@ static void convert(FuzzedDataProvider& in) {
     std::string section = name(in);
     std::vector<std::string> texts(in.ConsumeIntegralInRange(0, 8));
     std::vector<const char*> values;
-    for (std::string& text : texts)
-        text = velm_fuzz::text(in, 1100), values.push_back(text.c_str()),
+    for (std::string& text : texts) {
+        text = velm_fuzz::text(in, 1100);
+        values.push_back(text.c_str());
         seen.push_back(text.substr(0, text.find('=')));
+    }
     bool keep = in.ConsumeBool();
     VELM_CreateProfileFromPref(section.c_str(), int(values.size()), values.data(), "P", keep);
     if (!keep && disabled) lines.clear();
     for (const std::string& line : lines)
         if (velm_test::same_ignoring_case(line, "[" + section + "]")) return;
-    lines.push_back("[" + section + "]"), seen.push_back(section);
+    lines.push_back("[" + section + "]");
+    seen.push_back(section);
     for (const std::string& text : texts) velm_test::keep_line(lines, text.substr(0, 1024));
 }
 
@@ -46,19 +49,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 convert(in);
                 break;
             case 1:
-                disabled = in.ConsumeIntegralInRange(0, 2), VELM_SetDisableLocPrefCache(disabled);
+                disabled = in.ConsumeIntegralInRange(0, 2);
+                VELM_SetDisableLocPrefCache(disabled);
                 FUZZ_CHECK(VELM_IsLocPrefCacheDisabled() == disabled);
                 break;
             case 2:
-                VELM_DeletePrefProfile(), lines.resize(disabled ? 0 : lines.size());
+                VELM_DeletePrefProfile();
+                if (disabled) lines.clear();
                 break;
             default:
                 look_up(in);
         }
     }
     // Each input starts from no cache, so that a finding replays alone.
-    VELM_SetDisableLocPrefCache(1), VELM_DeletePrefProfile(), VELM_SetDisableLocPrefCache(0);
-    disabled = 0, lines.clear(), seen.assign(1, "");
+    VELM_SetDisableLocPrefCache(1);
+    VELM_DeletePrefProfile();
+    VELM_SetDisableLocPrefCache(0);
+    disabled = 0;
+    lines.clear();
+    seen.assign(1, "");
     velm_fuzz::keep_session_file_small();
     return 0;
 }

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "log/log_fixture.h"
+#include "support/log_fixture.h"
 
 using Lines = std::vector<std::string>;
 constexpr int kThreads = 8;
@@ -56,7 +56,12 @@ TEST_F(LogTest, ChildForkedWhileAnotherThreadLogsCanLog) {
         while (!stop) VELM_PRINTLOG("busy\n");
     });
     std::vector<int> results;
-    for (int i = 0; i < 20; ++i) results.push_back(velm_test::run_in_child([] { return VELM_PRINTLOG("child\n"), 0; }));
+    for (int i = 0; i < 20; ++i) {
+        results.push_back(velm_test::run_in_child([] {
+            VELM_PRINTLOG("child\n");
+            return 0;
+        }));
+    }
     stop = true;
     busy.join();
     EXPECT_EQ(results, std::vector<int>(20, 0));

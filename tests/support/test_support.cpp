@@ -18,6 +18,7 @@
 #include <process.h>
 #define getpid _getpid
 #else
+#include <grp.h>
 #include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -76,6 +77,12 @@ std::vector<std::string> split_lines(const std::string& text) {
 
 std::vector<std::string> read_lines(const std::string& path) { return split_lines(read_file(path)); }
 
+std::string joined_lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
 StdoutCapture::StdoutCapture() {
     std::fflush(stdout);
     testing::internal::CaptureStdout();
@@ -110,20 +117,34 @@ std::vector<std::string> session_lines(bool withoutTimestamps) {
     return lines;
 }
 
+std::string failed_checks(const std::vector<std::pair<std::string, bool>>& checks) {
+    std::string failed;
+    for (const auto& [name, holds] : checks)
+        if (!holds) failed += name + "\n";
+    return failed;
+}
+
 #if defined(_WIN32)
 bool can_drop_privileges() { return false; }
 int run_in_child(const std::function<int()>& body, bool unprivileged) { return unprivileged ? -1 : body(); }
+std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
+    return unprivileged ? "no unprivileged child" : body();
+}
 #else
-bool can_drop_privileges() { return getpwnam("nobody") != nullptr; }
+bool can_drop_privileges() { return geteuid() == 0 && getpwnam("nobody") != nullptr; }
 
 int run_in_child(const std::function<int()>& body, bool unprivileged) {
-    struct passwd* nobody = getpwnam("nobody");
-    if (unprivileged && !nobody) return -1;
+    if (unprivileged && !can_drop_privileges()) return -1;
+    const struct passwd* nobody = getpwnam("nobody");
     std::fflush(nullptr);
     pid_t child = fork();
     if (child == 0) {
         alarm(60);  // a hang is a failure, not a stuck test run
-        if (unprivileged && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) _exit(125);
+        if (unprivileged) {
+            // root's own groups go too: a file of group root must not stay open to the child
+            bool dropped = setgroups(0, nullptr) == 0 && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;
+            if (!dropped) _exit(125);
+        }
         int code = body();
         std::fflush(nullptr);
         _exit(code);
@@ -131,6 +152,23 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     int status = 0;
     if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
+}
+
+std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
+    int ends[2];
+    if (pipe(ends) != 0) return "no pipe";
+    int status = run_in_child(
+        [&] {
+            const std::string report = body();
+            return write(ends[1], report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0 : 1;
+        },
+        unprivileged);
+    close(ends[1]);
+    std::string report;
+    char chunk[512];
+    for (ssize_t got; (got = read(ends[0], chunk, sizeof chunk)) > 0;) report.append(chunk, got);
+    close(ends[0]);
+    return status == 0 ? report : "child status " + std::to_string(status) + "\n" + report;
 }
 #endif
 

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velm_test {
@@ -35,6 +36,8 @@ void unset_env(const char* name);
 std::vector<std::string> split_lines(const std::string& text);
 std::string read_file(const std::string& path);  // empty when it cannot be read
 std::vector<std::string> read_lines(const std::string& path);
+// The lines each ended by "\n", as one text.
+std::string joined_lines(const std::vector<std::string>& lines);
 
 // Captures standard output until finish() (once), without the "\r" a text-mode console adds.
 class StdoutCapture {
@@ -51,8 +54,16 @@ std::string without_timestamp(const std::string& line);
 std::vector<std::string> session_lines(bool withoutTimestamps = false);
 
 // body's exit status from a forked child under a 60-second alarm, as nobody when unprivileged;
-// -1 without nobody or on a signal. Windows has no fork: body runs here, unprivileged not at all (-1).
+// -1 when the rights cannot be dropped or on a signal. Windows has no fork: body runs here,
+// unprivileged not at all (-1).
 int run_in_child(const std::function<int()>& body, bool unprivileged = false);
+// Whether a child can run as another user: only root can give its rights away (to nobody).
 bool can_drop_privileges();
+
+// What body returns, from a child run as run_in_child runs it; the child's exit status is
+// put before it when the child did not end normally.
+std::string child_report(const std::function<std::string()>& body, bool unprivileged = false);
+// The names of the checks that do not hold, one a line: empty when all hold.
+std::string failed_checks(const std::vector<std::pair<std::string, bool>>& checks);
 
 }  // namespace velm_test
