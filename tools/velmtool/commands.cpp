@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "ini_dump.h"
-#include "inspect/inspect.h"
 #include "output.h"
+#include "tool_access/tool_access.h"
 #include "velm_basetool.h"
 #include "velm_datum.h"
 #include "velm_paramline.h"
@@ -24,7 +24,7 @@ constexpr std::size_t kFormatSize = 260;   // what a date's text buffer must hol
 // it. The user names the file, so the tool sets the variable that changes
 // nothing else (the others also move the configuration directory and names).
 void allow_ini_reading(const char* file) {
-    if (velm::inspect::ini_reading_allowed()) return;
+    if (velm::tool_access::ini_reading_allowed()) return;
     // putenv keeps the text itself, so it must outlive the process's use of it.
     static char assignment[] = "VELM_LIBUSER_EXITS_INI=1";
     putenv(assignment);

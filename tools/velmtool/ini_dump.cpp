@@ -7,14 +7,14 @@
 #include <string>
 
 #include "arguments.h"
-#include "inspect/inspect.h"
+#include "tool_access/tool_access.h"
 
 namespace velmtool {
 
 namespace {
 
 using velm::config::LineVerdict;
-using velm::inspect::IniPiece;
+using velm::tool_access::IniPiece;
 
 // Prints each line with what became of it, and counts.
 class LineReport {
@@ -108,7 +108,7 @@ class LineReport {
 
 bool dump_ini_file(const char* path, std::FILE* out) {
     LineReport report(out);
-    if (!velm::inspect::walk_ini_file(path, [&](const IniPiece& piece) { report.take(piece); })) return false;
+    if (!velm::tool_access::walk_ini_file(path, [&](const IniPiece& piece) { report.take(piece); })) return false;
     report.print_summary();
     return true;
 }

@@ -10,8 +10,8 @@
 
 #include "arguments.h"
 #include "commands.h"
-#include "inspect/inspect.h"
 #include "output.h"
+#include "tool_access/tool_access.h"
 #include "velm_basetool.h"
 #include "velm_basetool_version.h"
 
@@ -157,7 +157,7 @@ int usage_error(const char* prefix, const std::string& message) {
 // Removes the session log file a run wrote as a side effect. It is closed
 // first, as an open file cannot be removed everywhere.
 void discard_session_log_file() {
-    if (const char* path = velm::inspect::close_session_log()) std::remove(path);
+    if (const char* path = velm::tool_access::close_session_log()) std::remove(path);
 }
 
 int run_command(const Command& command, const Arguments& args, bool keepLog) {

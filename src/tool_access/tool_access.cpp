@@ -1,6 +1,6 @@
 // velmtool's view into the library: thin passages to the rooms that hold
 // the answers.
-#include "inspect/inspect.h"
+#include "tool_access/tool_access.h"
 
 #include <memory>
 
@@ -10,7 +10,7 @@
 #include "log/session_file_output.h"
 #include "platform/platform.h"
 
-namespace velm::inspect {
+namespace velm::tool_access {
 
 bool ini_reading_allowed() { return common::configuration_allows_ini(); }
 
@@ -28,4 +28,4 @@ bool walk_ini_file(const char* path, const std::function<void(const IniPiece&)>&
     });
 }
 
-}  // namespace velm::inspect
+}  // namespace velm::tool_access

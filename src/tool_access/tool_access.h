@@ -8,7 +8,7 @@
 
 #include "config/line_verdict.h"
 
-namespace velm::inspect {
+namespace velm::tool_access {
 
 // Whether a configuration variable lets the library read INI files at all.
 bool ini_reading_allowed();
@@ -31,4 +31,4 @@ struct IniPiece {
 // take with each piece. False when the file cannot be opened or read.
 bool walk_ini_file(const char* path, const std::function<void(const IniPiece&)>& take);
 
-}  // namespace velm::inspect
+}  // namespace velm::tool_access
