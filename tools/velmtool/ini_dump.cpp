@@ -66,28 +66,24 @@ class LineReport {
 
     static std::string section_of(const std::string& header) { return header.substr(1, header.size() - 2); }
 
-    // Why a line that names nothing of its own is never found.
+    // Why a line that names nothing of its own is never found, in the order
+    // of the verdicts; the verdicts that name something are told elsewhere.
     static const char* reason(LineVerdict verdict) {
-        switch (verdict) {
-            case LineVerdict::empty:
-                return "empty";
-            case LineVerdict::tooShort:
-                return "too short";
-            case LineVerdict::comment:
-                return "a comment";
-            case LineVerdict::namesNoSection:
-                return "begins with \"[\" but names no section";
-            case LineVerdict::noEquals:
-                return "neither a header nor an entry (no \"=\")";
-            case LineVerdict::aboveFirstHeader:
-                return "above the first header";
-            case LineVerdict::underNoSection:
-                return "under a line that names no section";
-            case LineVerdict::keyTooLong:
-                return "a key longer than 100 characters";
-            default:
-                return "";
-        }
+        static const char* const kReasons[] = {"",
+                                               "",
+                                               "empty",
+                                               "too short",
+                                               "a comment",
+                                               "begins with \"[\" but names no section",
+                                               "",
+                                               "neither a header nor an entry (no \"=\")",
+                                               "above the first header",
+                                               "",
+                                               "under a line that names no section",
+                                               "a key longer than 100 characters",
+                                               ""};
+        auto index = static_cast<std::size_t>(verdict);
+        return index < sizeof kReasons / sizeof kReasons[0] ? kReasons[index] : "";
     }
 
     void ignore(const std::string& label, const std::string& line, const std::string& why) {
