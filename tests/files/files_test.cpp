@@ -224,21 +224,18 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
 
 TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {
     if (!can_drop_privileges()) GTEST_SKIP() << "only root can drop its rights to read as another user";
-    const std::string file = dir.write("secret", "x");
-    const std::string readOnly = dir.write("read-only", "x");
-    fs::permissions(file, fs::perms::none);
+    const std::string secret = dir.write("secret", "x"), readOnly = dir.write("read-only", "x");
+    fs::permissions(secret, fs::perms::none);
     fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(dir.path(), fs::perms::all);  // the child logs there
-    const std::string results = child_report(
-        [&] {
-            const char* p = file.c_str();
-            const char* r = readOnly.c_str();
-            return joined_lines({std::to_string(VELM_Has_File_Read_Access(p)),
-                                 std::to_string(VELM_Has_File_Write_Access(p)), std::to_string(VELM_CheckFileRead(p)),
-                                 session_lines(true).at(0), std::to_string(VELM_Has_File_Read_Access(r)),
-                                 std::to_string(VELM_Has_File_Write_Access(r))});
-        },
-        true);
-    EXPECT_EQ(results, "-1\n-1\n" + std::to_string(VELM_CHECK_FILE_READ_FAILED) + "\n  ERROR: File " + file +
-                           " unable to open for read access\n0\n-1\n");
+    auto access = [](const std::string& p) {
+        return std::to_string(VELM_Has_File_Read_Access(p.c_str())) +
+               std::to_string(VELM_Has_File_Write_Access(p.c_str()));
+    };
+    auto check = [&] {
+        const int result = VELM_CheckFileRead(secret.c_str());
+        return joined_lines({access(secret), access(readOnly), std::to_string(result), session_lines(true).at(0)});
+    };
+    EXPECT_EQ(child_report(check, true), "-1-1\n0-1\n" + std::to_string(VELM_CHECK_FILE_READ_FAILED) +
+                                             "\n  ERROR: File " + secret + " unable to open for read access\n");
 }
