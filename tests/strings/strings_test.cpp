@@ -53,12 +53,8 @@ TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
                              // only blanks: the trim stops at the string's start, not at the blank before it
                              {" \t", to([](char* s) { VELM_Bereinige_String(s + 1, 0, 1); }), 0, " \0\0"s},
                              {"a-b--c", drop('-'), 3, "abc\0-c\0"s},
-                             {"---", drop('-'), 3, "\0--\0"s},
-                             {"abc", drop('\0'), 0, "abc\0"s},
                              {"\xE4x\xE4", drop('\xE4'), 2, "x\0\xE4\0"s},
                              {"a.b.c", subst('.', '\0'), 2, "a\0b\0c\0"s},
-                             {"abc", subst('\0', 'x'), 0, "abc\0"s},
-                             {"\xE4\xE4z", subst('\xE4', 'a'), 2, "aaz\0"s},
                              {"C:\\dir name\\f.x", kill_extra, 0, "C__dir_name_f_x\0"s},
                              {" \"-./:<>?\\|*\t_\xE4", kill_extra, 0, "___________*\t_\xE4\0"s},
                              // The random buffers below hold the other lead and continuation byte patterns.
@@ -82,14 +78,12 @@ TEST(StringEditing, ReplaceStringReplacesTheFirstMatchAndCutsTheSource) {
         int result;
         std::string out, cut;
     } rows[] = {{"one two two", "two", "2", 0, "one 2 two\0"s, "one \0wo two\0"s},
-                {"abc", "a", "XYZ", 0, "XYZbc\0"s, "\0bc\0"s},
                 {"aab", "ab", "", 0, "a\0"s, "a\0b\0"s},
                 {"abc", "x", "y", -1, "", "abc\0"s},
                 {"abc", "", "y", -1, "", "abc\0"s}};
     for (const Row& row : rows) {
         std::string source = guarded(row.source), out(12, '#');
-        const char *search = row.search.c_str(), *by = row.by.c_str();
-        EXPECT_EQ(VELM_Replace_String_In_String(&source[0], search, by, &out[0]), row.result);
+        EXPECT_EQ(VELM_Replace_String_In_String(&source[0], row.search.c_str(), row.by.c_str(), &out[0]), row.result);
         EXPECT_EQ(out, row.out + std::string(12 - row.out.size(), '#')) << row.source;
         EXPECT_EQ(source, row.cut + kGuard) << row.source;
     }
