@@ -27,9 +27,7 @@ class ScratchDir {
 };
 
 int current_pid();
-// Names the instances of a parameterised test by their row: "row0", "row1"...
-inline constexpr auto row_number = [](const auto& info) { return "row" + std::to_string(info.index); };
-void set_env(const char* name, const char* value);
+void set_env(const char* name, const char* value);  // a null value unsets name
 void unset_env(const char* name);
 
 // text cut at each "\n" (the line ends, "\r\n" too, dropped; a last unended piece kept).
