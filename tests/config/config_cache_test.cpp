@@ -163,7 +163,6 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     EXPECT_EQ(VELM_GetIniInt("Main", "n", 7), 12);
     EXPECT_EQ(VELM_GetIniInt("Main", "Mode", 7), 0);
     EXPECT_EQ(VELM_GetIniInt(nullptr, "n", 5), 5);
-    // The log, one call a line.
     EXPECT_EQ(velm_test::joined_lines(velm_test::session_lines(true)),
               "GetProfileInt: Main.Level=7\n"
               "  Add section line:[Main]\n  Add line:Mode=fast\n  Add line:Level=3\n  Add line:n=12abc\n"

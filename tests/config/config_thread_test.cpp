@@ -45,7 +45,7 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
             if (t == 5) convert_and_delete(3000);
             for (int n = 0; t == 0 ? n < kFiles : t < 5 && (writing > 0 || n < 500); ++n)
                 look_up((n + t) % kSections, t == 0 ? n : (n * 31 + t * 97) % kFiles, wrong[t]);
-            writing -= t == 0 || t == 5;
+            if (t == 0 || t == 5) --writing;
         });
     go = true;
     std::vector<int> statuses;

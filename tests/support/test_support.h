@@ -8,8 +8,7 @@
 
 namespace velm_test {
 
-// The sanitizers' runtimes keep locks of their own that a fork amid other threads can leave taken
-// in the child: their builds fork no child while other threads run (the plain and valgrind runs do).
+// Not under the sanitizers: a fork amid other threads can leave their runtimes' own locks taken in the child.
 inline constexpr bool kForksAmidThreads = !VELM_TEST_SANITIZED;
 
 // A fresh folder under the system's temporary folder, removed with the object.
