@@ -6,7 +6,7 @@
 #include <iostream>
 #include <thread>
 
-#include "log/log_fixture.h"
+#include "support/log_fixture.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

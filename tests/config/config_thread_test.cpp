@@ -28,7 +28,7 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
     for (int i = 0; i < kFiles; ++i) dir.write(std::to_string(i), "[M]\nk=" + std::to_string(i) + "\n");
     std::atomic<int> writing{2};
     std::atomic<bool> go{false};
-    std::vector<std::vector<std::string>> wrong(5);
+    std::vector<std::vector<std::string>> wrong(6);
     // A section holds its own number or is absent; a file always holds its own.
     auto look_up = [&](int section, int file, std::vector<std::string>& out) {
         char s[16], f[16];
@@ -37,22 +37,15 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
         if ((s != std::string("-") && s != std::to_string(section)) || f != std::to_string(file))
             out.push_back(std::to_string(section) + ":" + s + " " + std::to_string(file) + ":" + f);
     };
+    // Thread 0 reads every file once while the last converts; threads 1 to 4 look up until both are done.
     std::vector<std::thread> threads;
-    threads.emplace_back([&] {
-        while (!go) std::this_thread::yield();
-        convert_and_delete(3000);
-        --writing;
-    });
-    threads.emplace_back([&] {
-        while (!go) std::this_thread::yield();
-        for (int i = 0; i < kFiles; ++i) look_up(i % kSections, i, wrong[0]);
-        --writing;
-    });
-    for (int t = 1; t <= 4; ++t)
+    for (int t = 0; t <= 5; ++t)
         threads.emplace_back([&, t] {
             while (!go) std::this_thread::yield();
-            for (int n = 0; writing > 0 || n < 500; ++n)
-                look_up((n + t) % kSections, (n * 31 + t * 97) % kFiles, wrong[t]);
+            if (t == 5) convert_and_delete(3000);
+            for (int n = 0; t == 0 ? n < kFiles : t < 5 && (writing > 0 || n < 500); ++n)
+                look_up((n + t) % kSections, t == 0 ? n : (n * 31 + t * 97) % kFiles, wrong[t]);
+            if (t == 0 || t == 5) --writing;
         });
     go = true;
     std::vector<int> statuses;
@@ -63,6 +56,6 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
         }));
     }
     for (std::thread& thread : threads) thread.join();
-    EXPECT_EQ(wrong, std::vector<std::vector<std::string>>(5));
+    EXPECT_EQ(wrong, std::vector<std::vector<std::string>>(6));
     EXPECT_EQ(statuses, std::vector<int>(kForks, kSections - 1));
 }

@@ -29,9 +29,8 @@ TEST(KeyedHash, IsSipHashAsPublished) {
 }
 
 TEST(KeyedHash, FoldedNamesHashAlikeExactlyWhenTheyCompareEqual) {
-    struct Row {
-        const char* a;
-        const char* b;
+    const struct {
+        const char *a, *b;
         bool equal;
     } rows[] = {{"Section", "sECTION", true},
                 {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz", true},
@@ -43,7 +42,7 @@ TEST(KeyedHash, FoldedNamesHashAlikeExactlyWhenTheyCompareEqual) {
                 {"12345678", "12345679", false},
                 {"name", "name ", false},
                 {"", "", true}};
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.a) + " | " + row.b);
         std::size_t length = std::string(row.a).size();
         bool sameLength = length == std::string(row.b).size();

@@ -53,12 +53,11 @@ std::string ScratchDir::write(const std::string& name, const std::string& bytes)
 }
 
 #if defined(_WIN32)
-void set_env(const char* name, const char* value) { _putenv_s(name, value); }
-void unset_env(const char* name) { _putenv_s(name, ""); }
+void set_env(const char* name, const char* value) { _putenv_s(name, value ? value : ""); }
 #else
-void set_env(const char* name, const char* value) { setenv(name, value, 1); }
-void unset_env(const char* name) { unsetenv(name); }
+void set_env(const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); }
 #endif
+void unset_env(const char* name) { set_env(name, nullptr); }
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

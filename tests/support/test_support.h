@@ -8,8 +8,7 @@
 
 namespace velm_test {
 
-// The sanitizers' runtimes keep locks of their own that a fork amid other threads can leave taken
-// in the child: their builds fork no child while other threads run (the plain and valgrind runs do).
+// Not under the sanitizers: a fork amid other threads can leave their runtimes' own locks taken in the child.
 inline constexpr bool kForksAmidThreads = !VELM_TEST_SANITIZED;
 
 // A fresh folder under the system's temporary folder, removed with the object.
@@ -27,9 +26,7 @@ class ScratchDir {
 };
 
 int current_pid();
-// Names the instances of a parameterised test by their row: "row0", "row1"...
-inline constexpr auto row_number = [](const auto& info) { return "row" + std::to_string(info.index); };
-void set_env(const char* name, const char* value);
+void set_env(const char* name, const char* value);  // a null value unsets name
 void unset_env(const char* name);
 
 // text cut at each "\n" (the line ends, "\r\n" too, dropped; a last unended piece kept).
