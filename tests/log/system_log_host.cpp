@@ -25,11 +25,10 @@ void log_levels(const char* id) {
 
 void log_threads(const char* id) {
     std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
+    for (int t = 0; t < 8; ++t)
         threads.emplace_back([id, t] {
             for (int m = 0; m < 50; ++m) VELM_ERROR("%s t%d m%d\n", id, t, m);
         });
-    }
     for (auto& thread : threads) thread.join();
 }
 
