@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <cstdarg>
+#include <regex>
 
 #include "fuzz_support.h"
 #include "log/printf_format.h"
@@ -63,16 +64,11 @@ std::string documented_format(FuzzedDataProvider& in) {
     return format;
 }
 
-// Whether a number in format would ask for more than the fixed arguments ("%99$d") or a field of
-// millions of characters: such a format reads what no caller passed, or only costs time.
+// Whether a number in format would ask for more than the fixed arguments ("%31$d" on) or a field of millions
+// of characters (five digits): such a format reads what no caller passed, or only costs time.
 bool asks_too_much(const std::string& format) {
-    for (std::size_t i = 0; i < format.size();) {
-        std::size_t digits = std::min(format.find_first_not_of("0123456789", i), format.size()) - i;
-        if (digits > 4 || (digits > 0 && format[i + digits] == '$' && std::stoi(format.substr(i, digits)) > 30))
-            return true;
-        i += digits + 1;
-    }
-    return false;
+    static const std::regex kTooMuch("[0-9]{5}|(3[1-9]|[4-9][0-9]|[1-9][0-9]{2,})\\$");
+    return std::regex_search(format, kTooMuch);
 }
 
 }  // namespace

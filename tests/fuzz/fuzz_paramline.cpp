@@ -8,10 +8,8 @@
 static std::vector<std::string> fields_of(const std::string& line, char delimiter) {
     std::vector<std::string> fields(1);
     for (char c : line) {
-        if (c == delimiter)
-            fields.emplace_back();
-        else
-            fields.back() += c;
+        if (c == delimiter) fields.emplace_back();
+        if (c != delimiter) fields.back() += c;
     }
     return fields;
 }

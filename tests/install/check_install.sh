@@ -14,34 +14,28 @@ pc_host() {
       -Wl,-rpath,"$(pkg-config --variable=libdir velm_basetool)"
   "$work/pc_host"
 }
-# consumers PREFIX: the host with find_package and with pkg-config, then examples/host and examples/server
-# built on their own against PREFIX and run in examples/.
+# consumers PREFIX: the host with find_package and with pkg-config, the README's quick start as a new user follows
+# it (its host and CMakeLists.txt blocks), examples/host and examples/server, each built on its own against PREFIX
+# and run in examples/.
 consumers() {
   local dir out
-  for dir in "$source/consumer" "$project/examples/host" "$project/examples/server"; do
-    rm -rf "$work/${dir##*/}" && build "$dir" "$work/${dir##*/}" "$1"
+  for dir in "$source/consumer" "$work/myhost" "$project/examples/host" "$project/examples/server"; do
+    rm -rf "$work/build-${dir##*/}" && build "$dir" "$work/build-${dir##*/}" "$1"
   done
-  LD_LIBRARY_PATH="$(dirname "$(find "$1" -name 'libvelm_basetool.so')")" "$work/consumer/consumer"
+  LD_LIBRARY_PATH="$(dirname "$(find "$1" -name 'libvelm_basetool.so')")" "$work/build-consumer/consumer"
   pc_host "$1"
-  out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/host/velm_example_host")
+  out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/build-myhost/myhost")
+  [[ $out == "listening on port 8080"$'\n'"session log file: $work"/myhost_*.log ]] || { echo "README host: $out"; exit 1; }
+  out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/build-host/velm_example_host")
   grep -q "Port = 8080, from sample.ini" <<<"$out" || { echo "example host: $out"; exit 1; }
-  out=$(cd "$project/examples" && VE_TMP_DIR="$work" "$work/server/velm_example_server")
+  out=$(cd "$project/examples" && VE_TMP_DIR="$work" "$work/build-server/velm_example_server")
   [ "$(grep -c ': job [0-9]*: hello from worker' "${out##*session log file: }")" = 12 ] ||
     { echo "example server: $out"; exit 1; }
 }
-# The README's quick start as a new user follows it: its host and CMakeLists.txt blocks, built against the
-# installed tree and run in examples/ with the variable it names.
-readme_host() {
-  mkdir -p "$work/myhost"
-  sed -n '/^```cpp$/,/^```$/p' "$project/README.md" | sed '1d;$d' >"$work/myhost/main.cpp"
-  sed -n '/^```cmake$/,/^```$/p' "$project/README.md" | sed '1d;$d' >"$work/myhost/CMakeLists.txt"
-  build "$work/myhost" "$work/myhost/build" "$work/prefix"
-  local out
-  out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/myhost/build/myhost")
-  [[ $out == "listening on port 8080"$'\n'"session log file: $work"/myhost_*.log ]] || { echo "README host: $out"; exit 1; }
-}
+mkdir "$work/myhost"
+sed -n '/^```cpp$/,/^```$/p' "$project/README.md" | sed '1d;$d' >"$work/myhost/main.cpp"
+sed -n '/^```cmake$/,/^```$/p' "$project/README.md" | sed '1d;$d' >"$work/myhost/CMakeLists.txt"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-readme_host
 consumers "$work/prefix"
 for file in README.md LICENSE CHANGELOG.md; do [ -f "$work/prefix/share/doc/velm_basetool/$file" ]; done
 [ "$(grep -c 'INTERFACE_INCLUDE_DIRECTORIES' "$work"/prefix/lib/cmake/velm_basetool/velm_basetoolTargets.cmake)" = 1 ] &&

@@ -1,24 +1,17 @@
 #!/usr/bin/env bash
-# The Windows Event Log under Wine: each message at or above the syslog level
-# reaches ReportEvent with the type of its level (Wine logs errors on its err
-# channel, warnings on warn, information on trace), and the DLL's message
-# table gives the event's text as the message itself.
+# The Windows Event Log under Wine: each message at or above the syslog level reaches ReportEvent with the type
+# of its level (Wine logs errors on its err channel, warnings on warn, information on trace), and the DLL's
+# message table gives the event's text as the message itself.
 set -euo pipefail
-host=$1
-wine=${2:-}
-[[ -n $wine ]] || { echo "skipped: no Wine to run the Windows build"; exit 77; }
-scratch=$(mktemp -d)
+host=$1 wine=${2:-} scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+[[ -n $wine ]] || { echo "skipped: no Wine to run the Windows build"; exit 77; }
 
 events=$(cd "$scratch" && VE_TMP_DIR=. VELM_LOG_SYSLOG=eventlog VELM_LOG_LEVEL_SYSLOG=3 WINEDEBUG=+eventlog \
          "$wine" "$host" levels velmev 2>&1 >/dev/null |
          sed -n 's/^[0-9a-f]*:\(err\|warn\|trace\):eventlog:ReportEventW L"\(.*\)"\r\{0,1\}$/\1 \2/p')
 expected=$(printf '%s velmev level %s\n' warn 3 err 4 err 5 trace 6 trace 7 trace 8 trace 9; echo trace velmev print)
-if [[ $events != "$expected" ]]; then
-  printf 'events reported:\n%s\nexpected:\n%s\n' "$events" "$expected"
-  exit 1
-fi
-
+[[ $events == "$expected" ]] || { printf 'events reported:\n%s\nexpected:\n%s\n' "$events" "$expected"; exit 1; }
 table=$(WINEDEBUG=-all "$wine" "$host" table "a message" | tr -d '\r')
 [[ $table == "table: [a message]" ]] || { echo "message table gave: $table"; exit 1; }
 echo "event log: types, texts and message table as expected"

@@ -1,8 +1,7 @@
-// A host for the system log tests: logs what its first argument names, under
-// the name of its second, and prints what the test must compare.
+// A host for the system log tests: logs what its first argument names, under the name of its second.
 #include <chrono>
 #include <cstdio>
-#include <string>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -17,7 +16,6 @@
 
 namespace {
 
-// Every level from 1 to 9, and the direct print, with names for the fields.
 void log_levels(const char* id) {
     VELM_SetCustName("site");
     VELM_SetProdName("Velm Test");
@@ -25,20 +23,17 @@ void log_levels(const char* id) {
     VELM_PRINT_AND_LOG("%s print\n", id);
 }
 
-// 8 threads of 50 messages each.
 void log_threads(const char* id) {
     std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
+    for (int t = 0; t < 8; ++t)
         threads.emplace_back([id, t] {
             for (int m = 0; m < 50; ++m) VELM_ERROR("%s t%d m%d\n", id, t, m);
         });
-    }
     for (auto& thread : threads) thread.join();
 }
 
-// Many messages into a log that takes none; prints how many calls took more
-// than 50 milliseconds, then waits for a line on standard input before one
-// more message.
+// Into a log that takes nothing: prints how many calls took more than 50 ms, then one more message
+// once a line arrives on standard input.
 void log_into_stall(const char* id) {
     int slow = 0;
     for (int m = 0; m < 600; ++m) {
@@ -51,10 +46,15 @@ void log_into_stall(const char* id) {
     if (std::fgets(line, sizeof line, stdin)) VELM_ERROR("%s after\n", id);
 }
 
+// File and standard-output level 6: the syslog level, never set, counts as 4.
+void log_alone(const char* id) {
+    VELM_SetLogLevel(6);
+    VELM_ERROR("%s alone\n", id);
+}
+
 #if defined(_WIN32)
-// The text the library's message table gives its one event with id as the
-// event's string, as Event Viewer formats it.
-void format_from_table(const char* id) {
+// The text the library's message table gives its one event with id as its string, as Event Viewer shows it.
+void log_other(const char* id) {
     char text[256] = "";
     DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(id)};
     FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
@@ -63,9 +63,8 @@ void format_from_table(const char* id) {
     std::printf("table: [%s]\n", text);
 }
 #else
-// A message before a fork, and one from each side after it: the child sends
-// on a socket of its own.
-void log_across_fork(const char* id) {
+// One message before a fork and one from each side after it: the child sends on a socket of its own.
+void log_other(const char* id) {
     VELM_ERROR("%s before\n", id);
     pid_t child = fork();
     VELM_ERROR("%s %s\n", id, child == 0 ? "child" : "parent");
@@ -77,20 +76,14 @@ void log_across_fork(const char* id) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const struct {
+        const char* mode;
+        void (*run)(const char*);
+    } modes[] = {{"levels", log_levels}, {"threads", log_threads}, {"stall", log_into_stall},
+                 {"alone", log_alone},   {"table", log_other},     {"fork", log_other}};
     if (argc < 3) return 2;
-    std::string mode = argv[1];
     VELM_SetApplName(argv[2]);
-    if (mode == "levels") log_levels(argv[2]);
-    if (mode == "threads") log_threads(argv[2]);
-    if (mode == "stall") log_into_stall(argv[2]);
-    if (mode == "alone") {  // file and standard-output level 6: the syslog level, never set, counts as 4
-        VELM_SetLogLevel(6);
-        VELM_ERROR("%s alone\n", argv[2]);
-    }
-#if defined(_WIN32)
-    if (mode == "table") format_from_table(argv[2]);
-#else
-    if (mode == "fork") log_across_fork(argv[2]);
-#endif
+    for (const auto& mode : modes)
+        if (std::strcmp(argv[1], mode.mode) == 0) mode.run(argv[2]);
     return 0;
 }

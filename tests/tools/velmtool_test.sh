@@ -53,7 +53,6 @@ for this run so that the library reads tricky.ini" ini tricky.ini main "Mode "
   export VELM_LIBUSER_EXITS_INI=1
   expect 1 dflt "" ini tricky.ini Main Mode dflt
   expect 0 "" "" ini tricky.ini Main ab dflt
-  expect 0 $'v\t' "" ini tricky.ini Main tab
   expect 3 "" "velmtool: missing.ini: No such file or directory" ini missing.ini a b dflt
   expect 0 "$(lines '1: ignored, above the first header: "Top=above"' '2: [Main]' '3:   "Mode " = " fast"' \
     '4:   "a" = "b=c"' '5:   "ab" = ""' '6: ignored, too short: "x="' '7: ignored, a comment: "#c=1"' '8:   "  #c" = "2"' \

@@ -1,8 +1,5 @@
-// Reads the version resource of each file named after the expected version
-// with GetFileVersionInfo and checks the fixed and the string versions and
-// the names; prints every mismatch and fails if there was one.
-//
-//   version_info_test VERSION FILE...
+// The version resource of each FILE through GetFileVersionInfo: the fixed and the string versions are VERSION,
+// the names are set; prints every mismatch.   usage: version_info_test VERSION FILE...
 #include <windows.h>
 
 #include <cstdio>
@@ -60,10 +57,7 @@ int mismatches(const std::string& path, const std::string& version) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::printf("usage: version_info_test VERSION FILE...\n");
-        return 2;
-    }
+    if (argc < 3) return 2;
     int failures = 0;
     for (int i = 2; i < argc; ++i) failures += mismatches(argv[i], argv[1]);
     return failures == 0 ? 0 : 1;
