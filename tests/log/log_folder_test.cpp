@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "log/log_fixture.h"
@@ -148,7 +149,7 @@ class Retention : public LogTest, public testing::WithParamInterface<RetentionRo
 
 // Under Wine (no fork, links, FIFOs or other users) the held file is held open here, as a writer holds its own.
 TEST_P(Retention, RemovesOnlyUnheldSessionFilesOfTheUserAtTheOpening) {
-    Lines kept;
+    std::set<std::string> kept;
     long removed = 0;
     std::vector<int> children;
     std::vector<std::ofstream> holders;
@@ -179,7 +180,7 @@ TEST_P(Retention, RemovesOnlyUnheldSessionFilesOfTheUserAtTheOpening) {
 #endif
         if (kind != Kind::fifo)
             fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(24 * ageDays));
-        if (stays) kept.push_back(name);
+        if (stays) kept.insert(name);
         removed += !stays;
     }
     set_env("VELM_LOG_RETAIN_DAYS", GetParam().days.c_str());
@@ -190,11 +191,9 @@ TEST_P(Retention, RemovesOnlyUnheldSessionFilesOfTheUserAtTheOpening) {
     for (int child : children) kill(child, SIGKILL);
     while (wait(nullptr) > 0) continue;
 #endif
-    Lines left;
-    for (const auto& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename().string());
-    kept.push_back(fs::path(VELM_GetLogFilePath()).filename().string());
-    std::sort(left.begin(), left.end());
-    std::sort(kept.begin(), kept.end());
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.path())) left.insert(entry.path().filename().string());
+    kept.insert(fs::path(VELM_GetLogFilePath()).filename().string());
     EXPECT_EQ(left, kept);
     Lines lines = session_lines(true);
     EXPECT_EQ(
@@ -222,8 +221,7 @@ const RetentionRow kRetentionRows[] = {
      "2",
      {{"veserver_VELM_21.log", 1, Kind::ended, true},
       {"veserver_VELM_22.log", 2, Kind::ended, false},
-      {"veserver_VELM_23.log", 3, Kind::ended, false},
-      {"veserver_VELM_23.log.1", 4, Kind::ended, false},
+      {"veserver_VELM_22.log.1", 4, Kind::ended, false},
       {"veserver_VELM_24.log", 9, Kind::held, true}}},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, Retention, testing::ValuesIn(kRetentionRows),
