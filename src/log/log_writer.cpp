@@ -160,8 +160,9 @@ void build_line_from(Line& line, std::size_t indent, const char* stamp, std::siz
     std::size_t room = indent + stampLength + capacity + 1;
     line.text = room <= sizeof line.local ? line.local : static_cast<char*>(std::malloc(room));
     if (!line.text) return;
-    std::memset(line.text, ' ', indent);
-    std::memcpy(line.text + indent, stamp, stampLength);
+    // Most lines have neither: no call for nothing.
+    if (indent > 0) std::memset(line.text, ' ', indent);
+    if (stampLength > 0) std::memcpy(line.text + indent, stamp, stampLength);
     line.messageStart = indent + stampLength;
     format_into(line.text + line.messageStart, capacity, format, args);
     line.length = line.messageStart + std::strlen(line.text + line.messageStart);

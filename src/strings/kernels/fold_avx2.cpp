@@ -26,15 +26,15 @@ namespace {
 
 // For each set of kept lanes of a quarter, its lanes as shuffle lanes of a
 // 16-byte half: first[kept] for the first quarter, then 0x80 (which yields
-// zero); second[kept] for the second quarter between eight 0x80 on either
-// side, so that the 16 bytes read from 8 - n bytes into it put the lanes at
+// zero); second[kept] for the second quarter behind eight 0x80 and before
+// more, so that the 16 bytes read from 8 - n bytes into it put the lanes at
 // position n, behind the n bytes the first quarter keeps.
 struct HalfLanes {
     alignas(16) Byte first[256][16] = {};
-    Byte second[256][24] = {};
+    alignas(32) Byte second[256][32] = {};  // a power of two apart: the address is a shift
     constexpr HalfLanes() {
         for (int kept = 0; kept < 256; ++kept) {
-            for (int i = 0; i < 24; ++i) {
+            for (int i = 0; i < 32; ++i) {
                 if (i < 16) first[kept][i] = i < 8 ? kLaneTable.lanes[0][kept][i] : 0x80;
                 second[kept][i] = i >= 8 && i < 16 ? kLaneTable.lanes[1][kept][i - 8] : 0x80;
             }
