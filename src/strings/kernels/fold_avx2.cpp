@@ -50,7 +50,7 @@ constexpr HalfLanes kHalfLanes;
 __attribute__((target("avx2,popcnt"))) __m128i half_lanes(std::uint32_t kept) {
     std::uint32_t first = kept & 0xFF, second = kept >> 8 & 0xFF;
     __m128i firstLanes = _mm_load_si128(reinterpret_cast<const __m128i*>(kHalfLanes.first[first]));
-    const Byte* behind = kHalfLanes.second[second] + 8 - __builtin_popcount(first);
+    const Byte* behind = kHalfLanes.second[second] + 8 - kLaneTable.count[first];
     return _mm_min_epu8(firstLanes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(behind)));
 }
 
