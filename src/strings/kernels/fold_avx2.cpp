@@ -25,18 +25,20 @@ namespace velm::strings::kernels {
 namespace {
 
 // For each set of kept lanes of a quarter, its lanes as shuffle lanes of a
-// 16-byte half: first[kept] for the first quarter, then 0x80 (which yields
-// zero); second[kept] for the second quarter behind eight 0x80 and before
-// more, so that the 16 bytes read from 8 - n bytes into it put the lanes at
-// position n, behind the n bytes the first quarter keeps.
+// 16-byte half, then zeros: first[kept] for the first quarter; second[kept]
+// for the second quarter behind eight zeros, so that the 16 bytes read from
+// 8 - n bytes into it hold zeros, then the lanes from position n (behind the
+// n bytes the first quarter keeps), then zeros (the next row's, or the last
+// row's). Or-ed together they pack the half; a lane past the kept bytes reads
+// lane 0, and what it stores is overwritten.
 struct HalfLanes {
-    alignas(16) Byte first[256][16] = {};
-    alignas(32) Byte second[256][32] = {};  // a power of two apart: the address is a shift
+    Byte first[256][8] = {};
+    Byte second[257][16] = {};
     constexpr HalfLanes() {
         for (int kept = 0; kept < 256; ++kept) {
-            for (int i = 0; i < 32; ++i) {
-                if (i < 16) first[kept][i] = i < 8 ? kLaneTable.lanes[0][kept][i] : 0x80;
-                second[kept][i] = i >= 8 && i < 16 ? kLaneTable.lanes[1][kept][i - 8] : 0x80;
+            for (int i = 0; i < kLaneTable.count[kept]; ++i) {
+                first[kept][i] = kLaneTable.lanes[0][kept][i];
+                second[kept][8 + i] = kLaneTable.lanes[1][kept][i];
             }
         }
     }
@@ -44,14 +46,14 @@ struct HalfLanes {
 
 constexpr HalfLanes kHalfLanes;
 
-// The shuffle lanes that pack a 16-byte half whose kept lanes are kept (a bit
-// per lane): the least of the two quarters' lanes, as every lane number is
-// below 0x80.
+// The shuffle lanes that pack a 16-byte half whose kept lanes are the low 16
+// bits of kept (a bit per lane). The table offsets come from shifts and
+// loads, which leave the integer units to the loop.
 __attribute__((target("avx2,popcnt"))) __m128i half_lanes(std::uint32_t kept) {
-    std::uint32_t first = kept & 0xFF, second = kept >> 8 & 0xFF;
-    __m128i firstLanes = _mm_load_si128(reinterpret_cast<const __m128i*>(kHalfLanes.first[first]));
-    const Byte* behind = kHalfLanes.second[second] + 8 - kLaneTable.count[first];
-    return _mm_min_epu8(firstLanes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(behind)));
+    std::uint32_t first = kept & 0xFF;
+    __m128i firstLanes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kHalfLanes.first[first]));
+    const Byte* behind = &kHalfLanes.second[0][0] + 8 + (kept >> 4 & 0xFF0) - kLaneTable.count[first];
+    return _mm_or_si128(firstLanes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(behind)));
 }
 
 // Folds blocks while two remain and every fold of a block is its own: stops
@@ -86,8 +88,9 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
         __m256i lanes = _mm256_inserti128_si256(_mm256_castsi128_si256(half_lanes(kept)), half_lanes(kept >> 16), 1);
         __m256i packed = _mm256_shuffle_epi8(_mm256_blendv_epi8(bytes, folded, folds), lanes);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(write), _mm256_castsi256_si128(packed));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(write + __builtin_popcount(kept & 0xFFFF)),
-                         _mm256_extracti128_si256(packed, 1));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(write + kLaneTable.count[kept & 0xFF] + kLaneTable.count[kept >> 8 & 0xFF]),
+            _mm256_extracti128_si256(packed, 1));
         write += __builtin_popcount(kept);
         consumedFirst = foldLanes >> 31;
         read += 32;
