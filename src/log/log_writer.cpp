@@ -152,15 +152,17 @@ void format_into(char* out, std::size_t capacity, const char* format, va_list ar
     va_end(again);
 }
 
-// Builds into line the message formatted behind indent spaces and stamp.
-void build_line_from(Line& line, std::size_t indent, const char* stamp, const char* format, va_list args) {
-    std::size_t stampLength = std::strlen(stamp);
+// Builds into line the message formatted behind indent spaces and the
+// stampLength characters of stamp.
+void build_line_from(Line& line, std::size_t indent, const char* stamp, std::size_t stampLength, const char* format,
+                     va_list args) {
     std::size_t capacity = message_capacity(format);
     std::size_t room = indent + stampLength + capacity + 1;
     line.text = room <= sizeof line.local ? line.local : static_cast<char*>(std::malloc(room));
     if (!line.text) return;
-    std::memset(line.text, ' ', indent);
-    std::memcpy(line.text + indent, stamp, stampLength);
+    // Most lines have neither: no call for nothing.
+    if (indent > 0) std::memset(line.text, ' ', indent);
+    if (stampLength > 0) std::memcpy(line.text + indent, stamp, stampLength);
     line.messageStart = indent + stampLength;
     format_into(line.text + line.messageStart, capacity, format, args);
     line.length = line.messageStart + std::strlen(line.text + line.messageStart);
@@ -172,7 +174,8 @@ void build_line(Line& line, unsigned char timestamp, const char* format, va_list
     bool stamped = logState.logTimestamp != 0 || timestamp != 0;
     int depth = peek(logState.traceSpaces);
     std::size_t indent = depth > 0 ? 2 * static_cast<std::size_t>(depth) : 0;
-    build_line_from(line, indent, stamped ? current_timestamp() : "", format, args);
+    const char* stamp = stamped ? current_timestamp() : "";
+    build_line_from(line, indent, stamp, stamped ? std::strlen(stamp) : 0, format, args);
 }
 
 // The entry of a built line (a null line: no memory for it).
@@ -310,7 +313,7 @@ void write_to_system_log(int level, const char* format, va_list args) {
     if (!format || !system_log_takes(level)) return;
     // The system log stamps the message itself and has no indentation.
     Line line;
-    build_line_from(line, 0, "", format, args);
+    build_line_from(line, 0, "", 0, format, args);
     if (!line.text) return;
     using Only = OutputList<SystemLogOutput>;
     LogEntry entry = entry_of(level, line);

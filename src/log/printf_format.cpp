@@ -62,7 +62,10 @@ const char* past_field(const char* p, Conversion& c) {
 
 // What each byte may be in a conversion of the dialect, so that reading one
 // looks each character up once instead of searching the dialect's lists.
-enum : unsigned char { kFlag = 1, kKnownConversion = 2, kLengthStart = 4 };
+// A byte is a whole conversion by itself (kOneByte) when it is "%" or a
+// known conversion character that begins no argument number, flag, field or
+// length modifier: "%d" then needs no further reading.
+enum : unsigned char { kFlag = 1, kKnownConversion = 2, kLengthStart = 4, kOneByte = 8 };
 struct ByteClasses {
     unsigned char of[256] = {};
     bool is(char c, unsigned char what) const { return (of[static_cast<unsigned char>(c)] & what) != 0; }
@@ -81,6 +84,11 @@ const ByteClasses& byte_classes(const PrintfDialect& dialect) {
         mark(made, dialect.noArgument, kKnownConversion);
         for (int i = 0; i < dialect.lengthCount; ++i)
             made.of[static_cast<unsigned char>(dialect.lengths[i].text[0])] |= kLengthStart;
+        for (unsigned char& of : made.of) {
+            if (of == kKnownConversion) of |= kOneByte;
+        }
+        for (const char* p = "0123456789*.$"; *p != '\0'; ++p) made.of[static_cast<unsigned char>(*p)] &= ~kOneByte;
+        made.of[static_cast<unsigned char>('%')] |= kOneByte;
         return made;
     }();
     return classes;
@@ -135,10 +143,17 @@ struct Findings {
     bool numbered = false;  // an argument number
 };
 
-// One pass over format.
+// One pass over format, from '%' to '%'. A conversion of one character (as
+// nearly all are) is known from its byte class alone.
 Findings examine(const char* format, const PrintfDialect& dialect) {
     Findings found;
+    const ByteClasses& classes = byte_classes(dialect);
     for (const char* p = std::strchr(format, '%'); p != nullptr;) {
+        if (classes.is(p[1], kOneByte)) {
+            found.counts = found.counts || p[1] == 'n';
+            p = std::strchr(p + 2, '%');
+            continue;
+        }
         Conversion c = read_conversion(p, dialect);
         if (!c.end) {
             found.rewrite = true;

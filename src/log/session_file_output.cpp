@@ -17,30 +17,9 @@ namespace velm::log {
 
 namespace {
 
-// Writes text to the session log file. After lines were lost, the file first
-// gets a line end (if it was left inside a line) and a line that counts them,
-// in the same write, so that nothing lost goes unnoticed and no two lines are
-// glued together.
-void write_to_file(const char* text, std::size_t length) {
-    char notice[96] = "";
-    int noticeLength = 0;
-    if (logState.lostLines > 0 || logState.lineCut) {
-        noticeLength = std::snprintf(notice, sizeof notice,
-                                     "%s*** %ld log lines lost: the session log file could not be written ***\n",
-                                     logState.lineCut ? "\n" : "", logState.lostLines);
-    }
-    std::size_t total = static_cast<std::size_t>(noticeLength) + length;
-    char* out = const_cast<char*>(text);
-    if (noticeLength > 0) {
-        out = static_cast<char*>(std::malloc(total));
-        if (!out) {
-            ++logState.lostLines;
-            return;
-        }
-        std::memcpy(out, notice, static_cast<std::size_t>(noticeLength));
-        std::memcpy(out + noticeLength, text, length);
-    }
-    std::size_t written = platform::write_session_file(logState.logFile, out, total);
+// Counts what a write of total bytes from out to the session log file left
+// written: a write that failed, or wrote part of the line, loses it.
+void count_written(const char* out, std::size_t total, std::size_t written) {
     if (logState.folderLimits.maxSize != 0) logState.fileSize += platform::stored_length(out, written);
     if (written == total) {
         logState.lostLines = 0;
@@ -49,7 +28,37 @@ void write_to_file(const char* text, std::size_t length) {
         ++logState.lostLines;
         if (written > 0) logState.lineCut = out[written - 1] != '\n';
     }
-    if (out != text) std::free(out);
+}
+
+// Writes text to the session log file behind a line end (if the file was
+// left inside a line) and a line that counts the lines lost, in the same
+// write, so that nothing lost goes unnoticed and no two lines are glued
+// together.
+void write_after_loss(const char* text, std::size_t length) {
+    char notice[96];
+    int noticeLength = std::snprintf(notice, sizeof notice,
+                                     "%s*** %ld log lines lost: the session log file could not be written ***\n",
+                                     logState.lineCut ? "\n" : "", logState.lostLines);
+    std::size_t total = static_cast<std::size_t>(noticeLength) + length;
+    char* out = static_cast<char*>(std::malloc(total));
+    if (!out) {
+        ++logState.lostLines;
+        return;
+    }
+    std::memcpy(out, notice, static_cast<std::size_t>(noticeLength));
+    std::memcpy(out + noticeLength, text, length);
+    count_written(out, total, platform::write_session_file(logState.logFile, out, total));
+    std::free(out);
+}
+
+// Writes text to the session log file; after lines were lost, behind the
+// notice of them.
+void write_to_file(const char* text, std::size_t length) {
+    if (logState.lostLines > 0 || logState.lineCut) {
+        write_after_loss(text, length);
+        return;
+    }
+    count_written(text, length, platform::write_session_file(logState.logFile, text, length));
 }
 
 constexpr int kDebugLevel = 2;

@@ -185,7 +185,9 @@ TEST(BlockFolders, FoldWhileTwoBlocksRemain) {
         const char* name;
         BlockFolder folder;
         std::ptrdiff_t block;
-    } kFolders[] = {{"SSSE3", kernels::ssse3_block_folder(), 16}, {"AVX-512", kernels::avx512_block_folder(), 64}};
+    } kFolders[] = {{"SSSE3", kernels::ssse3_block_folder(), 16},
+                    {"AVX2", kernels::avx2_block_folder(), 32},
+                    {"AVX-512", kernels::avx512_block_folder(), 64}};
     for (const auto& row : kFolders) {
         if (!row.folder) continue;  // not on this processor
         for (const std::string start : {"a", "\xC3\xC3\xA4"})
