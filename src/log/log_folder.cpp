@@ -187,8 +187,7 @@ std::vector<std::string> prune_session_files(const char* folder, const std::stri
             files.end());
     }
     for (const SessionFile* file : beyond_retention(files, days, count, platform::now())) {
-        if (platform::remove_unheld_file(folder, file->name.c_str()) == platform::Removal::removed)
-            removed.push_back(file->name);
+        if (platform::remove_unheld_file(folder, file->name.c_str())) removed.push_back(file->name);
     }
     return removed;
 }

@@ -105,17 +105,17 @@ std::string folder_of(const char* path) {
     return separator ? std::string(path, separator) : std::string(".");
 }
 
-}  // namespace
-
-bool SessionFileOutput::accept(const LogEntry& entry) {
-    if (logState.logLevel > entry.level || logState.logFile < 0) return false;
+// Writes the entry to the file when its level reaches the file level and a
+// file is open, after a roll-over when it would pass the size limit.
+void write_entry(const LogEntry& entry) {
+    if (logState.logLevel > entry.level || logState.logFile < 0) return;
     if (entry.line && logState.folderLimits.maxSize != 0 &&
         needs_fresh_file(logState.folderLimits.maxSize, logState.fileSize, logState.headerEnd,
                          platform::stored_length(entry.line, entry.length))) {
         roll_over();
         if (logState.logFile < 0) {
             show_everything_on_stdout();  // this line included: it is not lost
-            return false;
+            return;
         }
     }
     if (entry.line) {
@@ -123,7 +123,13 @@ bool SessionFileOutput::accept(const LogEntry& entry) {
     } else {
         ++logState.lostLines;  // no memory to build it
     }
-    return false;
+}
+
+}  // namespace
+
+bool SessionFileOutput::accept(const LogEntry& entry) {
+    write_entry(entry);
+    return false;  // written under the lock: nothing left for later
 }
 
 bool finds_no_session_file(int level) { return logState.logLevel <= level && logState.logFile < 0; }

@@ -146,9 +146,6 @@ struct FolderFile {
 // without following a link. False when the folder cannot be read.
 bool list_own_files(const char* folder, void (*visit)(const FolderFile& file, void* context), void* context);
 
-// What became of a file the remover looked at.
-enum class Removal { removed, held, refused };
-
 // Whether a writer holds folder/name, found as remove_unheld_file finds it
 // but without removing anything: refused for what it would never remove.
 enum class FileHold { free, held, refused };
@@ -156,9 +153,9 @@ FileHold hold_of(const char* folder, const char* name);
 
 // Removes folder/name while holding it exclusively, so that no writer can
 // hold it meanwhile: only a regular file of the effective user, never a link
-// or what a link names. held when a writer holds it, refused for anything
-// else that keeps it (another kind of file, another user's, a failure).
-Removal remove_unheld_file(const char* folder, const char* name);
+// or what a link names. True when it removed the file; a writer's hold,
+// another kind of file, another user's or a failure keeps it.
+bool remove_unheld_file(const char* folder, const char* name);
 
 // Renames from to to, replacing a file at to; a link at either name is
 // renamed or replaced itself, never followed. True on success.

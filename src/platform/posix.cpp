@@ -516,19 +516,19 @@ FileHold hold_of(const char* folder, const char* name) {
     return hold;
 }
 
-Removal remove_unheld_file(const char* folder, const char* name) {
+bool remove_unheld_file(const char* folder, const char* name) {
     OpenFolder open(folder);
     struct stat st, now;
     FileHold hold;
     int fd = lock_exclusively(open, name, st, hold);
-    if (fd < 0) return hold == FileHold::held ? Removal::held : Removal::refused;
+    if (fd < 0) return false;
     // The name must still be the file that is locked: one swapped in since
     // the opening is not the one that was found free.
     bool same =
         ::fstatat(open.fd, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino;
     bool removed = same && ::unlinkat(open.fd, name, 0) == 0;
     close_fd(fd);  // a writer waiting for this file finds it removed and makes a new one
-    return removed ? Removal::removed : Removal::refused;
+    return removed;
 }
 
 bool rename_file(const char* from, const char* to) { return ::rename(from, to) == 0; }

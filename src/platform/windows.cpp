@@ -346,16 +346,16 @@ FileHold hold_of(const char* folder, const char* name) {
     return hold;
 }
 
-Removal remove_unheld_file(const char* folder, const char* name) {
+bool remove_unheld_file(const char* folder, const char* name) {
     FileHold hold;
     HANDLE h = open_exclusively(folder, name, hold);
-    if (h == INVALID_HANDLE_VALUE) return hold == FileHold::held ? Removal::held : Removal::refused;
+    if (h == INVALID_HANDLE_VALUE) return false;
     // Removed through the handle: the file that was opened, and nothing a
     // name might lead to since.
     FILE_DISPOSITION_INFO disposition{TRUE};
     bool removed = ::SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition) != 0;
     ::CloseHandle(h);
-    return removed ? Removal::removed : Removal::refused;
+    return removed;
 }
 
 bool rename_file(const char* from, const char* to) { return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0; }

@@ -33,7 +33,7 @@ std::size_t remove_leading_blanks(char* s) {
     std::size_t skipped = 0;
     while (is_blank(s[skipped])) ++skipped;
     std::size_t rest = std::strlen(s + skipped);
-    if (skipped > 0) std::memmove(s, s + skipped, rest + 1);
+    std::memmove(s, s + skipped, rest + 1);
     return rest;
 }
 
