@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <type_traits>
 #include <utility>
 
 namespace velm::log {
@@ -20,13 +21,14 @@ struct LogEntry {
     bool header = false;
 };
 
-// An output is a type with two static functions:
+// An output is a type with static functions:
 //   bool accept(const LogEntry&)  called under writerLock: whether the output
 //                                 still has to write the entry. An output
 //                                 whose writes that lock serialises writes
-//                                 here and answers false.
+//                                 here and returns void instead.
 //   void write(const LogEntry&)   called after the lock is let go, for an
-//                                 entry that accept answered true for.
+//                                 entry that accept answered true for (not
+//                                 needed where accept returns void).
 // The writer knows its outputs only as one such list, so another output is
 // one more type in it. The calls are direct: no table of functions between.
 template <class... Outputs>
@@ -37,7 +39,7 @@ struct OutputList {
     };
 
     // Offers the entry to every output in the order of the list.
-    static Pending accept(const LogEntry& entry) { return Pending{{Outputs::accept(entry)...}}; }
+    static Pending accept(const LogEntry& entry) { return Pending{{offer<Outputs>(entry)...}}; }
 
     // Lets every output that accepted the entry write it, in the same order.
     static void write(const LogEntry& entry, const Pending& pending) {
@@ -45,13 +47,27 @@ struct OutputList {
     }
 
   private:
+    template <class Output>
+    static constexpr bool kWritesLater = !std::is_void_v<decltype(Output::accept(std::declval<const LogEntry&>()))>;
+
+    template <class Output>
+    static bool offer(const LogEntry& entry) {
+        if constexpr (kWritesLater<Output>) {
+            return Output::accept(entry);
+        } else {
+            Output::accept(entry);
+            return false;
+        }
+    }
     template <std::size_t... I>
     static void write_each(const LogEntry& entry, const Pending& pending, std::index_sequence<I...>) {
         (write_if<Outputs>(pending.of[I], entry), ...);
     }
     template <class Output>
     static void write_if(bool pending, const LogEntry& entry) {
-        if (pending) Output::write(entry);
+        if constexpr (kWritesLater<Output>) {
+            if (pending) Output::write(entry);
+        }
     }
 };
 

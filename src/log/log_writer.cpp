@@ -103,15 +103,13 @@ const char* current_timestamp() {
     return stampCache.text;
 }
 
-// Whether the whole message of format, length characters long, ends with a
-// line end. A format that ends with one gives a message that does; any other
-// is formatted again, whole, to see (for a cut message only, so rarely).
+// Whether the whole message of format, length (at least 1) characters long,
+// ends with a line end: it is formatted again, whole, to see (for a cut
+// message only, so rarely).
 bool whole_message_ends_line(const char* format, va_list args, std::size_t length) {
-    std::size_t formatLength = std::strlen(format);
-    if (formatLength > 0 && format[formatLength - 1] == '\n') return true;
     char* whole = static_cast<char*>(std::malloc(length + 1));
     if (!whole) return false;
-    bool ends = format_message(whole, length + 1, format, args) == length && length > 0 && whole[length - 1] == '\n';
+    bool ends = format_message(whole, length + 1, format, args) == length && whole[length - 1] == '\n';
     std::free(whole);
     return ends;
 }

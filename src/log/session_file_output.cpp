@@ -105,9 +105,9 @@ std::string folder_of(const char* path) {
     return separator ? std::string(path, separator) : std::string(".");
 }
 
-// Writes the entry to the file when its level reaches the file level and a
-// file is open, after a roll-over when it would pass the size limit.
-void write_entry(const LogEntry& entry) {
+}  // namespace
+
+void SessionFileOutput::accept(const LogEntry& entry) {
     if (logState.logLevel > entry.level || logState.logFile < 0) return;
     if (entry.line && logState.folderLimits.maxSize != 0 &&
         needs_fresh_file(logState.folderLimits.maxSize, logState.fileSize, logState.headerEnd,
@@ -123,13 +123,6 @@ void write_entry(const LogEntry& entry) {
     } else {
         ++logState.lostLines;  // no memory to build it
     }
-}
-
-}  // namespace
-
-bool SessionFileOutput::accept(const LogEntry& entry) {
-    write_entry(entry);
-    return false;  // written under the lock: nothing left for later
 }
 
 bool finds_no_session_file(int level) { return logState.logLevel <= level && logState.logFile < 0; }

@@ -11,9 +11,8 @@ namespace velm::log {
 struct SessionFileOutput {
     // Writes the entry to the file when its level reaches the file level and
     // a file is open; a line that could not be built is counted as lost. All
-    // under writerLock, so it answers false: nothing is left for later.
-    static bool accept(const LogEntry& entry);
-    static void write(const LogEntry&) {}
+    // under writerLock: nothing is left for later.
+    static void accept(const LogEntry& entry);
 };
 
 // Whether a message of this level reaches the file level while no file is

@@ -25,13 +25,35 @@ namespace velm::platform {
 
 namespace {
 
+// The result of call, called again while a signal interrupts it (a negative
+// result with EINTR).
+template <class Call>
+auto retried(Call call) {
+    decltype(call()) result;
+    do {
+        result = call();
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
+// Moves size bytes through transfer(done, left), which moves some of the
+// left bytes after the done ones and answers how many, as read(2) does;
+// retries interruptions and short moves. Returns how many bytes were moved
+// (size unless an error or an end stopped it).
+template <class Transfer>
+std::size_t transfer_all(std::size_t size, Transfer transfer) {
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = retried([&] { return transfer(done, size - done); });
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
 // open(2) with the close-on-exec flag, retried when a signal interrupts it.
 int open_cloexec(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return retried([&] { return ::open(path, flags | O_CLOEXEC, mode); });
 }
 
 void close_fd(int fd) {
@@ -42,26 +64,16 @@ void close_fd(int fd) {
 // Writes all of data, retrying after interruptions and short writes; returns
 // how many bytes were written (size unless an error stopped it).
 std::size_t write_all(int fd, const char* data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return transfer_all(size, [&](std::size_t done, std::size_t left) { return ::write(fd, data + done, left); });
 }
 
 // Copies the rest of from into to; false on a read or write error.
 bool copy_contents(int from, int to) {
     char buffer[65536];
     for (;;) {
-        ssize_t n = ::read(from, buffer, sizeof buffer);
+        ssize_t n = retried([&] { return ::read(from, buffer, sizeof buffer); });
         if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
+        if (n < 0) return false;
         std::size_t size = static_cast<std::size_t>(n);
         if (write_all(to, buffer, size) != size) return false;
     }
@@ -134,10 +146,7 @@ constexpr int kHoldAttempts = 100;
 // held, kRemovedMeanwhile when a remover holds the file or removed it since
 // the opening, else why the lock cannot be taken.
 const char* hold_shared(int fd) {
-    int result;
-    do {
-        result = ::flock(fd, LOCK_SH | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
+    int result = retried([&] { return ::flock(fd, LOCK_SH | LOCK_NB); });
     // A file system without locks keeps the file unprotected, but the log
     // goes on: a remover cannot lock it either, so it keeps it too.
     if (result != 0) return errno == EWOULDBLOCK ? kRemovedMeanwhile : nullptr;
@@ -415,11 +424,7 @@ bool connect_system_log_socket(int socket, SystemLogSocket which) {
     address.sun_family = AF_UNIX;
     const char* path = which == SystemLogSocket::journal ? kJournalSocket : kSyslogSocket;
     std::strncpy(address.sun_path, path, sizeof address.sun_path - 1);
-    int result;
-    do {
-        result = ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    } while (result < 0 && errno == EINTR);
-    return result == 0;
+    return retried([&] { return ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address); }) == 0;
 }
 
 void close_system_log_socket(int socket) { close_fd(socket); }
@@ -433,8 +438,7 @@ Sent send_datagram(int socket, const Bytes* pieces, std::size_t count, int waitM
     message.msg_iovlen = count;
     std::int64_t deadline = monotonic_milliseconds() + waitMilliseconds;
     for (;;) {
-        if (::sendmsg(socket, &message, MSG_NOSIGNAL | MSG_DONTWAIT) >= 0) return Sent::taken;
-        if (errno == EINTR) continue;
+        if (retried([&] { return ::sendmsg(socket, &message, MSG_NOSIGNAL | MSG_DONTWAIT); }) >= 0) return Sent::taken;
         if (receiver_is_gone(errno)) return Sent::broken;
         if (errno != EAGAIN && errno != EWOULDBLOCK) return Sent::late;  // too large, or no buffer for it
         std::int64_t left = deadline - monotonic_milliseconds();
@@ -477,10 +481,7 @@ int lock_exclusively(const OpenFolder& folder, const char* name, struct stat& st
         close_fd(fd);
         return -1;
     }
-    int result;
-    do {
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
+    int result = retried([&] { return ::flock(fd, LOCK_EX | LOCK_NB); });
     if (result != 0) {
         // A writer holds it, or the file system has no locks to tell.
         hold = errno == EWOULDBLOCK ? FileHold::held : FileHold::refused;
@@ -548,24 +549,15 @@ std::size_t stored_length(const char*, std::size_t length) { return length; }
 
 bool random_bytes(void* out, std::size_t size) {
     auto* bytes = static_cast<unsigned char*>(out);
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::getrandom(bytes + done, size - done, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
+    std::size_t done =
+        transfer_all(size, [&](std::size_t at, std::size_t left) { return ::getrandom(bytes + at, left, 0); });
     if (done == size) return true;
     // A kernel before getrandom, or a filter that refuses it: the device
     // gives the same bytes.
     int fd = open_cloexec("/dev/urandom", O_RDONLY);
     if (fd < 0) return false;
-    while (done < size) {
-        ssize_t n = ::read(fd, bytes + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
+    unsigned char* rest = bytes + done;
+    done += transfer_all(size - done, [&](std::size_t at, std::size_t left) { return ::read(fd, rest + at, left); });
     close_fd(fd);
     return done == size;
 }
