@@ -40,6 +40,7 @@ TEST(HostPrintf, FormatsAsTheRuntimeButCountConversionsWriteNothingAndUnknownOne
         {"%*n|%s|%d", "|x|5"},
         {"%*.*n%d", "5"},
         {"%1$d%2$n", "%1$d%2$n"},
+        {"%1$d|%129$d", "%1$d|%129$d"},  // beyond the numbers any host passes
         {"%d%y%0$n%*5n%n|%s|%d%", "51%y%0$n%*5n|x|5%"},
         {"%d%l5%n%hj%n|%d", "51%l5%hj|5"},  // the second %n takes "x", which may not be written either
         {"%d%lI%n%z9%n|%d", "51%lI%z9|5"},
