@@ -18,10 +18,6 @@ static std::string get(const std::string& file, const std::string& section, cons
     return std::string(returned) + "|" + std::to_string(result);
 }
 
-struct Lookup {
-    std::string section, key, text;
-};  // text: "d" where nothing is found
-
 const std::string kSep(1, std::filesystem::path::preferred_separator), kLong(300, 'p'), kLocalWithSep = "L" + kSep;
 
 // env: VELM_CONFIG, VELM_LOCAL, VE_TMP_DIR, TEMP, TMP (null: unset)
@@ -51,23 +47,24 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
                      "[Pieces]\nbig=" + std::string(1019, 'v') +
                      "tail=end\n[Bin]\nnul=a\0b\nhigh=\xff\x80\nctl=\x01\x1b\n[\xc4]\nk=upper\n[\xe4]\nk=lower\n"s +
                      std::string(70000, '\n') + "[" + s300 + "]\nk=long\nend=no line end");
-    const Lookup table[] = {{"mAIN", "MODE", "fast"},   {"Main", "a", "b=c"},
-                            {"Main", "ab", ""},         {"Main", "x", "d"},
-                            {"Main", "  #x", "1"},      {"Main", k100 + "zz", "cut"},
-                            {"Main", "K39", "39"},      {"Pieces", "big", std::string(1019, 'v')},
-                            {"Pieces", "tail", "end"},  {"Bin", "nul", "a"},
-                            {"Bin", "b", "d"},          {"bin", "HIGH", "\xff\x80"},
-                            {"Bin", "ctl", "\x01\x1b"}, {"\xe4", "k", "lower"},
-                            {s300, "k", "long"},        {s300, "end", "no line end"},
-                            {"Sixteen", "S15", "15"},   {"Sixteen", "missing", "d"}};
-    for (const Lookup& row : table)
+    const struct {
+        std::string section, key, text;  // text: "d" where nothing is found
+    } table[] = {{"mAIN", "MODE", "fast"},   {"Main", "a", "b=c"},
+                 {"Main", "ab", ""},         {"Main", "x", "d"},
+                 {"Main", "  #x", "1"},      {"Main", k100 + "zz", "cut"},
+                 {"Main", "K39", "39"},      {"Pieces", "big", std::string(1019, 'v')},
+                 {"Pieces", "tail", "end"},  {"Bin", "nul", "a"},
+                 {"Bin", "b", "d"},          {"bin", "HIGH", "\xff\x80"},
+                 {"Bin", "ctl", "\x01\x1b"}, {"\xe4", "k", "lower"},
+                 {s300, "k", "long"},        {s300, "end", "no line end"},
+                 {"Sixteen", "S15", "15"},   {"Sixteen", "missing", "d"}};
+    for (const auto& row : table)
         EXPECT_EQ(get(file, row.section, row.key), row.text + "|" + std::to_string(row.text.size()))
             << row.section << "." << row.key;
     for (int i = 40; i < 60; ++i) EXPECT_EQ(get(file, "Main", "k" + std::to_string(i)), "d|1");  // among k10 to k39
     EXPECT_EQ(velm_test::session_lines(true).back(), "Cache " + file + " 77 values");
     if (std::filesystem::path::preferred_separator == '\\') return;  // Windows file calls stop at 260
-    std::string padding;  // two names of over 300 characters that differ only at their end
-    for (int i = 0; i < 150; ++i) padding += "./";
+    const std::string padding(300, '/');  // two names of over 300 characters that differ only at their end
     EXPECT_EQ(
         get(dir.write(padding + "a", "[M]\nv=a\n"), "M", "v") + get(dir.write(padding + "b", "[M]\nv=b\n"), "M", "v"),
         "a|1b|1");
