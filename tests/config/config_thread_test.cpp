@@ -14,7 +14,6 @@ using namespace std::chrono_literals;
 
 constexpr int kKeys = 200;
 
-// Section S with keys k0 to k199, each holding version.
 static std::string contents(int version) {
     std::string text = "[S]\n";
     for (int k = 0; k < kKeys; ++k) text += "k" + std::to_string(k) + "=" + std::to_string(version) + "\n";
@@ -79,7 +78,6 @@ const Change kChanges[] = {
 class ConfigReload : public LogTest, public testing::WithParamInterface<Change> {};
 void PrintTo(const Change& change, std::ostream* out) { *out << change.name; }
 
-// Whether the first and the last key answer version within the time given.
 static bool answers(const std::string& file, const char* version, std::chrono::milliseconds within) {
     for (auto end = std::chrono::steady_clock::now() + within;; std::this_thread::sleep_for(50ms)) {
         if (get(file, 0) == version && get(file, kKeys - 1) == version) return true;
@@ -183,12 +181,11 @@ TEST(ConfigThreads, LookupsSeeOnlyAnswersTheCachesHeldAndForkedChildrenFindThemF
         });
     go = true;
     std::vector<int> statuses;
-    for (int i = 0; i < kForks; ++i) {
+    for (int i = 0; i < kForks; ++i)
         statuses.push_back(velm_test::run_in_child([] {
             convert_and_delete(kSections);  // hangs if a lock stayed taken
             return VELM_GetProfileInt(std::to_string(kSections - 1).c_str(), "k", -1, "");
         }));
-    }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(wrong, std::vector<std::vector<std::string>>(6));
     EXPECT_EQ(statuses, std::vector<int>(kForks, kSections - 1));

@@ -47,8 +47,7 @@ TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
         int result;
         std::string bytes;
     };
-    std::vector<Row> rows = {{" \tab \t", trim(1, 1), 0, "ab\0\0\0\t\0"s},
-                             {" a b ", trim(1, 1), 0, "a b\0\0\0"s},
+    std::vector<Row> rows = {{" \ta b \t", trim(1, 1), 0, "a b\0\0\0\t\0"s},
                              {"   ", trim(1, 0), 0, "\0  \0"s},
                              {"   ", trim(0, 1), 0, "\0\0\0\0"s},
                              {" a ", trim(0, 0), 0, " a \0"s},
@@ -59,7 +58,6 @@ TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
                              {"a-b--c", drop('-'), 3, "abc\0-c\0"s},
                              {"\xE4x\xE4", drop('\xE4'), 2, "x\0\xE4\0"s},
                              {"a.b.c", subst('.', '\0'), 2, "a\0b\0c\0"s},
-                             {"C:\\dir name\\f.x", kill_extra, 0, "C__dir_name_f_x\0"s},
                              {" \"-./:<>?\\|*\t_\xE4", kill_extra, 0, "___________*\t_\xE4\0"s},
                              // The random buffers below hold the other lead and continuation byte patterns.
                              {"\xC3\xA4", fold, 0, "\xE4\0\0"s},
@@ -125,7 +123,6 @@ TEST(NumberParsing, TextOfNumberBytesGivesItsLeadingNumberWithinTheTypesRange) {
                 {"0." + big.substr(1) + "5", refused, 5e-310},
                 {"-" + tiny, refused, -0.0},
                 {"3,25", refused, {}},
-                {"-", refused, {}},
                 {big, refused, {}},
                 {"", refused, {}},
                 {"+-1", refused, {}},
