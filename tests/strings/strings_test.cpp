@@ -174,8 +174,7 @@ TEST(BlockFolders, FoldAsTheRuleStepByStepIntoExactOutputsAndInPlace) {
         folded.resize(write - bytes(folded));
         const std::string want = guarded(folded) + "|" + guarded(text).replace(0, folded.size() + 1, folded + '\0');
         for (BlockFolder folder : folders) {  // into a buffer of exactly the folded size, then in place
-            std::string out(folded.size() + 1, '#'), in_place = guarded(text);
-            out += kGuard;
+            std::string out = std::string(folded.size() + 1, '#') + kGuard, in_place = guarded(text);
             fold_utf8(bytes(text), bytes(out), folder);
             fold_utf8(bytes(in_place), bytes(in_place), folder);
             ASSERT_EQ(out + "|" + in_place, want) << round;
