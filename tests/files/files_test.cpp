@@ -77,6 +77,7 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         {"directory source", ".", "fresh", 0, -1, kUntouched},
         {"missing source", "gone", "fresh", 0, -1, kUntouched},
         {"null source", nullptr, "old", 0, -1, kUntouched},
+        {"null target", "src", nullptr, 0, -1, kUntouched},
         {"empty target", "src", "", 0, -1, kUntouched},
         {"long target", "src", kLong.c_str(), 0, -1, kUntouched},
 #if !defined(_WIN32)  // nothing waits for a FIFO's peer; only a regular file is replaced; writes past 2 bytes fail
