@@ -1,4 +1,5 @@
-// The string utilities and every block folder this processor runs: each edited buffer's bytes and guard bytes.
+// The string utilities, every block folder this processor runs (each edited buffer's bytes and guard bytes), and
+// the keyed hash of names: SipHash as published, alike for names the case-blind comparison takes as equal.
 #include <climits>
 #include <cmath>
 #include <functional>
@@ -7,11 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include "common/ascii_fold.h"
+#include "platform/platform.h"
 #include "strings/utf8_folding.h"
 #include "velm_basetool.h"
 #include "velm_string.h"
 
 using namespace std::string_literals;
+using namespace velm::common;
 using namespace velm::strings;
 
 using Edit = std::function<int(char*)>;
@@ -43,8 +47,7 @@ TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
         int result;
         std::string bytes;
     };
-    std::vector<Row> rows = {{" \tab \t", trim(1, 1), 0, "ab\0\0\0\t\0"s},
-                             {" a b ", trim(1, 1), 0, "a b\0\0\0"s},
+    std::vector<Row> rows = {{" \ta b \t", trim(1, 1), 0, "a b\0\0\0\t\0"s},
                              {"   ", trim(1, 0), 0, "\0  \0"s},
                              {"   ", trim(0, 1), 0, "\0\0\0\0"s},
                              {" a ", trim(0, 0), 0, " a \0"s},
@@ -55,7 +58,6 @@ TEST(StringEditing, InPlaceEditorsWriteExactlyTheseBytesAndCounts) {
                              {"a-b--c", drop('-'), 3, "abc\0-c\0"s},
                              {"\xE4x\xE4", drop('\xE4'), 2, "x\0\xE4\0"s},
                              {"a.b.c", subst('.', '\0'), 2, "a\0b\0c\0"s},
-                             {"C:\\dir name\\f.x", kill_extra, 0, "C__dir_name_f_x\0"s},
                              {" \"-./:<>?\\|*\t_\xE4", kill_extra, 0, "___________*\t_\xE4\0"s},
                              // The random buffers below hold the other lead and continuation byte patterns.
                              {"\xC3\xA4", fold, 0, "\xE4\0\0"s},
@@ -109,8 +111,7 @@ TEST(NumberParsing, TextOfNumberBytesGivesItsLeadingNumberWithinTheTypesRange) {
         std::string text;
         std::optional<int> integer;
         std::optional<double> real;
-    } rows[] = {{"402", 402, 402.0},
-                {"+3", 3, 3.0},
+    } rows[] = {{"+3", 3, 3.0},
                 {"12-3", 12, 12.0},
                 {"2147483647", INT_MAX, 2147483647.0},
                 {"-2147483648", INT_MIN, -2147483648.0},
@@ -118,13 +119,10 @@ TEST(NumberParsing, TextOfNumberBytesGivesItsLeadingNumberWithinTheTypesRange) {
                 {"-2147483649", refused, -2147483649.0},
                 {"1.5.2", refused, 1.5},
                 {"+.5", refused, 0.5},
-                {"5.", refused, 5.0},
                 {big.substr(0, 309), refused, 1e308},
                 {"0." + big.substr(1) + "5", refused, 5e-310},
                 {"-" + tiny, refused, -0.0},
                 {"3,25", refused, {}},
-                {".", refused, {}},
-                {"-", refused, {}},
                 {big, refused, {}},
                 {"", refused, {}},
                 {"+-1", refused, {}},
@@ -149,11 +147,19 @@ TEST(NumberParsing, TextOfNumberBytesGivesItsLeadingNumberWithinTheTypesRange) {
 
 Byte* bytes(const std::string& text) { return reinterpret_cast<Byte*>(const_cast<char*>(text.c_str())); }
 
+// Every kernel, narrowest first, with the block it folds: a null folder is one this processor cannot run.
+const struct {
+    const char* name;
+    BlockFolder folder;
+    std::ptrdiff_t block;
+} kKernels[] = {{"SSSE3", kernels::ssse3_block_folder(), 16},
+                {"AVX2", kernels::avx2_block_folder(), 32},
+                {"AVX-512", kernels::avx512_block_folder(), 64}};
+
 TEST(BlockFolders, FoldAsTheRuleStepByStepIntoExactOutputsAndInPlace) {
     std::vector<BlockFolder> folders = {nullptr};  // the portable path, then the widest kernel last
-    for (BlockFolder folder :
-         {kernels::ssse3_block_folder(), kernels::avx2_block_folder(), kernels::avx512_block_folder()})
-        if (folder) folders.push_back(folder);
+    for (const auto& kernel : kKernels)
+        if (kernel.folder) folders.push_back(kernel.folder);
     EXPECT_EQ(chosen_block_folder(), folders.back());
     std::mt19937 random(7);
     for (int round = 0; round < 300; ++round) {
@@ -168,8 +174,7 @@ TEST(BlockFolders, FoldAsTheRuleStepByStepIntoExactOutputsAndInPlace) {
         folded.resize(write - bytes(folded));
         const std::string want = guarded(folded) + "|" + guarded(text).replace(0, folded.size() + 1, folded + '\0');
         for (BlockFolder folder : folders) {  // into a buffer of exactly the folded size, then in place
-            std::string out(folded.size() + 1, '#'), in_place = guarded(text);
-            out += kGuard;
+            std::string out = std::string(folded.size() + 1, '#') + kGuard, in_place = guarded(text);
             fold_utf8(bytes(text), bytes(out), folder);
             fold_utf8(bytes(in_place), bytes(in_place), folder);
             ASSERT_EQ(out + "|" + in_place, want) << round;
@@ -181,14 +186,7 @@ TEST(BlockFolders, FoldAsTheRuleStepByStepIntoExactOutputsAndInPlace) {
 // leaves everything to the byte-by-byte walk, and it stops where that walk would pass the block's end. ASCII
 // takes the plain path; a fold whose second byte starts the next fold takes the byte-by-byte way out.
 TEST(BlockFolders, FoldWhileTwoBlocksRemain) {
-    const struct {
-        const char* name;
-        BlockFolder folder;
-        std::ptrdiff_t block;
-    } kFolders[] = {{"SSSE3", kernels::ssse3_block_folder(), 16},
-                    {"AVX2", kernels::avx2_block_folder(), 32},
-                    {"AVX-512", kernels::avx512_block_folder(), 64}};
-    for (const auto& row : kFolders) {
+    for (const auto& row : kKernels) {
         if (!row.folder) continue;  // not on this processor
         for (const std::string start : {"a", "\xC3\xC3\xA4"})
             for (std::ptrdiff_t size : {2 * row.block - 1, 2 * row.block, 3 * row.block - 1}) {
@@ -203,4 +201,52 @@ TEST(BlockFolders, FoldWhileTwoBlocksRemain) {
                 EXPECT_EQ(out.substr(0, write - bytes(out)), walked.substr(0, walkWrite - bytes(walked)));
             }
     }
+}
+
+TEST(KeyedHash, IsSipHashAsPublished) {
+    // The example of the SipHash paper: key 00 01 .. 0f, message 00 01 .. 0e.
+    const std::string message = "\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e"s;
+    const HashKey key{0x0706050403020100ULL, 0x0f0e0d0c0b0a0908ULL};
+    auto same = [](std::uint64_t word) { return word; };
+    EXPECT_EQ((sip_hash<2, 4>(key, message.data(), message.size(), same)), 0xa129ca6149be45e5ULL);
+    // Every byte of every length counts, those of the last partial word too.
+    for (std::size_t length = 1; length <= 24; ++length) {
+        std::string text(length, 'a');
+        const std::uint64_t whole = keyed_hash(text.data(), length);
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string changed = std::string(text).replace(at, 1, "b");
+            EXPECT_NE(keyed_hash(changed.data(), length), whole) << length << " bytes, byte " << at;
+        }
+    }
+}
+
+TEST(KeyedHash, FoldedNamesHashAlikeExactlyWhenTheyCompareEqual) {
+    const struct {
+        const char *a, *b;
+        bool equal;
+    } rows[] = {{"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz", true},
+                {"key@[`{", "KEY@[`{", true},
+                {"@", "`", false},
+                {"[", "{", false},
+                {"Stra\303\237e", "STRA\303\237E", true},
+                {"\xc3\x84", "\xc3\xa4", false},
+                {"12345678", "12345679", false},
+                {"name", "name ", false},
+                {"", "", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.a) + " | " + row.b);
+        std::size_t length = std::string(row.a).size();
+        bool sameLength = length == std::string(row.b).size();
+        EXPECT_EQ(sameLength && same_folded(row.a, row.b, length), row.equal);
+        EXPECT_EQ(folded_hash(row.a, length) == folded_hash(row.b, std::string(row.b).size()), row.equal);
+    }
+}
+
+TEST(KeyedHash, KeyComesFromTheRandomSource) {
+    HashKey first{}, second{};
+    ASSERT_TRUE(velm::platform::random_bytes(&first, sizeof first));
+    ASSERT_TRUE(velm::platform::random_bytes(&second, sizeof second));
+    EXPECT_NE(first.k0 ^ first.k1, second.k0 ^ second.k1);
+    EXPECT_NE(hash_key().k0 | hash_key().k1, 0u);
+    EXPECT_NE(keyed_hash("name", 4), (sip_hash<1, 3>(HashKey{0, 0}, "name", 4, [](std::uint64_t w) { return w; })));
 }

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
 std::string fixed_version(DWORD high, DWORD low) {
     return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) + "." +
            std::to_string(LOWORD(low));
@@ -15,8 +13,7 @@ std::string fixed_version(DWORD high, DWORD low) {
 
 // How many of the file's values differ from what they should be; prints each.
 int mismatches(const std::string& path, const std::string& version) {
-    DWORD ignored = 0;
-    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), nullptr));
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (info.empty() || !GetFileVersionInfoA(path.c_str(), 0, info.size(), info.data()) ||
@@ -25,36 +22,28 @@ int mismatches(const std::string& path, const std::string& version) {
         std::printf("%s: no version resource with fixed file information\n", path.c_str());
         return 1;
     }
-    auto text = [&](const char* name) {  // of the U.S. English Unicode table
+    const std::string fileName = path.substr(path.find_last_of("/\\") + 1);
+    // Each string of the U.S. English Unicode table, with its value: "" stands for any text that is not empty.
+    const std::pair<const char*, std::string> rows[] = {
+        {"FileVersion", version},       {"ProductVersion", version}, {"ProductName", "libvelm_basetool"},
+        {"OriginalFilename", fileName}, {"FileDescription", ""},     {"LegalCopyright", ""}};
+    int failures = 0;
+    for (const auto& [name, expected] : rows) {
         char* value = nullptr;
         std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
-        return VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) ? std::string(value)
-                                                                                                   : "(none)";
-    };
-    struct Row {
-        const char* name;
-        std::string value, expected;  // expected empty: any text that is not empty
-    };
-    const Row rows[] = {
-        {"FILEVERSION", fixed_version(fixed->dwFileVersionMS, fixed->dwFileVersionLS), version},
-        {"PRODUCTVERSION", fixed_version(fixed->dwProductVersionMS, fixed->dwProductVersionLS), version},
-        {"FileVersion", text("FileVersion"), version},
-        {"ProductVersion", text("ProductVersion"), version},
-        {"ProductName", text("ProductName"), "libvelm_basetool"},
-        {"OriginalFilename", text("OriginalFilename"), path.substr(path.find_last_of("/\\") + 1)},
-        {"FileDescription", text("FileDescription"), ""},
-        {"LegalCopyright", text("LegalCopyright"), ""},
-    };
-    int failures = 0;
-    for (const Row& row : rows) {
-        if (row.expected.empty() ? row.value != "(none)" && !row.value.empty() : row.value == row.expected) continue;
-        std::printf("%s: %s is \"%s\"\n", path.c_str(), row.name, row.value.c_str());
+        bool found = VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) && *value;
+        if (found && (expected.empty() || value == expected)) continue;
+        std::printf("%s: %s is \"%s\"\n", path.c_str(), name, found ? value : "");
+        ++failures;
+    }
+    for (const std::string& fixedVersion : {fixed_version(fixed->dwFileVersionMS, fixed->dwFileVersionLS),
+                                            fixed_version(fixed->dwProductVersionMS, fixed->dwProductVersionLS)}) {
+        if (fixedVersion == version) continue;
+        std::printf("%s: a fixed version is %s\n", path.c_str(), fixedVersion.c_str());
         ++failures;
     }
     return failures;
 }
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
