@@ -145,6 +145,7 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
     const char* const again[] = {"Mode=slow", "New=1"};
     VELM_CreateProfileFromPref("mAIN", 2, again, "Other", 0);
     VELM_CreateProfileFromPref("", 3, nullptr, nullptr, 0);
+    VELM_CreateProfileFromPref("", 2, again, nullptr, 0);  // "[]" names the section "", which now exists
     VELM_CreateProfileFromPref("S", -1, again, "Other", 0);
     char returned[VELM_RETURNED_SIZE];
     auto lookup = [&](const char* section, const char* key) {  // with the default "-"
@@ -172,6 +173,7 @@ TEST_F(ConfigTest, ConversionsKeepQualifyingValuesAndProfileLookupsReadOnlyThem)
               "Converted 4 values\nPreference cache Host with 4 lines\n"
               "Section mAIN still exists. No values converted\n"
               "  Add section line:[]\nConverted 1 values\nPreference cache  with 5 lines\n"
+              "Section  still exists. No values converted\n"
               "  Add section line:[S]\nConverted 1 values\nPreference cache Other with 6 lines\n"
               "GetProfile: main.Missing=abc\nGetProfile: main.mode=fast\nGetProfile: main.Missing=\n"
               "GetProfile: .=dd\nGetProfile: main.mode=\nGetProfileInt: main.LEVEL=3\nGetProfileInt: Main.n=12\n"
