@@ -17,9 +17,10 @@
 
 namespace velm_fuzz {
 
-// A folder of this process's own, removed when the process ends normally.
+// A folder of this process's own in memory (a file rewritten on every input would wait for the disk),
+// removed when the process ends normally.
 inline const char* scratch_dir() {
-    static char name[] = "/tmp/velm_fuzz_XXXXXX";
+    static char name[] = "/dev/shm/velm_fuzz_XXXXXX";
     static const bool made = mkdtemp(name) && !std::atexit([] { std::filesystem::remove_all(name); });
     FUZZ_CHECK(made);
     return name;
