@@ -35,9 +35,7 @@ test_usage() {
     [ "$(wc -l <<<"$err")" = 1 ] || fail "velmtool $args: more than one error line"
   done
   expect 0 "velmtool $version" "" --version
-  # An answer that cannot be written: a full disk, a pipe closed early with SIGPIPE ignored.
-  "${emulator[@]}" "$tool" --version >/dev/full 2>stderr
-  rc=$? && [ "$rc" = 4 ] && [ "$(wc -l <stderr)" = 1 ] || fail "--version >/dev/full -> $rc: $(cat stderr)"
+  # An answer that cannot be written: a pipe closed early with SIGPIPE ignored.
   (trap '' PIPE && "${emulator[@]}" "$tool" next-day 1 1 2000 100000 2>stderr | true && exit "${PIPESTATUS[0]}")
   rc=$? && [ "$rc" = 4 ] && [[ $(cat stderr) == "velmtool: the answer could not be written"* ]] || fail "closed pipe -> $rc"
   expect 0 "--help" "" date -- --help
