@@ -7,9 +7,7 @@
 #include <memory>
 
 #include <fuzzer/FuzzedDataProvider.h>  // brings <algorithm>, <cstring>, <string>, <vector>
-#include <unistd.h>
 
-#include "log/log_state.h"
 #include "velm_basetool.h"
 
 #define FUZZ_CHECK(c) \
@@ -26,18 +24,15 @@ inline const char* scratch_dir() {
     return name;
 }
 
-// The session log file into the scratch folder, the echo on standard output into /dev/null.
+// The session log file into the scratch folder, emptied past 1 MiB (it would grow over millions of runs), the
+// echo on standard output into /dev/null.
 inline int quiet_log(int level = 0) {
     setenv("VE_TMP_DIR", scratch_dir(), 1);
+    setenv("VELM_LOG_MAX_SIZE", "1M", 1);
+    setenv("VELM_LOG_ROLLED_FILES", "0", 1);
     FUZZ_CHECK(std::freopen("/dev/null", "w", stdout));
     if (level) VELM_SetLogLevel(level);
     return 0;
-}
-
-// Empties the session log file past 1 MiB, which would otherwise grow over millions of runs.
-inline void keep_session_file_small() {
-    int file = velm::log::logState.logFile;
-    if (file >= 0 && lseek(file, 0, SEEK_END) > (1 << 20)) FUZZ_CHECK(ftruncate(file, 0) == 0);
 }
 
 // A heap buffer of exactly n bytes (0x5a each) or of a text and its terminator; the default: null.
