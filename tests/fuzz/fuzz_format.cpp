@@ -42,8 +42,7 @@ long long apply(Use use, char* out, std::size_t size, const char* format, ...) {
           WORDS4(28), WORDS4(32), WORDS4(36), DOUBLES4(1.5), DOUBLES4(2.75), DOUBLES4(-7.0625), DOUBLES4(1e300),   \
           DOUBLES4(3e-310), DOUBLES4(42.0))
 
-// A format of text and conversions as glibc's manual has them: flags, a width, a precision, one
-// length modifier and a conversion character.
+// Text and conversions as glibc's manual has them: flags, width, precision, one length modifier, a character.
 std::string documented_format(FuzzedDataProvider& in) {
     const char* const kLengths[] = {"", "hh", "h", "l", "ll", "L", "q", "j", "z", "Z", "t"};
     const char kConversions[] = "diouxXbBeEfFgGaAcsCSpm";

@@ -15,8 +15,7 @@
 
 namespace velm_fuzz {
 
-// A folder of this process's own in memory (a file rewritten on every input would wait for the disk),
-// removed when the process ends normally.
+// A folder of this process's own in memory (a file rewritten per input waits for the disk), removed at exit.
 inline const char* scratch_dir() {
     static char name[] = "/dev/shm/velm_fuzz_XXXXXX";
     static const bool made = mkdtemp(name) && !std::atexit([] { std::filesystem::remove_all(name); });
@@ -24,8 +23,7 @@ inline const char* scratch_dir() {
     return name;
 }
 
-// The session log file into the scratch folder, emptied past 1 MiB (it would grow over millions of runs), the
-// echo on standard output into /dev/null.
+// The session log file into the scratch folder, rolled over and dropped past 1 MiB; the echo into /dev/null.
 inline int quiet_log(int level = 0) {
     setenv("VE_TMP_DIR", scratch_dir(), 1);
     setenv("VELM_LOG_MAX_SIZE", "1M", 1);

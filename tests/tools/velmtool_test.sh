@@ -14,8 +14,7 @@ fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
 lines() { printf '%s\n' "$@"; }
 # A program's status in rc, standard output in out, standard error in err (no CRs).
 run_program() { "${emulator[@]}" "$@" >stdout 2>stderr; rc=$?; out=$(tr -d '\r' <stdout); err=$(tr -d '\r' <stderr); }
-# expect STATUS OUTPUT ERROR ARGS...: the status, the whole output, error matching the pattern ERROR,
-# and no session log file left behind unless asked to keep it.
+# expect STATUS OUTPUT ERROR ARGS...: status, whole output, error matching ERROR, no session log file left.
 expect() {
   local status=$1 output=$2 error=$3
   shift 3 && run_program "$tool" "$@"
