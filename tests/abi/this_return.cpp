@@ -1,6 +1,5 @@
-// The entry of the host of Microsoft's ABI. Constructors return `this` and the postfix step its result
-// pointer, which clang's calls never read (they do read the assignments'): calls by the decorated names
-// check it, then the table runs.
+// The entry of the host of Microsoft's ABI. Constructors return `this` and the postfix step its result pointer,
+// which clang's calls never read (they do the assignments'): calls by the decorated names check it.
 extern "C" int printf(const char* format, ...);
 extern "C" int run_member_table();
 

@@ -14,12 +14,6 @@ static std::vector<std::string> fields_of(const std::string& line, char delimite
     return fields;
 }
 
-// The field's leading integer as atol reads it, saturated at the int range.
-static int leading_int(const std::string& field) {
-    long long value = std::strtoll(field.c_str(), nullptr, 10);
-    return static_cast<int>(std::min<long long>(std::max<long long>(value, INT_MIN), INT_MAX));
-}
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return velm_fuzz::quiet_log(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -39,7 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         velm_fuzz::Buffer out(1025);
         FUZZ_CHECK(line.GetParamString(index, out) == static_cast<int>(field.size()) && out.get() == field);
         FUZZ_CHECK(line.GetParamChar(index) == (field.empty() ? 's' : field[0]));
-        FUZZ_CHECK(line.GetParamInt(index) == leading_int(field));
+        // The field's leading integer as atol reads it, saturated at the int range.
+        FUZZ_CHECK(line.GetParamInt(index) ==
+                   std::clamp<long long>(std::strtoll(field.c_str(), nullptr, 10), INT_MIN, INT_MAX));
         const std::string probe = in.ConsumeBool() ? field : velm_fuzz::text(in, 40);
         FUZZ_CHECK(line.TestParamString(index, velm_fuzz::Buffer(probe)) == (probe == field));
         FUZZ_CHECK(line.TestParamString(index, nullptr) == field.empty());

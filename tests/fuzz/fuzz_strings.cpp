@@ -1,7 +1,5 @@
-// String editors and number parsers on arbitrary bytes in heap buffers of exactly the size asked for:
-// lengths never grow, a second edit changes nothing, in-place and separate outputs agree, a failed
-// call writes nothing, a parsed number is the standard conversion's, every block folder of this
-// processor folds UTF-8 as the portable path does, into exactly sized outputs and in place.
+// String editors, number parsers and the UTF-8 fold (its portable path and every block folder this processor
+// runs) on arbitrary bytes in heap buffers of exactly the size asked for, each against the rule it keeps.
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -28,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char c1 = in.ConsumeIntegral<char>(), c2 = in.ConsumeIntegral<char>();
     std::string search = velm_fuzz::text(in, 64), by = velm_fuzz::text(in, 256), text = velm_fuzz::text(in);
 
-    // A number is read exactly when the text holds only the bytes a number may have and begins with one.
+    // A number is read exactly when the text holds only the bytes a number may have and begins with one; a
+    // failed parse writes nothing.
     for (const std::string* number : {&search, &by, &text}) {
         char *integer_end, *real_end;
         errno = 0;
@@ -46,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(real_text ? real_result == 0 && real == expected : real_result == -1 && real == 42.5);
     }
 
-    // The source is cut at the first match, and as its own output holds what a separate output holds.
+    // The source is cut at the first match, and as its own output holds what a separate output holds. Edits
+    // never make a text longer, and a second edit changes nothing.
     Buffer source(text), own(text.size() + by.size() + 1), out(text.size() + by.size() + 1);
     std::memcpy(own, text.c_str(), text.size() + 1);
     int result = VELM_Replace_String_In_String(source, Buffer(search), Buffer(by), out);
@@ -69,19 +69,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < text.size(); ++i)
         FUZZ_CHECK(killed[i] == text[i] || (killed[i] == '_' && !std::isalnum(text[i] & 0xff)));
 
-    // The rule step by step gives the folded length, which strlen cannot: a fold may give a NUL.
-    Buffer portable(text);
-    const unsigned char* read = bytes(portable);
-    unsigned char* write = bytes(portable);
-    while (read < bytes(portable) + text.size()) velm::strings::fold_step(read, write);
-    std::size_t folded = write - bytes(portable) + 1;
-    std::memcpy(portable, text.c_str(), text.size() + 1);
-    velm::strings::fold_utf8(bytes(portable), bytes(portable), nullptr);
-    for (auto folder : {kernels::ssse3_block_folder(), kernels::avx2_block_folder(), kernels::avx512_block_folder()}) {
+    // The rule step by step is the model, and gives the folded length, which strlen cannot: a fold may give a NUL.
+    Buffer model(text);
+    const unsigned char* read = bytes(model);
+    unsigned char* write = bytes(model);
+    while (read < bytes(model) + text.size()) velm::strings::fold_step(read, write);
+    *write = '\0';
+    std::size_t folded = write - bytes(model) + 1;
+    for (auto folder : {velm::strings::BlockFolder{}, kernels::ssse3_block_folder(), kernels::avx2_block_folder(),
+                        kernels::avx512_block_folder()}) {
         Buffer exact(folded), in_place(text);
         velm::strings::fold_utf8(bytes(Buffer(text)), bytes(exact), folder);
         velm::strings::fold_utf8(bytes(in_place), bytes(in_place), folder);
-        FUZZ_CHECK(std::memcmp(exact, portable, folded) == 0 && std::memcmp(in_place, portable, text.size() + 1) == 0);
+        FUZZ_CHECK(std::memcmp(exact, model, folded) == 0 && std::memcmp(in_place, model, text.size() + 1) == 0);
     }
     return 0;
 }

@@ -7,9 +7,7 @@
 #include <memory>
 
 #include <fuzzer/FuzzedDataProvider.h>  // brings <algorithm>, <cstring>, <string>, <vector>
-#include <unistd.h>
 
-#include "log/log_state.h"
 #include "velm_basetool.h"
 
 #define FUZZ_CHECK(c) \
@@ -17,26 +15,22 @@
 
 namespace velm_fuzz {
 
-// A folder of this process's own, removed when the process ends normally.
+// A folder of this process's own in memory (a file rewritten per input waits for the disk), removed at exit.
 inline const char* scratch_dir() {
-    static char name[] = "/tmp/velm_fuzz_XXXXXX";
+    static char name[] = "/dev/shm/velm_fuzz_XXXXXX";
     static const bool made = mkdtemp(name) && !std::atexit([] { std::filesystem::remove_all(name); });
     FUZZ_CHECK(made);
     return name;
 }
 
-// The session log file into the scratch folder, the echo on standard output into /dev/null.
+// The session log file into the scratch folder, rolled over and dropped past 1 MiB; the echo into /dev/null.
 inline int quiet_log(int level = 0) {
     setenv("VE_TMP_DIR", scratch_dir(), 1);
+    setenv("VELM_LOG_MAX_SIZE", "1M", 1);
+    setenv("VELM_LOG_ROLLED_FILES", "0", 1);
     FUZZ_CHECK(std::freopen("/dev/null", "w", stdout));
     if (level) VELM_SetLogLevel(level);
     return 0;
-}
-
-// Empties the session log file past 1 MiB, which would otherwise grow over millions of runs.
-inline void keep_session_file_small() {
-    int file = velm::log::logState.logFile;
-    if (file >= 0 && lseek(file, 0, SEEK_END) > (1 << 20)) FUZZ_CHECK(ftruncate(file, 0) == 0);
 }
 
 // A heap buffer of exactly n bytes (0x5a each) or of a text and its terminator; the default: null.

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes each target for a bounded time, after running every input of its corpus (seeds, earlier
-# findings); a finding goes to BUILD_DIR/fuzz-findings/, fails the run, and once fixed joins
-# tests/fuzz/corpus/<target>/.   usage: run_fuzzers.sh BUILD_DIR [SECONDS]
+# Each target's corpus (seeds, earlier findings), then fuzzing for a bounded time; a finding goes to
+# BUILD_DIR/fuzz-findings/, fails the run, and once fixed joins corpus/<target>/.   usage: BUILD_DIR [SECONDS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd) findings=$1/fuzz-findings seconds=${2:-20} work=$(mktemp -d) passed=0
 trap 'rm -rf "$work"' EXIT

@@ -14,8 +14,7 @@ fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
 lines() { printf '%s\n' "$@"; }
 # A program's status in rc, standard output in out, standard error in err (no CRs).
 run_program() { "${emulator[@]}" "$@" >stdout 2>stderr; rc=$?; out=$(tr -d '\r' <stdout); err=$(tr -d '\r' <stderr); }
-# expect STATUS OUTPUT ERROR ARGS...: the status, the whole output, error matching the pattern ERROR,
-# and no session log file left behind unless asked to keep it.
+# expect STATUS OUTPUT ERROR ARGS...: status, whole output, error matching ERROR, no session log file left.
 expect() {
   local status=$1 output=$2 error=$3
   shift 3 && run_program "$tool" "$@"
@@ -35,9 +34,7 @@ test_usage() {
     [ "$(wc -l <<<"$err")" = 1 ] || fail "velmtool $args: more than one error line"
   done
   expect 0 "velmtool $version" "" --version
-  # An answer that cannot be written: a full disk, a pipe closed early with SIGPIPE ignored.
-  "${emulator[@]}" "$tool" --version >/dev/full 2>stderr
-  rc=$? && [ "$rc" = 4 ] && [ "$(wc -l <stderr)" = 1 ] || fail "--version >/dev/full -> $rc: $(cat stderr)"
+  # An answer that cannot be written: a pipe closed early with SIGPIPE ignored.
   (trap '' PIPE && "${emulator[@]}" "$tool" next-day 1 1 2000 100000 2>stderr | true && exit "${PIPESTATUS[0]}")
   rc=$? && [ "$rc" = 4 ] && [[ $(cat stderr) == "velmtool: the answer could not be written"* ]] || fail "closed pipe -> $rc"
   expect 0 "--help" "" date -- --help
