@@ -109,7 +109,8 @@ test_example_host() {
 
 test_logs() {
   mkdir pl && printf 'abc\n' >pl/veserver_VELM_12.log && printf 'ab\n' >pl/veserver_VELM_12.log.1 &&
-    printf 'x\n' >pl/my_app_CUST_7.log && : >pl/veserver_VELM_12.log.01 && : >pl/veserver_VELM_012.log || exit 1
+    printf 'x\n' >pl/my_app_CUST_7.log && : >pl/veserver_VELM_12.log.01 && : >pl/veserver_VELM_012.log &&
+    : >pl/a_B_3.txt || exit 1
   touch -d '2026-01-02 03:04:05 UTC' pl/veserver_VELM_12.log && touch -d '2026-01-01 UTC' pl/*_7.log pl/*.log.1
   local t=$'\t' day1=2026-01-01T00:00:00Z
   expect 0 "$(lines "my_app_${t}CUST_${t}7${t}0${t}2${t}$day1${t}-${t}my_app_CUST_7.log" \
@@ -122,7 +123,7 @@ test_logs() {
   expect 0 "removed${t}veserver_VELM_12.log.1" "" logs --prune --files 1 pl
   VELM_LOG_RETAIN_DAYS=1 expect 0 "$(lines "removed${t}veserver_VELM_12.log" "removed${t}my_app_CUST_7.log")" "" \
     logs --prune pl
-  [ "$(ls pl | tr '\n' ' ')" = "veserver_VELM_012.log veserver_VELM_12.log.01 " ] || fail "pruned folder: $(ls pl)"
+  [ "$(ls pl | tr '\n' ' ')" = "a_B_3.txt veserver_VELM_012.log veserver_VELM_12.log.01 " ] || fail "pruned folder: $(ls pl)"
   [ ${#emulator[@]} = 0 ] || return 0  # a lock held from Linux is no open file to Windows
   exec 9>pl/veserver_VELM_5.log && flock -s 9 && touch -d '2026-01-01 UTC' pl/*_5.log  # an old file this shell writes
   expect 0 "" "" logs --prune --days 1 pl
