@@ -222,25 +222,12 @@ bool numbers_agree(const char* format, const PrintfDialect& dialect) {
 // Takes the arguments of c from args: its '*' fields, then its value.
 void skip_arguments(const Conversion& c, va_list* args, const PrintfDialect& dialect) {
     for (int i = 0; i < c.starFields; ++i) (void)va_arg(*args, int);
-    switch (kind_of(c, dialect)) {
-        case Kind::none:
-            break;
-        case Kind::integer:
-            (void)va_arg(*args, int);
-            break;
-        case Kind::wideInteger:
-            (void)va_arg(*args, long long);
-            break;
-        case Kind::pointer:
-            (void)va_arg(*args, void*);
-            break;
-        case Kind::floating:
-            (void)va_arg(*args, double);
-            break;
-        case Kind::longFloating:
-            (void)va_arg(*args, long double);
-            break;
-    }
+    Kind kind = kind_of(c, dialect);
+    if (kind == Kind::integer) (void)va_arg(*args, int);
+    if (kind == Kind::wideInteger) (void)va_arg(*args, long long);
+    if (kind == Kind::pointer) (void)va_arg(*args, void*);
+    if (kind == Kind::floating) (void)va_arg(*args, double);
+    if (kind == Kind::longFloating) (void)va_arg(*args, long double);
 }
 
 // Appends c as the formatter is to read it: a length modifier in the hosts'

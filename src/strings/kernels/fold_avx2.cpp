@@ -67,11 +67,10 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
     Byte* write = writeRef;
     const __m256i twoTopBits = _mm256_set1_epi8(static_cast<char>(0xC0));
     const __m256i lowTwo = _mm256_set1_epi8(0x03), lowSix = _mm256_set1_epi8(0x3F);
-    while (end - read >= 2 * 32) {
+    for (; end - read >= 2 * 32; read += 32) {
         __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(read));
         if (_mm256_movemask_epi8(bytes) == 0) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(write), bytes);
-            read += 32;
             write += 32;
             continue;
         }
@@ -93,7 +92,6 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
             _mm256_extracti128_si256(packed, 1));
         write += __builtin_popcount(kept);
         consumedFirst = foldLanes >> 31;
-        read += 32;
     }
     readRef = read;
     writeRef = write;
