@@ -1,5 +1,4 @@
 // A child forked while another thread logs can log: the fork leaves no lock of the log taken.
-// (Many threads logging at once, with and without roll-over: the log folder test.)
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -16,16 +15,13 @@ TEST_F(LogTest, ChildForkedWhileAnotherThreadLogsCanLog) {
     std::thread busy([&] {
         while (!stop) VELM_PRINTLOG("busy\n");
     });
-    std::vector<int> results;
-    for (int i = 0; i < 20; ++i) {
-        results.push_back(velm_test::run_in_child([] {
+    for (int i = 0; i < 20; ++i)  // a child stuck on a lock ends at its alarm, its line missing
+        velm_test::run_in_child([] {
             VELM_PRINTLOG("child\n");
             return 0;
-        }));
-    }
+        });
     stop = true;
     busy.join();
-    EXPECT_EQ(results, std::vector<int>(20, 0));
     std::vector<std::string> lines = velm_test::session_lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "child"), 20);
 }

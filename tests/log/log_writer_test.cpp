@@ -34,9 +34,10 @@ void set_names(const char* appl, const char* cust, const char* prod) {
     VELM_SetProdName(prod);
 }
 
-// The file level, then the standard-output or syslog level (kNone: not called).
+// The file level, then the standard-output and syslog level (kNone: not called).
 constexpr int kNone = INT_MIN;
-void set_levels(int file, int stdOut, int syslog) {
+template <int file, int stdOut, int syslog>
+void set_levels() {
     VELM_SetLogLevel(file);
     if (stdOut != kNone) VELM_SetLogLevelStdOut(stdOut);
     if (syslog != kNone) VELM_SetLogLevelSyslog(syslog);
@@ -119,10 +120,6 @@ void null_appl() { VELM_SetApplName(nullptr); }  // alone it never raises
 void null_prod() { VELM_SetProdName(nullptr); }
 void site() { set_names("mytool", "site", "site"); }
 void long_names() { set_names(kLong.c_str(), kLong.c_str(), kLong.c_str()); }
-void file_0() { VELM_SetLogLevel(0); }  // a level set first keeps the environment unread
-void file_5_syslog_2() { set_levels(5, kNone, 2); }
-void file_4_stdout_6() { set_levels(4, 6, kNone); }
-void file_4_stdout_low() { set_levels(4, -100, kNone); }
 
 const FirstUse kFirstUses[] = {
     {"LevelNotANumber", {"abc", nullptr, nullptr, "yes"}, no_call, "1 4 4", true, kPlain, kProduct},
@@ -133,10 +130,10 @@ const FirstUse kFirstUses[] = {
     {"NullApplName", {"6", nullptr, nullptr, "no"}, null_appl, "4 4 4", false, "veserver_", ""},
     {"LongNames", {}, long_names, "4 4 4", false, kLongParts, std::string(111, 'n')},
     {"PlatformTemp", {}, use_platform_temp, "4 4 4", false, kWindows ? "temp\\" + kPlain : kPlain, kProduct},
-    {"LevelSetFirst", {"6", nullptr, nullptr, "yes"}, file_0, "1 1 -3", false, kPlain, kProduct},
-    {"FileAndSyslogSet", {}, file_5_syslog_2, "2 5 2", false, kPlain, kProduct},
-    {"StdOutSet", {}, file_4_stdout_6, "4 6 -3", false, kPlain, kProduct},
-    {"StdOutBelowAll", {}, file_4_stdout_low, "1 1 -3", false, kPlain, kProduct},
+    {"LevelSetFirst", {"6", nullptr, nullptr, "yes"}, set_levels<0, kNone, kNone>, "1 1 -3", false, kPlain, kProduct},
+    {"FileAndSyslogSet", {}, set_levels<5, kNone, 2>, "2 5 2", false, kPlain, kProduct},
+    {"StdOutSet", {}, set_levels<4, 6, kNone>, "4 6 -3", false, kPlain, kProduct},
+    {"StdOutBelowAll", {}, set_levels<4, -100, kNone>, "1 1 -3", false, kPlain, kProduct},
 };
 
 INSTANTIATE_TEST_SUITE_P(Names, SessionFileNames, testing::ValuesIn(kFirstUses),
@@ -228,15 +225,13 @@ TEST_P(UnopenableSessionFile, FallsBackToStandardOutputAndKeepsWhatIsThere) {
         if (shown.size() > 1 && shown[1].rfind("*Reason: ", 0) == 0) shown[1] = "*Reason: ";  // the system's words
         std::string path =
             (fs::path(directory) / fs::path(expected_log("veserver_VELM_")).filename()).string().substr(0, 1024);
-        // The report is timestamped and, like any message, cut at its capacity, keeping its line end.
+        // The report is timestamped and, like any message, cut at its capacity, keeping its line end; then
+        // the path the log keeps, the standard-output level and the other file's bytes.
         const std::string report = "*Can't open VE Quillan-Mor Kest-Session-LogFile " + path;
-        return failed_checks({
-            {"the file path is the refused one", VELM_GetLogFilePath() && VELM_GetLogFilePath() == path},
-            {"standard output takes level 1 up", VELM_GetLogLevelStdOut() == 1},
-            {"the report, its reason and the messages are shown",
-             shown == Lines{report.substr(0, 1056), "*Reason: ", "*first", "trace"}},
-            {"the other file keeps its bytes", read_file(kept) == "keep me"},
-        });
+        const Lines expected = {report.substr(0, 1056), "*Reason: ", "*first", "trace", path, "1", "keep me"};
+        shown.insert(shown.end(), {VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "no path",
+                                   std::to_string(VELM_GetLogLevelStdOut()), read_file(kept)});
+        return shown == expected ? "" : joined_lines(shown);
     };
     EXPECT_EQ(child_report(attempt, GetParam().unprivileged), "");
 }

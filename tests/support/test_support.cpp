@@ -116,19 +116,9 @@ std::vector<std::string> session_lines(bool withoutTimestamps) {
     return lines;
 }
 
-std::string failed_checks(const std::vector<std::pair<std::string, bool>>& checks) {
-    std::string failed;
-    for (const auto& [name, holds] : checks)
-        if (!holds) failed += name + "\n";
-    return failed;
-}
-
 #if defined(_WIN32)
 bool can_drop_privileges() { return false; }
 int run_in_child(const std::function<int()>& body, bool unprivileged) { return unprivileged ? -1 : body(); }
-std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
-    return unprivileged ? "no unprivileged child" : body();
-}
 #else
 bool can_drop_privileges() { return geteuid() == 0 && getpwnam("nobody") != nullptr; }
 
@@ -152,23 +142,23 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
+#endif
 
+// The child writes into a file opened before the fork (the exit flushes it): no pipe that fills while we wait.
 std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
-    int ends[2];
-    if (pipe(ends) != 0) return "no pipe";
-    int status = run_in_child(
+    std::FILE* file = std::tmpfile();
+    if (!file) return "no temporary file";
+    const int status = run_in_child(
         [&] {
             const std::string report = body();
-            return write(ends[1], report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0 : 1;
+            return std::fwrite(report.data(), 1, report.size(), file) == report.size() ? 0 : 1;
         },
         unprivileged);
-    close(ends[1]);
+    std::rewind(file);
     std::string report;
-    char chunk[512];
-    for (ssize_t got; (got = read(ends[0], chunk, sizeof chunk)) > 0;) report.append(chunk, got);
-    close(ends[0]);
+    for (int c; (c = std::fgetc(file)) != EOF;) report += static_cast<char>(c);
+    std::fclose(file);
     return status == 0 ? report : "child status " + std::to_string(status) + "\n" + report;
 }
-#endif
 
 }  // namespace velm_test

@@ -3,7 +3,6 @@
 
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace velm_test {
@@ -60,7 +59,5 @@ bool can_drop_privileges();
 // What body returns, from a child run as run_in_child runs it; the child's exit status is
 // put before it when the child did not end normally.
 std::string child_report(const std::function<std::string()>& body, bool unprivileged = false);
-// The names of the checks that do not hold, one a line: empty when all hold.
-std::string failed_checks(const std::vector<std::pair<std::string, bool>>& checks);
 
 }  // namespace velm_test
