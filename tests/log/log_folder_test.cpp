@@ -49,14 +49,12 @@ std::vector<SessionFilePart> session_file_parts(const std::string& path) {
 std::string marked(const std::string& line) { return without_timestamp(line) + (has_timestamp_at(line) ? " *" : ""); }
 
 // Eight threads' first messages race to open the file, later ones meet at each roll-over: every file holds
-// one header (and, when rolled, the line naming the file it continues) and at most the limit or one line;
-// every line arrives whole and once, of each thread its newest without a gap, each with its own timestamp
-// or none; standard output gets every line.
-void log_from_threads(const char* maxSize) {
+// one header, the line naming the file it continues and at most the limit or one line; every line arrives
+// whole and once, of each thread its newest without a gap, each with its own timestamp or none; standard
+// output gets every line.
+TEST_F(LogTest, ThreadsMeetingAtTheRollOverKeepEveryLineWholeAndOnce) {
     const int kThreads = 8, kLines = kWindows ? 2000 : 20000;
-    const bool limited = std::string(maxSize) != "0";
-    set_env("VELM_LOG_MAX_SIZE", maxSize);
-    set_env("VELM_LOG_ROLLED_FILES", "5");
+    set_env("VELM_LOG_MAX_SIZE", "4k");
     VELM_SetLogLevel(2);
     StdoutCapture out;
     std::atomic<bool> go{false};
@@ -68,15 +66,15 @@ void log_from_threads(const char* maxSize) {
         });
     go = true;
     for (std::thread& thread : threads) thread.join();
-    std::vector<SessionFilePart> parts = session_file_parts(VELM_GetLogFilePath());
-    auto files = fs::directory_iterator(fs::path(VELM_GetLogFilePath()).parent_path());
-    EXPECT_EQ(std::distance(begin(files), end(files)), limited ? 6 : 1);
-    ASSERT_EQ(parts.size(), limited ? 6u : 1u);
+    const std::vector<SessionFilePart> parts = session_file_parts(VELM_GetLogFilePath());
+    auto files = fs::directory_iterator(dir.path());
+    EXPECT_EQ(std::distance(begin(files), end(files)), 6);  // five rolled files by default
+    ASSERT_EQ(parts.size(), 6u);
     Lines found, all, expected;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        EXPECT_TRUE(!limited || parts[i].size <= 4096 || parts[i].body.size() == 1) << i << ": " << parts[i].size;
-        EXPECT_EQ(parts[i].continues, limited) << i;
-        for (const std::string& line : parts[i].body) found.push_back(marked(line));
+    for (const SessionFilePart& part : parts) {
+        EXPECT_TRUE(part.size <= 4096 || part.body.size() == 1) << part.size;
+        EXPECT_TRUE(part.continues);
+        for (const std::string& line : part.body) found.push_back(marked(line));
     }
     for (int t = 0; t < kThreads; ++t) {  // all its lines, and the newest, as many as were found of it
         std::string prefix = "message " + std::to_string(t) + " ";
@@ -89,13 +87,10 @@ void log_from_threads(const char* maxSize) {
     Lines printed;
     for (const std::string& line : split_lines(out.finish())) printed.push_back(marked(line));
     for (Lines* lines : {&found, &all, &expected, &printed}) std::sort(lines->begin(), lines->end());
-    EXPECT_GE(found.size(), limited ? 500u : all.size());
+    EXPECT_GE(found.size(), 500u);
     EXPECT_TRUE(found == expected);
     EXPECT_TRUE(printed == all);
 }
-
-TEST_F(LogTest, ThreadsWithoutALimitShareOneFile) { log_from_threads("0"); }
-TEST_F(LogTest, ThreadsMeetingAtTheRollOverKeepEveryLineWholeAndOnce) { log_from_threads("4k"); }
 
 // Lines of one thread against a limit; the files expected, oldest first, by their bodies.
 struct RollRow {
@@ -111,7 +106,10 @@ TEST_P(RollOver, StartsAFreshFileBeforeALineWouldPassTheLimit) {
     set_env("VELM_LOG_ROLLED_FILES", GetParam().rolledFiles.c_str());
     for (const std::string& line : GetParam().lines) VELM_PRINTLOG((line + "%s").c_str(), "\n");  // not cut
     std::vector<Lines> bodies;
-    for (const SessionFilePart& part : session_file_parts(VELM_GetLogFilePath())) bodies.push_back(part.body);
+    for (const SessionFilePart& part : session_file_parts(VELM_GetLogFilePath())) {
+        bodies.push_back(part.body);
+        EXPECT_EQ(part.continues, part.body.at(0) != GetParam().lines.at(0));  // all but the process's first file
+    }
     EXPECT_EQ(bodies, GetParam().files);
 }
 
@@ -127,6 +125,7 @@ const RollRow kRollRows[] = {
     {"OldestBeyondTheCountGoes", "2k", "2", long_lines(0, 10), {long_lines(4, 6), long_lines(6, 8), long_lines(8, 10)}},
     {"NoRolledFilesKept", "2K", "0", long_lines(0, 10), {long_lines(8, 10)}},
     {"UnreadableSizeIsNoLimit", "2x", "1", long_lines(0, 4), {long_lines(0, 4)}},
+    {"ZeroIsNoLimit", "0", "1", long_lines(0, 4), {long_lines(0, 4)}},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, RollOver, testing::ValuesIn(kRollRows),
                          [](const auto& info) { return info.param.name; });
