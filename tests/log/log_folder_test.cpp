@@ -22,27 +22,23 @@ using namespace velm_test;
 using Lines = std::vector<std::string>;
 constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
-// The session file and its rolled files, oldest first: each one's lines after its header and, but for
-// the first file of the process, after the line that names the file it continues.
-struct SessionFilePart {
-    Lines body;
-    std::uintmax_t size;
-    bool continues;
-};
-
-std::vector<SessionFilePart> session_file_parts(const std::string& path) {
-    std::vector<SessionFilePart> parts;
+// The bodies of the session file and its rolled files, oldest first: each file's lines after its header and,
+// but in the file that starts with the process's first line, after the line naming the file it continues.
+// Each file holds at most limit bytes (0: any) or one line.
+std::vector<Lines> session_file_bodies(const std::string& path, const std::string& firstLine, std::uintmax_t limit) {
+    std::vector<Lines> bodies;
     for (int n = 999; n >= 0; --n) {
-        std::string name = n ? path + "." + std::to_string(n) : path;
+        const std::string name = n ? path + "." + std::to_string(n) : path;
         if (!fs::exists(name)) continue;
-        Lines lines = read_lines(name);
-        EXPECT_GT(lines.size(), 6u) << name;
+        const Lines lines = read_lines(name);
+        const std::size_t header = lines.size() > 6 && lines[6] == firstLine ? 6 : 7;
+        EXPECT_GT(lines.size(), header) << name;
         EXPECT_EQ(lines.at(0), "  ### VE Quillan-Mor Kest Log-File ###") << name;
-        bool continues = lines.size() > 6 && lines[6] == "  Continues " + path + ".1";
-        lines.erase(lines.begin(), lines.begin() + std::min<std::size_t>(lines.size(), continues ? 7 : 6));
-        parts.push_back({lines, fs::file_size(name), continues});
+        EXPECT_TRUE(header == 6 || lines.at(6) == "  Continues " + path + ".1") << name;
+        EXPECT_TRUE(!limit || fs::file_size(name) <= limit || lines.size() == header + 1) << name;
+        bodies.emplace_back(lines.begin() + std::min(lines.size(), header), lines.end());
     }
-    return parts;
+    return bodies;
 }
 
 // line with " *" in place of its timestamp, at its end.
@@ -66,16 +62,13 @@ TEST_F(LogTest, ThreadsMeetingAtTheRollOverKeepEveryLineWholeAndOnce) {
         });
     go = true;
     for (std::thread& thread : threads) thread.join();
-    const std::vector<SessionFilePart> parts = session_file_parts(VELM_GetLogFilePath());
+    const std::vector<Lines> bodies = session_file_bodies(VELM_GetLogFilePath(), "", 4096);
     auto files = fs::directory_iterator(dir.path());
     EXPECT_EQ(std::distance(begin(files), end(files)), 6);  // five rolled files by default
-    ASSERT_EQ(parts.size(), 6u);
+    ASSERT_EQ(bodies.size(), 6u);
     Lines found, all, expected;
-    for (const SessionFilePart& part : parts) {
-        EXPECT_TRUE(part.size <= 4096 || part.body.size() == 1) << part.size;
-        EXPECT_TRUE(part.continues);
-        for (const std::string& line : part.body) found.push_back(marked(line));
-    }
+    for (const Lines& body : bodies)
+        for (const std::string& line : body) found.push_back(marked(line));
     for (int t = 0; t < kThreads; ++t) {  // all its lines, and the newest, as many as were found of it
         std::string prefix = "message " + std::to_string(t) + " ";
         auto kept = std::count_if(found.begin(), found.end(), [&](auto& line) { return line.rfind(prefix, 0) == 0; });
@@ -105,12 +98,7 @@ TEST_P(RollOver, StartsAFreshFileBeforeALineWouldPassTheLimit) {
     set_env("VELM_LOG_MAX_SIZE", GetParam().maxSize.c_str());
     set_env("VELM_LOG_ROLLED_FILES", GetParam().rolledFiles.c_str());
     for (const std::string& line : GetParam().lines) VELM_PRINTLOG((line + "%s").c_str(), "\n");  // not cut
-    std::vector<Lines> bodies;
-    for (const SessionFilePart& part : session_file_parts(VELM_GetLogFilePath())) {
-        bodies.push_back(part.body);
-        EXPECT_EQ(part.continues, part.body.at(0) != GetParam().lines.at(0));  // all but the process's first file
-    }
-    EXPECT_EQ(bodies, GetParam().files);
+    EXPECT_EQ(session_file_bodies(VELM_GetLogFilePath(), GetParam().lines.at(0), 0), GetParam().files);
 }
 
 // Ten lines of 700 bytes: two fit into a 2 KiB file beside its header.
