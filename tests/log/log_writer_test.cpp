@@ -1,5 +1,4 @@
 // The writer: levels, names, the session file and its header, line format, capacity, failed opening.
-#include <climits>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -20,12 +19,6 @@ using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
-// The lines, each with a "*" in front for its timestamp (found after the indentation).
-Lines marked(Lines lines) {
-    for (std::string& line : lines) line = without_timestamp(line) == line ? line : "*" + without_timestamp(line);
-    return lines;
-}
-
 void set_names(const char* appl, const char* cust, const char* prod) {
     VELM_SetApplName(appl);
     VELM_SetCustName(cust);
@@ -33,7 +26,7 @@ void set_names(const char* appl, const char* cust, const char* prod) {
 }
 
 // The file level, then the standard-output and syslog level (kNone: not called).
-constexpr int kNone = INT_MIN;
+constexpr int kNone = -999;
 template <int file, int stdOut, int syslog>
 void set_levels() {
     VELM_SetLogLevel(file);
@@ -53,7 +46,7 @@ void use_platform_temp() {
 struct FirstUse {
     std::string name;
     const char* variables[5];        // level, standard-output and syslog level, timestamp, configuration
-    void (*calls)();                 // the host's calls before the first message
+    void (*calls)();                 // the host's calls before the first message, if any
     std::string levels;              // file, standard output, syslog
     bool stamped;                    // whether timestamps are on
     std::string nameParts, product;  // the file name before the pid; the header's product
@@ -70,7 +63,7 @@ TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
                            "VELM_CONFIG"};
     for (int i = 0; i < 5; ++i)
         if (row.variables[i]) set_env(names[i], row.variables[i]);
-    row.calls();
+    if (row.calls) row.calls();
     VELM_LOG(0, 0, "never shown\n");  // initialises the log but creates no file
     const std::string path = expected_log(row.nameParts);
     EXPECT_FALSE(fs::exists(path));
@@ -107,7 +100,6 @@ TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
 const std::string kLong(300, 'n'), kProduct = "VE Quillan-Mor Kest", kPlain = "veserver_VELM_";
 const std::string kLongParts = std::string(110, 'n') + "_" + std::string(110, 'n') + "_";
 
-void no_call() {}
 void mytool() { VELM_SetApplName("mytool"); }
 void mytool_stamped() {  // the flag, set first, outlasts the environment's "0"
     VELM_SetApplName("mytool");
@@ -119,7 +111,7 @@ void site() { set_names("mytool", "site", "site"); }
 void long_names() { set_names(kLong.c_str(), kLong.c_str(), kLong.c_str()); }
 
 const FirstUse kFirstUses[] = {
-    {"LevelNotANumber", {"abc", nullptr, nullptr, "yes"}, no_call, "1 4 4", true, kPlain, kProduct},
+    {"LevelNotANumber", {"abc", nullptr, nullptr, "yes"}, nullptr, "1 4 4", true, kPlain, kProduct},
     {"AllLevelsAndConfig", {"6", "6", "6", "Y", "cfg"}, mytool, "6 6 6", true, "mytool_VELM_", kProduct},
     {"LevelWithSign", {" +2x", nullptr, nullptr, "0"}, mytool_stamped, "2 4 4", true, "mytool_", ""},
     {"AllNames", {nullptr, "1", nullptr, "1"}, site, "1 1 4", true, "mytool_site_", "site"},
@@ -176,7 +168,6 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     expected.erase(expected.begin() + 10);  // "v2" stays off standard output
     expected.insert(expected.begin(), {"plain 7", "  ### VE Quillan-Mor Kest Log-File ###"});
     Lines echoed = marked(split_lines(out.finish()));
-    ASSERT_GT(echoed.size(), 7u);
     echoed.erase(echoed.begin() + 2, echoed.begin() + std::min<std::size_t>(echoed.size(), 7));  // the header's rest
     EXPECT_EQ(echoed, expected);
 }
@@ -265,20 +256,19 @@ TEST_F(LogTest, LinesTheFileRefusesAreCountedWhenWritingWorksAgain) {
         VELM_SetLogLevel(6);  // standard output too
         signal(SIGXFSZ, SIG_IGN);
         struct stat st;
-        auto limit_file = [&st](rlim_t room) {  // room more bytes than the file holds (0: none left), or no limit
+        // With room more bytes than the file holds (0: none left), or no limit, logs text.
+        auto log_with_room = [&st](rlim_t room, const char* text) {
             stat(VELM_GetLogFilePath(), &st);
             struct rlimit limit = {room == RLIM_INFINITY ? room : st.st_size + room, RLIM_INFINITY};
             setrlimit(RLIMIT_FSIZE, &limit);
+            VELM_PRINTLOG("%s", text);
         };
         VELM_PRINTLOG("start\n");
-        limit_file(0);
-        VELM_PRINTLOG("refused whole\n");
-        limit_file(RLIM_INFINITY);
-        VELM_PRINTLOG("back\n");
-        limit_file(40);  // room for a line and a part of the next
-        for (int i = 1; i <= 5; ++i) VELM_PRINTLOG("line %d of the full disk\n", i);
-        limit_file(RLIM_INFINITY);
-        VELM_PRINTLOG("after\n");
+        log_with_room(0, "refused whole\n");
+        log_with_room(RLIM_INFINITY, "back\n");
+        log_with_room(40, "line 1 of the full disk\n");  // room for a line and a part of the next
+        for (int i = 2; i <= 5; ++i) VELM_PRINTLOG("line %d of the full disk\n", i);
+        log_with_room(RLIM_INFINITY, "after\n");
         return ((st.st_mode & 0777) == 0600 ? "" : "readable by others\n") + joined_lines(session_lines());
     });
     const std::string lost = " log lines lost: the session log file could not be written ***\n";

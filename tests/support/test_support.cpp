@@ -109,6 +109,11 @@ std::string without_timestamp(const std::string& line) {
     return line.substr(0, indent) + line.substr(indent + 26);
 }
 
+std::vector<std::string> marked(std::vector<std::string> lines) {
+    for (std::string& line : lines) line = without_timestamp(line) == line ? line : "*" + without_timestamp(line);
+    return lines;
+}
+
 std::vector<std::string> session_lines(bool withoutTimestamps) {
     std::vector<std::string> lines = read_lines(VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "");
     lines.erase(lines.begin(), lines.begin() + std::min<std::size_t>(6, lines.size()));
