@@ -147,7 +147,6 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     VELM_PRINT_AND_LOG("pl\n");
     VELM_LOG(4, 0, "l4\n");
     VELM_LOG(9, 1, "l9\n");
-    VELM_LOG(0, 1, "l0\n");                          // below every level
     VELM_PRINTLOG("%s", "");                         // an empty text adds nothing
     VELM_PRINTLOG("%s\n", "\x01\x7f\x80\xff\t\r|");  // binary bytes pass unchanged
     VELM_SetPrintVerInfoStdOut(2);                   // version lines are echoed only when it is 1

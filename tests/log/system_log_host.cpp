@@ -14,8 +14,6 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
 void log_levels(const char* id) {
     VELM_SetCustName("site");
     VELM_SetProdName("Velm Test");
@@ -66,8 +64,6 @@ void log_table([[maybe_unused]] const char* id) {
     std::printf("table: [%s]\n", text);
 #endif
 }
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
