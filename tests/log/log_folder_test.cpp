@@ -41,10 +41,8 @@ std::vector<Lines> session_file_bodies(const std::string& path, const std::strin
     return bodies;
 }
 
-// Eight threads' first messages race to open the file, later ones meet at each roll-over: every file holds
-// one header, the line naming the file it continues and at most the limit or one line; every line arrives
-// whole and once, of each thread its newest without a gap, each with its own timestamp or none; standard
-// output gets every line.
+// Eight threads race to open the file and meet at each roll-over: every line arrives whole and once, of each
+// thread its newest without a gap, with its own timestamp or none; standard output gets every line.
 TEST_F(LogTest, ThreadsMeetingAtTheRollOverKeepEveryLineWholeAndOnce) {
     const int kThreads = 8, kLines = kWindows ? 2000 : 20000;
     set_env("VELM_LOG_MAX_SIZE", "4k");
