@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The system log with a real journald: what arrives for each VELM_LOG_SYSLOG, read back with journalctl."""
-import json, os, pathlib, select, socket, struct, subprocess, sys, tempfile, time, unittest
+import json, os, pathlib, select, socket, subprocess, sys, tempfile, time, unittest
 
 HOST = sys.argv.pop(1)
 JOURNAL_DIR = "/run/systemd/journal"
@@ -24,12 +24,6 @@ def run_host(mode, **env):
     subprocess.run(["journalctl", "--sync"], check=False)
     out = subprocess.run(["journalctl", "-o", "json", "SYSLOG_IDENTIFIER=" + ident], capture_output=True, text=True)
     return ident, [json.loads(line) for line in out.stdout.splitlines()], scratch
-
-
-def journal_message(datagram):
-    """The first field of an entry in the journal's native protocol, which the library makes MESSAGE."""
-    assert datagram.startswith(b"MESSAGE\n")
-    return datagram[16:16 + struct.unpack_from("<Q", datagram, 8)[0]].decode()
 
 
 class SystemLog(unittest.TestCase):
@@ -77,11 +71,10 @@ class SystemLog(unittest.TestCase):
                 taken += 1
             host.communicate("go\n", timeout=60)
             receiver.settimeout(5)
-            notice, after = journal_message(receiver.recv(1 << 16)), journal_message(receiver.recv(1 << 16))
+            notice, after = receiver.recv(1 << 16), receiver.recv(1 << 16)  # entries in the journal's own protocol
         self.assertLess(slow, 10, "calls of 600 that waited more than 50 ms for a stalled journal")
-        self.assertEqual(notice, "*** %d log messages lost: the system log did not take them in time ***"
-                         % (600 - taken))
-        self.assertEqual(after, ident + " after")
+        self.assertIn(b"*** %d log messages lost: the system log did not take them in time ***" % (600 - taken), notice)
+        self.assertIn(b"%s after" % ident.encode(), after)
 
 
 def journal_listens():
