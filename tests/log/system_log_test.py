@@ -52,7 +52,6 @@ class SystemLog(unittest.TestCase):
     def test_every_message_of_eight_threads_then_of_both_sides_of_a_fork_arrives_once_and_alone(self):
         ident, entries, scratch = run_host("threads", VELM_LOG_SYSLOG="journal")
         self.assertEqual(os.listdir(scratch), [])  # below the file's level: no session file
-        self.assertEqual({e["PRIORITY"] for e in entries}, {"3"})
         expected = ["%s t%d m%d" % (ident, t, m) for t in range(8) for m in range(50)] + [ident + " parent"]
         self.assertEqual(sorted(e["MESSAGE"] for e in entries), sorted(expected + [ident + " child"]))
 
