@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The Windows Event Log under Wine: each message at or above the syslog level reaches ReportEvent with the type
-# of its level (Wine logs errors on its err channel, warnings on warn, information on trace), and the DLL's
-# message table gives the event's text as the message itself.
+# The Windows Event Log under Wine: each message from the syslog level up reaches ReportEvent with its level's
+# type (Wine's err, warn and trace channels), and the DLL's message table gives the message itself as the text.
 set -euo pipefail
 host=$1 wine=${2:-} scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

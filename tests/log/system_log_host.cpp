@@ -1,7 +1,7 @@
 // A host for the system log tests: logs what its first argument names, under the name of its second.
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,8 +14,6 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
 void log_levels(const char* id) {
     VELM_SetCustName("site");
     VELM_SetProdName("Velm Test");
@@ -23,13 +21,22 @@ void log_levels(const char* id) {
     VELM_PRINT_AND_LOG("%s print\n", id);
 }
 
+// Eight threads, then one message from each side of a fork (the child sends on a socket of its own), all
+// at level 4 under a file and standard-output level of 6: the syslog level, never set, counts as 4.
 void log_threads(const char* id) {
+    VELM_SetLogLevel(6);
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([id, t] {
             for (int m = 0; m < 50; ++m) VELM_ERROR("%s t%d m%d\n", id, t, m);
         });
     for (auto& thread : threads) thread.join();
+#if !defined(_WIN32)
+    pid_t child = fork();
+    VELM_ERROR("%s %s\n", id, child == 0 ? "child" : "parent");
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+#endif
 }
 
 // Into a log that takes nothing: prints how many calls took more than 50 ms, then one more message
@@ -46,44 +53,25 @@ void log_into_stall(const char* id) {
     if (std::fgets(line, sizeof line, stdin)) VELM_ERROR("%s after\n", id);
 }
 
-// File and standard-output level 6: the syslog level, never set, counts as 4.
-void log_alone(const char* id) {
-    VELM_SetLogLevel(6);
-    VELM_ERROR("%s alone\n", id);
-}
-
-#if defined(_WIN32)
 // The text the library's message table gives its one event with id as its string, as Event Viewer shows it.
-void log_other(const char* id) {
+void log_table([[maybe_unused]] const char* id) {
+#if defined(_WIN32)
     char text[256] = "";
     DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(id)};
     FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
                    GetModuleHandleA("libvelm_basetool.dll"), 1, 0, text, sizeof text,
                    reinterpret_cast<va_list*>(strings));
     std::printf("table: [%s]\n", text);
-}
-#else
-// One message before a fork and one from each side after it: the child sends on a socket of its own.
-void log_other(const char* id) {
-    VELM_ERROR("%s before\n", id);
-    pid_t child = fork();
-    VELM_ERROR("%s %s\n", id, child == 0 ? "child" : "parent");
-    if (child == 0) _exit(0);
-    waitpid(child, nullptr, 0);
-}
 #endif
-
-}  // namespace
+}
 
 int main(int argc, char** argv) {
-    const struct {
-        const char* mode;
-        void (*run)(const char*);
-    } modes[] = {{"levels", log_levels}, {"threads", log_threads}, {"stall", log_into_stall},
-                 {"alone", log_alone},   {"table", log_other},     {"fork", log_other}};
     if (argc < 3) return 2;
+    const std::string mode = argv[1];
     VELM_SetApplName(argv[2]);
-    for (const auto& mode : modes)
-        if (std::strcmp(argv[1], mode.mode) == 0) mode.run(argv[2]);
+    if (mode == "levels") log_levels(argv[2]);
+    if (mode == "threads") log_threads(argv[2]);
+    if (mode == "stall") log_into_stall(argv[2]);
+    if (mode == "table") log_table(argv[2]);
     return 0;
 }

@@ -1,8 +1,6 @@
 // Every log test runs in a process of its own, from a clean environment and a scratch log directory.
 #pragma once
 
-#include <string>
-
 #include <gtest/gtest.h>
 
 #include "support/test_support.h"

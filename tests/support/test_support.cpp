@@ -109,18 +109,16 @@ std::string without_timestamp(const std::string& line) {
     return line.substr(0, indent) + line.substr(indent + 26);
 }
 
+std::vector<std::string> marked(std::vector<std::string> lines) {
+    for (std::string& line : lines) line = without_timestamp(line) == line ? line : "*" + without_timestamp(line);
+    return lines;
+}
+
 std::vector<std::string> session_lines(bool withoutTimestamps) {
     std::vector<std::string> lines = read_lines(VELM_GetLogFilePath() ? VELM_GetLogFilePath() : "");
     lines.erase(lines.begin(), lines.begin() + std::min<std::size_t>(6, lines.size()));
     for (std::string& line : lines) line = withoutTimestamps ? without_timestamp(line) : line;
     return lines;
-}
-
-std::string failed_checks(const std::vector<std::pair<std::string, bool>>& checks) {
-    std::string failed;
-    for (const auto& [name, holds] : checks)
-        if (!holds) failed += name + "\n";
-    return failed;
 }
 
 #if defined(_WIN32)
@@ -153,20 +151,20 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     return WEXITSTATUS(status);
 }
 
+// The child writes into a file opened before the fork (the exit flushes it): no pipe that fills while we wait.
 std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
-    int ends[2];
-    if (pipe(ends) != 0) return "no pipe";
-    int status = run_in_child(
+    std::FILE* file = std::tmpfile();
+    if (!file) return "no temporary file";
+    const int status = run_in_child(
         [&] {
             const std::string report = body();
-            return write(ends[1], report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0 : 1;
+            return std::fwrite(report.data(), 1, report.size(), file) == report.size() ? 0 : 1;
         },
         unprivileged);
-    close(ends[1]);
+    std::rewind(file);
     std::string report;
-    char chunk[512];
-    for (ssize_t got; (got = read(ends[0], chunk, sizeof chunk)) > 0;) report.append(chunk, got);
-    close(ends[0]);
+    for (int c; (c = std::fgetc(file)) != EOF;) report += static_cast<char>(c);
+    std::fclose(file);
     return status == 0 ? report : "child status " + std::to_string(status) + "\n" + report;
 }
 #endif

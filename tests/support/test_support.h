@@ -3,7 +3,6 @@
 
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace velm_test {
@@ -17,9 +16,8 @@ class ScratchDir {
     ScratchDir();
     ~ScratchDir();
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const;  // path() joined with name
-    // Writes bytes into file(name) and returns that path.
-    std::string write(const std::string& name, const std::string& bytes) const;
+    std::string file(const std::string& name) const;                             // path() joined with name
+    std::string write(const std::string& name, const std::string& bytes) const;  // bytes into file(name), its path
 
   private:
     std::string path_;
@@ -33,8 +31,7 @@ void unset_env(const char* name);
 std::vector<std::string> split_lines(const std::string& text);
 std::string read_file(const std::string& path);  // empty when it cannot be read
 std::vector<std::string> read_lines(const std::string& path);
-// The lines each ended by "\n", as one text.
-std::string joined_lines(const std::vector<std::string>& lines);
+std::string joined_lines(const std::vector<std::string>& lines);  // each ended by "\n", as one text
 
 // Captures standard output until finish() (once), without the "\r" a text-mode console adds.
 class StdoutCapture {
@@ -43,24 +40,19 @@ class StdoutCapture {
     std::string finish();
 };
 
-// Whether line holds "YYYY/MM/DD-hh:mm:ss UTC - " at offset at.
-bool has_timestamp_at(const std::string& line, std::size_t at = 0);
-// line with a leading timestamp (after its indentation) removed.
+bool has_timestamp_at(const std::string& line, std::size_t at = 0);  // "YYYY/MM/DD-hh:mm:ss UTC - " at offset at
 std::string without_timestamp(const std::string& line);
+// The lines, each with a "*" in front in place of its timestamp (found after the indentation).
+std::vector<std::string> marked(std::vector<std::string> lines);  // line with its timestamp (after indentation) cut
 // The lines of the session log file after its six header lines, without their timestamps if asked.
 std::vector<std::string> session_lines(bool withoutTimestamps = false);
 
-// body's exit status from a forked child under a 60-second alarm, as nobody when unprivileged;
-// -1 when the rights cannot be dropped or on a signal. Windows has no fork: body runs here,
-// unprivileged not at all (-1).
+// body's exit status from a forked child under a 60-second alarm, as nobody when unprivileged; -1 when the rights
+// cannot be dropped or on a signal. Windows has no fork: body runs here, unprivileged not at all (-1).
 int run_in_child(const std::function<int()>& body, bool unprivileged = false);
-// Whether a child can run as another user: only root can give its rights away (to nobody).
-bool can_drop_privileges();
+bool can_drop_privileges();  // whether a child can run as nobody: only root can give its rights away
 
-// What body returns, from a child run as run_in_child runs it; the child's exit status is
-// put before it when the child did not end normally.
+// What body returns, from a child run as run_in_child runs it; its exit status before it when that is not 0.
 std::string child_report(const std::function<std::string()>& body, bool unprivileged = false);
-// The names of the checks that do not hold, one a line: empty when all hold.
-std::string failed_checks(const std::vector<std::pair<std::string, bool>>& checks);
 
 }  // namespace velm_test
