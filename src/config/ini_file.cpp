@@ -199,7 +199,7 @@ std::unique_ptr<Profile> read_profile(const char* fileName) {
 std::int64_t reload_interval() {
     const char* seconds = platform::get_env("VELM_CONFIG_RELOAD");
     int interval = seconds ? common::leading_int(seconds) : 0;
-    return interval > 0 ? std::int64_t{interval} * 1000 : 0;
+    return std::int64_t{std::max(interval, 0)} * 1000;  // a negative interval is none
 }
 
 // The stamp of fileName, or an unknown one when it is not a regular file.

@@ -33,7 +33,7 @@ int text_length(const char* returned, unsigned int size) {
     if (!returned || size == 0) return 0;
     const void* end = std::memchr(returned, '\0', size);
     std::size_t length = end ? static_cast<const char*>(end) - returned : size;
-    return length > INT_MAX ? INT_MAX : static_cast<int>(length);
+    return static_cast<int>(std::min<std::size_t>(length, INT_MAX));
 }
 
 int lookup_int(TextLookup lookup, const char* section, const char* key, int defaultValue, const char* name) {

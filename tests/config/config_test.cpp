@@ -35,6 +35,11 @@ struct Row {
 
 class ConfigPath : public testing::TestWithParam<Row> {};
 
+// A row shows as its variables' values, in the order above.
+void PrintTo(const Row& row, std::ostream* out) {
+    for (const char* value : row.env) *out << (value ? value : "(unset)") << " ";
+}
+
 // Starts with the scratch folder as the configuration folder, with every debug line in the session log.
 class ConfigTest : public LogTest {
     void SetUp() override {
