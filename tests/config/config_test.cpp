@@ -83,7 +83,7 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
 }
 
 TEST_F(ConfigTest, ReturnedStaysWithinSizeAndMissingArgumentsAnswerTheDefault) {
-    std::string file = dir.write("s.ini", "[M]\nv=abcdef\na=12abc\nb=abc\nc= 7\n");
+    std::string file = dir.write("s.ini", "[M]\nv=abcdef\na=12abc\nb=abc\nc= -17\n");
     const char* f = file.c_str();
     const struct {
         const char *section, *key, *defaultValue, *file;
@@ -105,7 +105,7 @@ TEST_F(ConfigTest, ReturnedStaysWithinSizeAndMissingArgumentsAnswerTheDefault) {
     EXPECT_EQ(VELM_GetPrivateProfileString("M", "a", "dd", nullptr, 8, f), 0);
     EXPECT_EQ(VELM_GetPrivateProfileInt("M", "a", 5, f), 12);
     EXPECT_EQ(VELM_GetPrivateProfileInt("M", "b", 5, f), 0);
-    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "c", 5, f), 7);
+    EXPECT_EQ(VELM_GetPrivateProfileInt("M", "c", 5, f), -17);
     EXPECT_EQ(VELM_GetPrivateProfileInt("M", "d", INT_MIN, f), INT_MIN);
     EXPECT_EQ(VELM_GetPrivateProfileInt("N", "a", -5, f), -5);
     EXPECT_EQ(velm_test::session_lines(true).size(), 6u);  // the one reading of the file, nothing else
