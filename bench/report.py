@@ -60,6 +60,7 @@ def row_label(row):
         "1.dropped": "1 dropped message (VELM_DEBUG, levels 4)",
         "2.accepted": "2 accepted message, file only, no timestamp, flushed (allocations per line counted)",
         "2.accepted.stamped": "2 accepted message (VELM_ERROR): timestamp, file flushed and standard output",
+        "2.accepted.journal": "2 accepted message sent to journald as well (VELM_LOG_SYSLOG=journal)",
         "5.utf8_to_iso": "5 VELM_convert_UTF8_to_ISO in place, 1 MiB",
         "6.step_year": "6 CVELM_Datum step, through 2023",
         "6.step_from_year_100": "6 CVELM_Datum step from the year 100",
@@ -74,11 +75,12 @@ def row_label(row):
 
 
 class Result:
-    def __init__(self, ns, bytes_per_second=None, rss_per_byte=None, lines_per_second=None):
+    def __init__(self, ns, bytes_per_second=None, rss_per_byte=None, lines_per_second=None, allocations=None):
         self.ns = ns                      # CPU time of one operation
         self.bps = bytes_per_second       # throughput, where the case has one
         self.rss = rss_per_byte           # resident memory added per byte read, where measured
         self.lps = lines_per_second       # lines per second of all threads together
+        self.allocs = allocations         # heap allocations per operation, where counted
 
 
 def load(path, order):
@@ -110,7 +112,7 @@ def load(path, order):
         row, _, variant = name.rpartition("/")
         ns = b["cpu_time"] * TIME_UNITS[b.get("time_unit", "ns")] / b.get("ops", 1.0)
         rows.setdefault(row, OrderedDict())[variant] = Result(ns, b.get("bytes_per_second"),
-                                                              b.get("rss_per_file_byte"))
+                                                              b.get("rss_per_file_byte"), allocations=b.get("allocs"))
     return rows, data.get("context", {})
 
 
@@ -199,6 +201,8 @@ def target(row, variants, rows):
             parts.append("≤ 1.1× limit: %s" % verdict(lib.ns <= 1.1 * variants["limit"].ns))
         if "spdlog" in variants:
             parts.append("≤ spdlog: %s" % verdict(lib.ns <= variants["spdlog"].ns))
+        if lib.allocs is not None:
+            parts.append("%g allocations per line (0): %s" % (lib.allocs, verdict(lib.allocs == 0)))
         return "; ".join(parts)
     if row.startswith("3.ini200."):
         parts = []
