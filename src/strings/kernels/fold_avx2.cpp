@@ -1,19 +1,19 @@
 // The block folder for 32-byte blocks with AVX2 byte shuffles.
 //
 // It works as the SSSE3 folder does (see fold_ssse3.cpp for why every store
-// lies inside the output), on blocks twice as wide. AVX2 shuffles bytes only
-// within each 16-byte half of a register, so each half is packed by its own
-// shuffle lanes, made from the lane table's two quarters: the second
-// quarter's lanes are moved up behind the first quarter's kept bytes, so
-// that a half is packed whole and stored in one 16-byte store. The store of
-// the second half starts where the first half's kept bytes end and may run
-// past what the block keeps: the next block's output covers it, and while two
-// blocks of input remain the output has room for it (the second block gives
-// at least 16 bytes). In place it reaches no further than the block's own
-// input, which is held in registers.
+// lies inside the output), on blocks twice as wide, but packs a block in two
+// steps so that the table lookups stay few. As no two folds of a block
+// overlap, each 2-byte unit of it loses at most one byte: first every unit
+// that loses one is made a 1-byte unit in place (a unit whose first byte ended
+// a fold keeps its second byte, moved down), then each 16-byte half packs its
+// eight units with one shuffle looked up by the set of its whole units. AVX2
+// shuffles bytes only within each half, so the halves are stored one after the
+// other; the second store may run past what the block keeps: the next block's
+// output covers it, and while two blocks of input remain the output has room
+// for it (the second block gives at least 16 bytes). In place it reaches no
+// further than the block's own input, which is held in registers.
 #include <cstdint>
 
-#include "strings/kernels/lane_table.h"
 #include "strings/utf8_folding.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -24,37 +24,81 @@ namespace velm::strings::kernels {
 
 namespace {
 
-// For each set of kept lanes of a quarter, its lanes as shuffle lanes of a
-// 16-byte half, then zeros: first[kept] for the first quarter; second[kept]
-// for the second quarter behind eight zeros, so that the 16 bytes read from
-// 8 - n bytes into it hold zeros, then the lanes from position n (behind the
-// n bytes the first quarter keeps), then zeros (the next row's, or the last
-// row's). Or-ed together they pack the half; a lane past the kept bytes reads
-// lane 0, and what it stores is overwritten.
-struct HalfLanes {
-    Byte first[256][8] = {};
-    Byte second[257][16] = {};
-    constexpr HalfLanes() {
-        for (int kept = 0; kept < 256; ++kept) {
-            for (int i = 0; i < kLaneTable.count[kept]; ++i) {
-                first[kept][i] = kLaneTable.lanes[0][kept][i];
-                second[kept][8 + i] = kLaneTable.lanes[1][kept][i];
+// For each set of whole units of a 16-byte half (a bit per 2-byte unit), the
+// shuffle lanes that pack the half: both bytes of a whole unit, the first byte
+// of a short one, then lane 0 up to the end (what it stores is overwritten).
+struct alignas(16) UnitLanes {
+    Byte lanes[256][16] = {};
+    constexpr UnitLanes() {
+        for (int wholeUnits = 0; wholeUnits < 256; ++wholeUnits) {
+            int n = 0;
+            for (int unit = 0; unit < 8; ++unit) {
+                lanes[wholeUnits][n++] = static_cast<Byte>(2 * unit);
+                if (wholeUnits >> unit & 1) lanes[wholeUnits][n++] = static_cast<Byte>(2 * unit + 1);
             }
         }
     }
 };
 
-constexpr HalfLanes kHalfLanes;
+constexpr UnitLanes kUnitLanes;
 
-// The shuffle lanes that pack a 16-byte half whose kept lanes are the low 16
-// bits of kept (a bit per lane). The table offsets come from shifts and
-// loads, which leave the integer units to the loop.
-__attribute__((target("avx2,popcnt"))) __m128i half_lanes(std::uint32_t kept) {
-    std::uint32_t first = kept & 0xFF;
-    __m128i firstLanes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kHalfLanes.first[first]));
-    const Byte* behind = &kHalfLanes.second[0][0] + 8 + (kept >> 4 & 0xFF0) - kLaneTable.count[first];
-    return _mm_or_si128(firstLanes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(behind)));
+#define VELM_AVX2 __attribute__((target("avx2,popcnt"), always_inline)) inline
+
+// The constants of the loop, loaded once.
+struct Constants {
+    __m256i zero, twoTopBits, lowTwo, lowSix;
+    // Picks each unit's second byte (either does: both are equal) into bytes
+    // 4 to 11 of its half.
+    __m256i wholeUnitBytes;
+    __attribute__((target("avx2"), always_inline)) Constants()
+        : zero(_mm256_setzero_si256()),
+          twoTopBits(_mm256_set1_epi8(static_cast<char>(0xC0))),
+          lowTwo(_mm256_set1_epi8(0x03)),
+          lowSix(_mm256_set1_epi8(0x3F)),
+          wholeUnitBytes(_mm256_setr_epi8(-1, -1, -1, -1, 1, 3, 5, 7, 9, 11, 13, 15, -1, -1, -1, -1, -1, -1, -1, -1, 1,
+                                          3, 5, 7, 9, 11, 13, 15, -1, -1, -1, -1)) {}
+};
+
+// A block's lanes that lead a fold: a lead byte whose next byte has its top
+// bit set.
+VELM_AVX2 __m256i fold_lanes(const Constants& c, __m256i bytes, __m256i next) {
+    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_and_si256(bytes, c.twoTopBits), c.twoTopBits),
+                            _mm256_cmpgt_epi8(c.zero, next));
 }
+
+// The lanes a fold consumed: the fold lanes moved up one, the last lane of
+// the block before in front.
+VELM_AVX2 __m256i consumed_lanes(__m256i folds, __m256i foldsBefore) {
+    return _mm256_alignr_epi8(folds, _mm256_permute2x128_si256(folds, foldsBefore, 0x03), 15);
+}
+
+// Stores the folded block at write and returns the position after it.
+VELM_AVX2 Byte* store_folded(const Constants& c, __m256i bytes, __m256i next, __m256i folds, __m256i consumed,
+                             Byte* write) {
+    __m256i folded =
+        _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, c.lowTwo), 6), _mm256_and_si256(next, c.lowSix));
+    __m256i values = _mm256_blendv_epi8(bytes, folded, folds);
+    // A unit whose first byte was consumed keeps its second byte, moved
+    // down; a unit whose second byte was consumed keeps its first.
+    __m256i units = _mm256_blendv_epi8(values, _mm256_srli_epi16(values, 8), consumed);
+    // The whole units' bits from bit 4 of each half's 16 bits: the offsets of
+    // the halves' rows in the table.
+    __m256i wholeUnits = _mm256_shuffle_epi8(_mm256_cmpeq_epi16(consumed, c.zero), c.wholeUnitBytes);
+    auto rows = static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(wholeUnits)));
+    std::uint64_t firstRow = rows & 0xFFFF, secondRow = rows >> 16;
+    const auto* table = reinterpret_cast<const Byte*>(&kUnitLanes);
+    __m256i lanes = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(table + firstRow))),
+        _mm_load_si128(reinterpret_cast<const __m128i*>(table + secondRow)), 1);
+    __m256i packed = _mm256_shuffle_epi8(units, lanes);
+    // A half keeps 8 bytes and one more for each whole unit.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(write), _mm256_castsi256_si128(packed));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(write + 8 + __builtin_popcountll(firstRow)),
+                     _mm256_extracti128_si256(packed, 1));
+    return write + 16 + __builtin_popcountll(rows);
+}
+
+VELM_AVX2 __m256i load(const Byte* at) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)); }
 
 // Folds blocks while two remain and every fold of a block is its own: stops
 // at a block whose folds overlap (one fold's second byte leads another), which
@@ -65,38 +109,30 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
                                                                        const Byte* end, std::uint32_t consumedFirst) {
     const Byte* read = readRef;
     Byte* write = writeRef;
-    const __m256i twoTopBits = _mm256_set1_epi8(static_cast<char>(0xC0));
-    const __m256i lowTwo = _mm256_set1_epi8(0x03), lowSix = _mm256_set1_epi8(0x3F);
+    const Constants c;
+    // The last block's fold lanes; only its last lane is read, and it is set
+    // exactly when that block's last fold consumes this block's first byte.
+    __m256i lastFolds = _mm256_set1_epi8(static_cast<char>(-static_cast<int>(consumedFirst)));
     for (; end - read >= 2 * 32; read += 32) {
-        __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(read));
+        __m256i bytes = load(read);
         if (_mm256_movemask_epi8(bytes) == 0) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(write), bytes);
             write += 32;
+            lastFolds = c.zero;
             continue;
         }
-        __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(read + 1));
-        // A fold lane has its lead's two top bits set and the next byte's
-        // top bit: the sign of this and is that of the next byte exactly there.
-        __m256i folds = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_and_si256(bytes, twoTopBits), twoTopBits), next);
-        std::uint32_t foldLanes = static_cast<std::uint32_t>(_mm256_movemask_epi8(folds));
-        std::uint32_t consumed = foldLanes << 1 | consumedFirst;
-        if (foldLanes & consumed) break;
-        __m256i folded =
-            _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, lowTwo), 6), _mm256_and_si256(next, lowSix));
-        std::uint32_t kept = ~consumed;
-        __m256i lanes = _mm256_inserti128_si256(_mm256_castsi128_si256(half_lanes(kept)), half_lanes(kept >> 16), 1);
-        __m256i packed = _mm256_shuffle_epi8(_mm256_blendv_epi8(bytes, folded, folds), lanes);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(write), _mm256_castsi256_si128(packed));
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i*>(write + kLaneTable.count[kept & 0xFF] + kLaneTable.count[kept >> 8 & 0xFF]),
-            _mm256_extracti128_si256(packed, 1));
-        write += __builtin_popcount(kept);
-        consumedFirst = foldLanes >> 31;
+        __m256i next = load(read + 1);
+        __m256i folds = fold_lanes(c, bytes, next), consumed = consumed_lanes(folds, lastFolds);
+        if (!_mm256_testz_si256(folds, consumed)) break;
+        write = store_folded(c, bytes, next, folds, consumed, write);
+        lastFolds = folds;
     }
     readRef = read;
     writeRef = write;
-    return consumedFirst;
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(lastFolds)) >> 31;
 }
+
+#undef VELM_AVX2
 
 __attribute__((target("avx2,popcnt"))) void fold_blocks_32(const Byte*& readRef, Byte*& writeRef, const Byte* end) {
     const Byte* read = readRef;
