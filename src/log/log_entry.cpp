@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "common/hot_path.h"
 #include "log/log_levels.h"
 #include "log/log_state.h"
 #include "log/log_writer.h"
@@ -21,14 +22,16 @@ using velm::log::logState;
 
 extern "C" {
 
-void VELM_TRACE(const char* format, ...) { VELM_FORWARD(1, 0); }
-void VELM_DEBUG(const char* format, ...) { VELM_FORWARD(2, 0); }
-void VELM_WARNING(const char* format, ...) { VELM_FORWARD(3, 0); }
-void VELM_ERROR(const char* format, ...) { VELM_FORWARD(4, 1); }
-void VELM_CRERROR(const char* format, ...) { VELM_FORWARD(5, 1); }
-void VELM_PRINTLOG(const char* format, ...) { VELM_FORWARD(6, 0); }
-void VELM_PRINT_VERINFO(const char* format, ...) { VELM_FORWARD(7, 0); }
-void VELM_LOG(int level, unsigned char timestamp, const char* format, ...) { VELM_FORWARD(level, timestamp); }
+VELM_HOT_PATH void VELM_TRACE(const char* format, ...) { VELM_FORWARD(1, 0); }
+VELM_HOT_PATH void VELM_DEBUG(const char* format, ...) { VELM_FORWARD(2, 0); }
+VELM_HOT_PATH void VELM_WARNING(const char* format, ...) { VELM_FORWARD(3, 0); }
+VELM_HOT_PATH void VELM_ERROR(const char* format, ...) { VELM_FORWARD(4, 1); }
+VELM_HOT_PATH void VELM_CRERROR(const char* format, ...) { VELM_FORWARD(5, 1); }
+VELM_HOT_PATH void VELM_PRINTLOG(const char* format, ...) { VELM_FORWARD(6, 0); }
+VELM_HOT_PATH void VELM_PRINT_VERINFO(const char* format, ...) { VELM_FORWARD(7, 0); }
+VELM_HOT_PATH void VELM_LOG(int level, unsigned char timestamp, const char* format, ...) {
+    VELM_FORWARD(level, timestamp);
+}
 
 void VELM_PRINT_AND_LOG(const char* format, ...) {
     va_list args;

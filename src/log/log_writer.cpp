@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "common/hot_path.h"
 #include "common/text.h"
 #include "log/log_levels.h"
 #include "log/log_output.h"
@@ -81,7 +82,7 @@ struct TimestampCache {
 thread_local TimestampCache stampCache;
 
 // The "YYYY/MM/DD-hh:mm:ss UTC - " prefix for the current time, built by hand.
-const char* current_timestamp() {
+VELM_HOT_PATH const char* current_timestamp() {
     std::int64_t now = platform::now();
     if (now == stampCache.second) return stampCache.text;
     std::tm utc;
@@ -140,7 +141,7 @@ struct Line {
 // Formats a message into out, which has room for the message capacity and a
 // NUL. A message cut at the capacity keeps its final line end, in place of
 // its last character kept, so that the next line does not continue it.
-void format_into(char* out, std::size_t capacity, const char* format, va_list args) {
+VELM_HOT_PATH void format_into(char* out, std::size_t capacity, const char* format, va_list args) {
     va_list again;
     va_copy(again, args);
     std::size_t length = format_message(out, capacity + 1, format, args);
@@ -152,8 +153,8 @@ void format_into(char* out, std::size_t capacity, const char* format, va_list ar
 
 // Builds into line the message formatted behind indent spaces and the
 // stampLength characters of stamp.
-void build_line_from(Line& line, std::size_t indent, const char* stamp, std::size_t stampLength, const char* format,
-                     va_list args) {
+VELM_HOT_PATH void build_line_from(Line& line, std::size_t indent, const char* stamp, std::size_t stampLength,
+                                   const char* format, va_list args) {
     std::size_t capacity = message_capacity(format);
     std::size_t room = indent + stampLength + capacity + 1;
     line.text = room <= sizeof line.local ? line.local : static_cast<char*>(std::malloc(room));
@@ -168,7 +169,7 @@ void build_line_from(Line& line, std::size_t indent, const char* stamp, std::siz
 
 // Builds into line the line of a message: its indentation and timestamp, and
 // the message formatted in place behind them.
-void build_line(Line& line, unsigned char timestamp, const char* format, va_list args) {
+VELM_HOT_PATH void build_line(Line& line, unsigned char timestamp, const char* format, va_list args) {
     bool stamped = logState.logTimestamp != 0 || timestamp != 0;
     int depth = peek(logState.traceSpaces);
     std::size_t indent = depth > 0 ? 2 * static_cast<std::size_t>(depth) : 0;
@@ -189,7 +190,7 @@ using Outputs = OutputList<SessionFileOutput, StdoutOutput, SystemLogOutput>;
 // to write once the lock is let go. A message for the file while no file is
 // open first hands standard output everything of level 1 and up, this
 // message included.
-Outputs::Pending accept_everywhere(const LogEntry& entry) {
+VELM_HOT_PATH Outputs::Pending accept_everywhere(const LogEntry& entry) {
     if (finds_no_session_file(entry.level)) show_everything_on_stdout();
     return Outputs::accept(entry);
 }
@@ -237,7 +238,7 @@ void report_system_log_refusal() {
 }
 
 // Chooses the system log for the first message that could reach it.
-void choose_system_log_for(int level) {
+VELM_HOT_PATH void choose_system_log_for(int level) {
     if (!system_log_unchosen_for(level)) return;
     auto hold = hold_writer_lock();
     choose_system_log();
@@ -261,7 +262,7 @@ bool arrange_for_fork() {
 
 }  // namespace
 
-std::unique_lock<std::mutex> hold_writer_lock() {
+VELM_HOT_PATH std::unique_lock<std::mutex> hold_writer_lock() {
     arrange_for_fork();
     std::unique_lock<std::mutex> lock(logState.writerLock, std::try_to_lock);
     // Another thread's line takes about a microsecond to write: giving the
@@ -275,7 +276,7 @@ std::unique_lock<std::mutex> hold_writer_lock() {
     return lock;
 }
 
-void write_message(int level, unsigned char timestamp, const char* format, va_list args) {
+VELM_HOT_PATH void write_message(int level, unsigned char timestamp, const char* format, va_list args) {
     if (peek(logState.logLevel) == -3) {
         auto hold = hold_writer_lock();
         if (logState.logLevel == -3) initialise_from_env();
@@ -325,6 +326,6 @@ void write_to_system_log(int level, const char* format, va_list args) {
 
 }  // namespace velm::log
 
-extern "C" void vVELM_LOG(int level, unsigned char timestamp, const char* format, va_list args) {
+extern "C" VELM_HOT_PATH void vVELM_LOG(int level, unsigned char timestamp, const char* format, va_list args) {
     velm::log::write_message(level, timestamp, format, args);
 }

@@ -1,4 +1,5 @@
 #include "log/printf_format.h"
+#include "common/hot_path.h"
 
 #include <algorithm>
 #include <climits>
@@ -76,7 +77,7 @@ void mark(ByteClasses& classes, const char* bytes, unsigned char what) {
 }
 
 // The byte classes of the process's one dialect, made at first use.
-const ByteClasses& byte_classes(const PrintfDialect& dialect) {
+VELM_HOT_PATH const ByteClasses& byte_classes(const PrintfDialect& dialect) {
     static const ByteClasses classes = [&dialect] {
         ByteClasses made;
         mark(made, dialect.flags, kFlag);
@@ -145,7 +146,7 @@ struct Findings {
 
 // One pass over format, from '%' to '%'. A conversion of one character (as
 // nearly all are) is known from its byte class alone.
-Findings examine(const char* format, const PrintfDialect& dialect) {
+VELM_HOT_PATH Findings examine(const char* format, const PrintfDialect& dialect) {
     Findings found;
     const ByteClasses& classes = byte_classes(dialect);
     for (const char* p = std::strchr(format, '%'); p != nullptr;) {
@@ -304,7 +305,7 @@ bool format_rebuilt(Filling& filling, const char* format, va_list args, bool cou
 // numbered arguments, whose arguments cannot be told apart, for numbers that
 // do not agree, and when memory runs out. Costs one pass over a format with
 // nothing to rewrite and no numbers.
-long long format_in_dialect(char* out, std::size_t size, const char* format, va_list args) {
+VELM_HOT_PATH long long format_in_dialect(char* out, std::size_t size, const char* format, va_list args) {
     const PrintfDialect& dialect = platform::printf_dialect();
     Findings found = examine(format, dialect);
     if (found.numbered && (found.counts || !numbers_agree(format, dialect))) return -1;
@@ -320,7 +321,7 @@ long long format_in_dialect(char* out, std::size_t size, const char* format, va_
 
 }  // namespace
 
-std::size_t format_message(char* out, std::size_t size, const char* format, va_list args) {
+VELM_HOT_PATH std::size_t format_message(char* out, std::size_t size, const char* format, va_list args) {
     long long length = format_in_dialect(out, size, format, args);
     if (length >= 0) return static_cast<std::size_t>(length);
     common::copy_cut(out, size, format);

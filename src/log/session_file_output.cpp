@@ -1,4 +1,5 @@
 #include "log/session_file_output.h"
+#include "common/hot_path.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +20,7 @@ namespace {
 
 // Counts what a write of total bytes from out to the session log file left
 // written: a write that failed, or wrote part of the line, loses it.
-void count_written(const char* out, std::size_t total, std::size_t written) {
+VELM_HOT_PATH void count_written(const char* out, std::size_t total, std::size_t written) {
     if (logState.folderLimits.maxSize != 0) logState.fileSize += platform::stored_length(out, written);
     if (written == total) {
         logState.lostLines = 0;
@@ -53,7 +54,7 @@ void write_after_loss(const char* text, std::size_t length) {
 
 // Writes text to the session log file; after lines were lost, behind the
 // notice of them.
-void write_to_file(const char* text, std::size_t length) {
+VELM_HOT_PATH void write_to_file(const char* text, std::size_t length) {
     if (logState.lostLines > 0 || logState.lineCut) {
         write_after_loss(text, length);
         return;
@@ -107,7 +108,7 @@ std::string folder_of(const char* path) {
 
 }  // namespace
 
-void SessionFileOutput::accept(const LogEntry& entry) {
+VELM_HOT_PATH void SessionFileOutput::accept(const LogEntry& entry) {
     if (logState.logLevel > entry.level || logState.logFile < 0) return;
     if (entry.line && logState.folderLimits.maxSize != 0 &&
         needs_fresh_file(logState.folderLimits.maxSize, logState.fileSize, logState.headerEnd,
@@ -125,7 +126,7 @@ void SessionFileOutput::accept(const LogEntry& entry) {
     }
 }
 
-bool finds_no_session_file(int level) { return logState.logLevel <= level && logState.logFile < 0; }
+VELM_HOT_PATH bool finds_no_session_file(int level) { return logState.logLevel <= level && logState.logFile < 0; }
 
 bool open_session_file(char* reason, std::size_t reasonSize) {
     char directory[1025];

@@ -1,4 +1,5 @@
 #include "log/stdout_output.h"
+#include "common/hot_path.h"
 
 #include "log/log_levels.h"
 #include "log/log_state.h"
@@ -12,7 +13,7 @@ constexpr int kVersionInfoLevel = 7;
 
 }  // namespace
 
-bool StdoutOutput::accept(const LogEntry& entry) {
+VELM_HOT_PATH bool StdoutOutput::accept(const LogEntry& entry) {
     if (!entry.line) return false;
     bool versionInfoShown = entry.level != kVersionInfoLevel || logState.printVerInfoStdOut == 1;
     return versionInfoShown && logState.logLevelStdOut <= entry.level;

@@ -1,4 +1,5 @@
 #include "log/system_log_output.h"
+#include "common/hot_path.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -216,7 +217,7 @@ void send_lost_count(SystemLog kind) {
 
 }  // namespace
 
-bool system_log_unchosen_for(int level) {
+VELM_HOT_PATH bool system_log_unchosen_for(int level) {
     return logState.systemLog.load(std::memory_order_acquire) == SystemLog::unchosen && level >= syslog_level();
 }
 
@@ -252,7 +253,7 @@ void choose_system_log() {
     refresh_least_other_level();
 }
 
-bool SystemLogOutput::accept(const LogEntry& entry) {
+VELM_HOT_PATH bool SystemLogOutput::accept(const LogEntry& entry) {
     SystemLog kind = logState.systemLog.load(std::memory_order_acquire);
     if (entry.header || !system_log_takes(entry.level)) return false;
     if (!entry.line || (kind != SystemLog::eventlog && !ensure_connected(kind))) {

@@ -21,6 +21,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "common/hot_path.h"
+
 namespace velm::platform {
 
 namespace {
@@ -41,7 +43,7 @@ auto retried(Call call) {
 // retries interruptions and short moves. Returns how many bytes were moved
 // (size unless an error or an end stopped it).
 template <class Transfer>
-std::size_t transfer_all(std::size_t size, Transfer transfer) {
+VELM_HOT_PATH std::size_t transfer_all(std::size_t size, Transfer transfer) {
     std::size_t done = 0;
     while (done < size) {
         ssize_t n = retried([&] { return transfer(done, size - done); });
@@ -63,7 +65,7 @@ void close_fd(int fd) {
 
 // Writes all of data, retrying after interruptions and short writes; returns
 // how many bytes were written (size unless an error stopped it).
-std::size_t write_all(int fd, const char* data, std::size_t size) {
+VELM_HOT_PATH std::size_t write_all(int fd, const char* data, std::size_t size) {
     return transfer_all(size, [&](std::size_t done, std::size_t left) { return ::write(fd, data + done, left); });
 }
 
@@ -192,7 +194,9 @@ int open_session_file(const char* path, char* reason, std::size_t reasonSize) {
     return fd;
 }
 
-std::size_t write_session_file(int file, const char* data, std::size_t size) { return write_all(file, data, size); }
+VELM_HOT_PATH std::size_t write_session_file(int file, const char* data, std::size_t size) {
+    return write_all(file, data, size);
+}
 
 void close_session_file(int file) { ::close(file); }
 
@@ -358,7 +362,7 @@ int access(const char* path, Access mode) {
 // glibc's printf: the flags of C99, ' and I (the locale's digits), one of
 // its length modifiers before any conversion (ll, L and q make a floating
 // argument a long double), and its conversions with b, B, C, S and m.
-const PrintfDialect& printf_dialect() {
+VELM_HOT_PATH const PrintfDialect& printf_dialect() {
     static const PrintfLength lengths[] = {
         {"hh", nullptr, false, false, nullptr}, {"h", nullptr, false, false, nullptr},
         {"ll", nullptr, true, true, nullptr},   {"l", nullptr, true, false, nullptr},
@@ -545,7 +549,7 @@ bool is_file_at(int file, const char* path) {
            open.st_ino == named.st_ino;
 }
 
-std::size_t stored_length(const char*, std::size_t length) { return length; }
+VELM_HOT_PATH std::size_t stored_length(const char*, std::size_t length) { return length; }
 
 bool random_bytes(void* out, std::size_t size) {
     auto* bytes = static_cast<unsigned char*>(out);

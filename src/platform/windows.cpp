@@ -17,6 +17,8 @@
 
 #include <aclapi.h>
 
+#include "common/hot_path.h"
+
 namespace velm::platform {
 
 char path_separator() { return '\\'; }
@@ -57,7 +59,7 @@ int open_session_file(const char* path, char* reason, std::size_t reasonSize) {
     return fd;
 }
 
-std::size_t write_session_file(int file, const char* data, std::size_t size) {
+VELM_HOT_PATH std::size_t write_session_file(int file, const char* data, std::size_t size) {
     int n = ::_write(file, data, static_cast<unsigned>(size));
     return n < 0 ? 0 : static_cast<std::size_t>(n);
 }
@@ -219,7 +221,7 @@ int access(const char* path, Access mode) {
 // %hc, but not the w of %ws and %wc, which becomes its l. Each modifier goes
 // only before the conversions both read the same way; long is 32 bits wide.
 // It takes the ' flag and %m of glibc, but no argument numbers.
-const PrintfDialect& printf_dialect() {
+VELM_HOT_PATH const PrintfDialect& printf_dialect() {
     static const PrintfLength lengths[] = {
         {"hh", "diouxXn", false, false, nullptr}, {"h", "diouxXncCsS", false, false, nullptr},
         {"ll", "diouxXn", true, false, nullptr},  {"l", "diouxXneEfFgGaAcs", false, false, nullptr},
@@ -367,7 +369,7 @@ std::uint64_t session_file_size(int file) {
 
 bool is_file_at(int, const char*) { return true; }
 
-std::size_t stored_length(const char* text, std::size_t length) {
+VELM_HOT_PATH std::size_t stored_length(const char* text, std::size_t length) {
     std::size_t lineEnds = 0;
     for (std::size_t i = 0; i < length; ++i) lineEnds += text[i] == '\n';
     return length + lineEnds;
