@@ -27,15 +27,14 @@ static std::string get(const std::string& file, const std::string& section, cons
 
 const std::string kSep(1, std::filesystem::path::preferred_separator), kLong(300, 'p'), kLocalWithSep = "L" + kSep;
 
-// env: VELM_CONFIG, VELM_LOCAL, VE_TMP_DIR, TEMP, TMP (null: unset)
+const char* const kPathVariables[] = {"VELM_CONFIG", "VELM_LOCAL", "VE_TMP_DIR", "TEMP", "TMP"};
 struct Row {
-    const char* env[5];
+    const char* env[5];  // the variables' values, null where unset
     std::string expected;
 };
 
 class ConfigPath : public testing::TestWithParam<Row> {};
 
-// A row shows as its variables' values, in the order above.
 void PrintTo(const Row& row, std::ostream* out) {
     for (const char* value : row.env) *out << (value ? value : "(unset)") << " ";
 }
@@ -189,8 +188,7 @@ TEST_P(ConfigPath, FirstCallFollowsThePrecedenceAndLaterCallsRepeatIt) {
     const Row& row = GetParam();
     if (row.env[0] && !*row.env[0] && kSep != "/") GTEST_SKIP() << "Windows cannot set a variable to the empty value";
     velm_test::StdoutCapture out;  // before TEMP changes: the capture needs a temporary file
-    const char* names[] = {"VELM_CONFIG", "VELM_LOCAL", "VE_TMP_DIR", "TEMP", "TMP"};
-    for (int i = 0; i < 5; ++i) velm_test::set_env(names[i], row.env[i]);
+    for (int i = 0; i < 5; ++i) velm_test::set_env(kPathVariables[i], row.env[i]);
     std::vector<const char*> first(4);
     std::vector<std::thread> callers;
     for (const char*& answer : first) callers.emplace_back([&answer] { answer = VELM_GetCfgPath(); });

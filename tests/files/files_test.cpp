@@ -178,18 +178,15 @@ TEST_F(LogTest, CheckFileReadLogsOneReasonOneLevelDeeperThanItsTraceLines) {
     VELM_SetLogLevel(1);
     VELM_IncTraceSpaces();
     VELM_ERROR("opened before the children write\n");
-    Lines expected = {"  opened before the children write"};
+    Lines expected = {"*  opened before the children write"};
     for (const auto& [path, error] : cases) {  // in a child: a FIFO without a writer must not hold the check up
         EXPECT_EQ(run_in_child([&] { return VELM_CheckFileRead(path) == VELM_CHECK_FILE_READ_FAILED; }), !error.empty())
             << error;
-        expected.push_back("   ->CheckFileRead velmtool:684");
-        if (!error.empty()) expected.push_back("    ERROR: " + error);
-        expected.push_back("   <-CheckFileRead velmtool:718");
+        expected.push_back("*   ->CheckFileRead velmtool:684");
+        if (!error.empty()) expected.push_back("*    ERROR: " + error);
+        expected.push_back("*   <-CheckFileRead velmtool:718");
     }
-    Lines lines = session_lines();
-    for (std::string& line : lines)
-        line = has_timestamp_at(line, line.find_first_not_of(' ')) ? without_timestamp(line) : "unstamped";
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(marked(session_lines()), expected);
 }
 
 TEST_F(LogTest, CheckFileReadFailsOnAFileItMayNotOpen) {

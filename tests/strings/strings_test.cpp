@@ -108,7 +108,7 @@ TEST(NumberParsing, TextOfNumberBytesGivesItsLeadingNumberWithinTheTypesRange) {
     const std::string big = "1" + std::string(309, '0'), tiny = "0." + std::string(400, '0') + "1";
     const std::optional<int> refused;
     struct Row {
-        std::string text;
+        std::optional<std::string> text;
         std::optional<int> integer;
         std::optional<double> real;
     } rows[] = {{"+3", 3, 3.0},
@@ -126,23 +126,21 @@ TEST(NumberParsing, TextOfNumberBytesGivesItsLeadingNumberWithinTheTypesRange) {
                 {big, refused, {}},
                 {"", refused, {}},
                 {"+-1", refused, {}},
-                {"-" + big + ".5", refused, {}}};
+                {"-" + big + ".5", refused, {}},
+                {std::nullopt, refused, {}}};
     for (const Row& row : rows) {
+        const char* text = row.text ? row.text->c_str() : nullptr;
+        SCOPED_TRACE(text ? text : "(null)");
         int integer = 77;
         double real = 77.5;
-        EXPECT_EQ(VELM_Get_Integer_Value_From_String(row.text.c_str(), &integer), row.integer ? 0 : -1) << row.text;
-        EXPECT_EQ(integer, row.integer.value_or(77)) << row.text;
-        EXPECT_EQ(VELM_Get_Double_Value_From_String(row.text.c_str(), &real), row.real ? 0 : -1) << row.text;
-        EXPECT_EQ(real, row.real.value_or(77.5)) << row.text;
-        EXPECT_EQ(std::signbit(real), std::signbit(row.real.value_or(1.0))) << row.text;
+        EXPECT_EQ(VELM_Get_Integer_Value_From_String(text, &integer), row.integer ? 0 : -1);
+        EXPECT_EQ(integer, row.integer.value_or(77));
+        EXPECT_EQ(VELM_Get_Double_Value_From_String(text, &real), row.real ? 0 : -1);
+        EXPECT_EQ(real, row.real.value_or(77.5));
+        EXPECT_EQ(std::signbit(real), std::signbit(row.real.value_or(1.0)));
     }
-    int integer = 77;
-    double real = 77.5;
-    EXPECT_EQ(VELM_Get_Integer_Value_From_String(nullptr, &integer), -1);
-    EXPECT_EQ(VELM_Get_Double_Value_From_String(nullptr, &real), -1);
     EXPECT_EQ(VELM_Get_Integer_Value_From_String("1", nullptr), -1);
     EXPECT_EQ(VELM_Get_Double_Value_From_String("1", nullptr), -1);
-    EXPECT_EQ(std::to_string(integer) + " " + std::to_string(real), "77 77.500000");
 }
 
 Byte* bytes(const std::string& text) { return reinterpret_cast<Byte*>(const_cast<char*>(text.c_str())); }

@@ -94,7 +94,7 @@ std::string StdoutCapture::finish() {
     return text;
 }
 
-bool has_timestamp_at(const std::string& line, std::size_t at) {
+static bool has_timestamp_at(const std::string& line, std::size_t at) {
     const std::string shape = "dddd/dd/dd-dd:dd:dd UTC - ";  // 2026/12/06-19:55:18 UTC -
     for (std::size_t i = 0; i < shape.size(); ++i) {
         char c = at + i < line.size() ? line[at + i] : '\0';
@@ -103,7 +103,7 @@ bool has_timestamp_at(const std::string& line, std::size_t at) {
     return true;
 }
 
-std::string without_timestamp(const std::string& line) {
+static std::string without_timestamp(const std::string& line) {
     std::size_t indent = line.find_first_not_of(' ');
     if (indent == std::string::npos || !has_timestamp_at(line, indent)) return line;
     return line.substr(0, indent) + line.substr(indent + 26);

@@ -40,10 +40,8 @@ class StdoutCapture {
     std::string finish();
 };
 
-bool has_timestamp_at(const std::string& line, std::size_t at = 0);  // "YYYY/MM/DD-hh:mm:ss UTC - " at offset at
-std::string without_timestamp(const std::string& line);
 // The lines, each with a "*" in front in place of its timestamp (found after the indentation).
-std::vector<std::string> marked(std::vector<std::string> lines);  // line with its timestamp (after indentation) cut
+std::vector<std::string> marked(std::vector<std::string> lines);
 // The lines of the session log file after its six header lines, without their timestamps if asked.
 std::vector<std::string> session_lines(bool withoutTimestamps = false);
 
