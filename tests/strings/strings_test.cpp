@@ -180,9 +180,8 @@ TEST(BlockFolders, FoldAsTheRuleStepByStepIntoExactOutputsAndInPlace) {
     }
 }
 
-// A block folder runs while two of its blocks remain: given exactly two it folds the first, given less it
-// leaves everything to the byte-by-byte walk, and it stops where that walk would pass the block's end. ASCII
-// takes the plain path; a fold whose second byte starts the next fold takes the byte-by-byte way out.
+// A block folder runs while two of its blocks remain, folds the first of them and stops where the byte-by-byte
+// walk would pass its end: ASCII takes the plain path, a fold whose second byte starts the next one the walk.
 TEST(BlockFolders, FoldWhileTwoBlocksRemain) {
     for (const auto& row : kKernels) {
         if (!row.folder) continue;  // not on this processor
@@ -201,7 +200,7 @@ TEST(BlockFolders, FoldWhileTwoBlocksRemain) {
     }
 }
 
-TEST(KeyedHash, IsSipHashAsPublished) {
+TEST(KeyedHash, IsSipHashAsPublishedUnderARandomKey) {
     // The example of the SipHash paper: key 00 01 .. 0f, message 00 01 .. 0e.
     const std::string message = "\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e"s;
     const HashKey key{0x0706050403020100ULL, 0x0f0e0d0c0b0a0908ULL};
@@ -216,6 +215,13 @@ TEST(KeyedHash, IsSipHashAsPublished) {
             EXPECT_NE(keyed_hash(changed.data(), length), whole) << length << " bytes, byte " << at;
         }
     }
+    // The key comes from the random source.
+    HashKey first{}, second{};
+    ASSERT_TRUE(velm::platform::random_bytes(&first, sizeof first));
+    ASSERT_TRUE(velm::platform::random_bytes(&second, sizeof second));
+    EXPECT_NE(first.k0 ^ first.k1, second.k0 ^ second.k1);
+    EXPECT_NE(hash_key().k0 | hash_key().k1, 0u);
+    EXPECT_NE(keyed_hash("name", 4), (sip_hash<1, 3>(HashKey{0, 0}, "name", 4, [](std::uint64_t w) { return w; })));
 }
 
 TEST(KeyedHash, FoldedNamesHashAlikeExactlyWhenTheyCompareEqual) {
@@ -238,13 +244,4 @@ TEST(KeyedHash, FoldedNamesHashAlikeExactlyWhenTheyCompareEqual) {
         EXPECT_EQ(sameLength && same_folded(row.a, row.b, length), row.equal);
         EXPECT_EQ(folded_hash(row.a, length) == folded_hash(row.b, std::string(row.b).size()), row.equal);
     }
-}
-
-TEST(KeyedHash, KeyComesFromTheRandomSource) {
-    HashKey first{}, second{};
-    ASSERT_TRUE(velm::platform::random_bytes(&first, sizeof first));
-    ASSERT_TRUE(velm::platform::random_bytes(&second, sizeof second));
-    EXPECT_NE(first.k0 ^ first.k1, second.k0 ^ second.k1);
-    EXPECT_NE(hash_key().k0 | hash_key().k1, 0u);
-    EXPECT_NE(keyed_hash("name", 4), (sip_hash<1, 3>(HashKey{0, 0}, "name", 4, [](std::uint64_t w) { return w; })));
 }
