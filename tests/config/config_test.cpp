@@ -38,7 +38,6 @@ void PrintTo(const Row& row, std::ostream* out) {
     for (const char* value : row.env) *out << (value ? value : "(unset)") << " ";
 }
 
-// Starts with the scratch folder as the configuration folder, with every debug line in the session log.
 class ConfigTest : public LogTest {
     void SetUp() override {
         LogTest::SetUp();

@@ -23,7 +23,6 @@ const std::string kGuard = "\x7F\x7F\x7F", kMixed = "Hello, World 42 \x80\xC4\xE
 
 std::string guarded(const std::string& text) { return text + '\0' + kGuard; }
 
-// An editor that returns nothing, as one that returns 0.
 Edit to(const std::function<void(char*)>& edit) {
     return [=](char* s) {
         edit(s);

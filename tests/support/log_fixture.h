@@ -18,7 +18,6 @@ class LogTest : public testing::Test {
         velm_test::set_env("VE_TMP_DIR", dir.path().c_str());
     }
 
-    // The session log file this process is expected to write.
     std::string expected_log(const std::string& name_parts) const {
         return dir.file(name_parts + std::to_string(velm_test::current_pid()) + ".log");
     }
