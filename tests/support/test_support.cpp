@@ -124,6 +124,9 @@ std::vector<std::string> session_lines(bool withoutTimestamps) {
 #if defined(_WIN32)
 bool can_drop_privileges() { return false; }
 int run_in_child(const std::function<int()>& body, bool unprivileged) { return unprivileged ? -1 : body(); }
+std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
+    return unprivileged ? "no unprivileged child" : body();
+}
 #else
 bool can_drop_privileges() { return geteuid() == 0 && getpwnam("nobody") != nullptr; }
 
@@ -147,7 +150,6 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
-#endif
 
 // The child writes into a file opened before the fork (the exit flushes it): no pipe that fills while we wait.
 std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
@@ -165,5 +167,6 @@ std::string child_report(const std::function<std::string()>& body, bool unprivil
     std::fclose(file);
     return status == 0 ? report : "child status " + std::to_string(status) + "\n" + report;
 }
+#endif
 
 }  // namespace velm_test
