@@ -65,13 +65,12 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         int flag, result;
         Lines after;
         const char* link = nullptr;  // the target made a second name of this file ("->": a symbolic link)
-        bool renamed = false;
         int sizeLimit = 0;
-        bool unprivileged = false;  // copied as nobody, into nobody's target in root's folder
+        bool renamed = false, unprivileged = false;  // unprivileged: copied as nobody into nobody's file, root's folder
     } cases[] = {
         {"kept under the flag", "src", "old", 1, -1, kUntouched},
-        {"own file: replaced by rename", "src", "old", 0, 0, kReplaced, nullptr, true},
-        {"new target", "src", "fresh", 1, 0, {"fifo=", "fresh=new", "old=old", "src=new"}, nullptr, true},
+        {"own file: replaced by rename", "src", "old", 0, 0, kReplaced, nullptr, 0, true},
+        {"new target", "src", "fresh", 1, 0, {"fifo=", "fresh=new", "old=old", "src=new"}, nullptr, 0, true},
         {"source as target", "src", "src", 0, -1, kUntouched},
         {"directory target", "src", ".", 0, -1, kUntouched},
         {"directory source", ".", "fresh", 0, -1, kUntouched},
@@ -84,14 +83,14 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         {"FIFO source", "fifo", "fresh", 0, -1, kUntouched},
         {"FIFO target", "src", "fifo", 0, -1, kUntouched},
         {"unreadable source", "/proc/self/mem", "fresh", 0, -1, kUntouched},
-        {"full disk, old target", "src", "old", 0, -1, kUntouched, nullptr, false, 2},
-        {"full disk, new", "src", "fresh", 1, -1, kUntouched, nullptr, false, 2},
+        {"full disk, old target", "src", "old", 0, -1, kUntouched, nullptr, 2},
+        {"full disk, new", "src", "fresh", 1, -1, kUntouched, nullptr, 2},
         {"hard link: all names", "src", "alias", 0, 0, {"alias=new", "fifo=", "old=new", "src=new"}, "old"},
         {"symbolic link followed", "src", "link", 0, 0, {"fifo=", "link=new", "old=new", "src=new"}, "->old"},
         {"link to the source", "src", "link", 0, -1, {"fifo=", "link=new", "old=old", "src=new"}, "->src"},
-        {"hard link, full disk", "src", "alias", 0, -1, {"alias=ne", "fifo=", "old=ne", "src=new"}, "old", false, 2},
+        {"hard link, full disk", "src", "alias", 0, -1, {"alias=ne", "fifo=", "old=ne", "src=new"}, "old", 2},
         // Last: the rows an ordinary user cannot run.
-        {"nobody's target in a folder only root may write", "src", "old", 0, 0, kReplaced, nullptr, false, 0, true},
+        {"nobody's target in a folder only root may write", "src", "old", 0, 0, kReplaced, nullptr, 0, false, true},
 #endif
     };
     for (const auto& c : cases) {

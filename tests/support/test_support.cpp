@@ -57,7 +57,6 @@ void set_env(const char* name, const char* value) { _putenv_s(name, value ? valu
 #else
 void set_env(const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); }
 #endif
-void unset_env(const char* name) { set_env(name, nullptr); }
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -73,8 +72,6 @@ std::vector<std::string> split_lines(const std::string& text) {
     }
     return lines;
 }
-
-std::vector<std::string> read_lines(const std::string& path) { return split_lines(read_file(path)); }
 
 std::string joined_lines(const std::vector<std::string>& lines) {
     std::string text;

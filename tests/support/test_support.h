@@ -25,12 +25,12 @@ class ScratchDir {
 
 int current_pid();
 void set_env(const char* name, const char* value);  // a null value unsets name
-void unset_env(const char* name);
+inline void unset_env(const char* name) { set_env(name, nullptr); }
 
 // text cut at each "\n" (the line ends, "\r\n" too, dropped; a last unended piece kept).
 std::vector<std::string> split_lines(const std::string& text);
 std::string read_file(const std::string& path);  // empty when it cannot be read
-std::vector<std::string> read_lines(const std::string& path);
+inline std::vector<std::string> read_lines(const std::string& path) { return split_lines(read_file(path)); }
 std::string joined_lines(const std::vector<std::string>& lines);  // each ended by "\n", as one text
 
 // Captures standard output until finish() (once), without the "\r" a text-mode console adds.
