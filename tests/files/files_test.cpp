@@ -19,6 +19,8 @@ namespace fs = std::filesystem;
 
 const std::string kLong(5000, 'p');
 const Lines kUntouched = {"fifo=", "old=old", "src=new"}, kReplaced = {"fifo=", "old=new", "src=new"};
+const Lines kLinkKept = {"fifo=", "link=old", "old=old", "src=new"},
+            kLinkFollowed = {"fifo=", "link=new", "old=new", "src=new"};
 
 // A FIFO named name in d (on Windows an empty file), and its path.
 std::string make_fifo(const ScratchDir& d, const char* name) {
@@ -66,7 +68,9 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         Lines after;
         const char* link = nullptr;  // the target made a second name of this file ("->": a symbolic link)
         int sizeLimit = 0;
-        bool renamed = false, unprivileged = false;  // unprivileged: copied as nobody into nobody's file, root's folder
+        // unprivileged: copied as nobody into nobody's target in root's folder; stickyLink: the target is nobody's
+        // link in a shared sticky folder, which the kernel follows for nobody alone
+        bool renamed = false, unprivileged = false, stickyLink = false;
     } cases[] = {
         {"kept under the flag", "src", "old", 1, -1, kUntouched},
         {"own file: replaced by rename", "src", "old", 0, 0, kReplaced, nullptr, 0, true},
@@ -86,11 +90,12 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         {"full disk, old target", "src", "old", 0, -1, kUntouched, nullptr, 2},
         {"full disk, new", "src", "fresh", 1, -1, kUntouched, nullptr, 2},
         {"hard link: all names", "src", "alias", 0, 0, {"alias=new", "fifo=", "old=new", "src=new"}, "old"},
-        {"symbolic link followed", "src", "link", 0, 0, {"fifo=", "link=new", "old=new", "src=new"}, "->old"},
+        {"symbolic link followed", "src", "link", 0, 0, kLinkFollowed, "->old"},
         {"link to the source", "src", "link", 0, -1, {"fifo=", "link=new", "old=old", "src=new"}, "->src"},
         {"hard link, full disk", "src", "alias", 0, -1, {"alias=ne", "fifo=", "old=ne", "src=new"}, "old", 2},
         // Last: the rows an ordinary user cannot run.
         {"nobody's target in a folder only root may write", "src", "old", 0, 0, kReplaced, nullptr, 0, false, true},
+        {"nobody's link in a sticky folder", "src", "link", 0, -1, kLinkKept, "->old", 0, false, false, true},
 #endif
     };
     for (const auto& c : cases) {
@@ -104,41 +109,26 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         if (symbolic) fs::create_symlink(d.file(c.link + 2), to);
         if (c.link && !symbolic) fs::create_hard_link(d.file(c.link), to);
 #if !defined(_WIN32)
-        if (c.unprivileged) {
-            if (!can_drop_privileges()) GTEST_SKIP() << "only root can copy as nobody into its folder";
-            fs::permissions(d.path(), fs::perms(0755));
-            ASSERT_EQ(chown(to.c_str(), getpwnam("nobody")->pw_uid, getpwnam("nobody")->pw_gid), 0);
+        if ((c.unprivileged || c.stickyLink) && !can_drop_privileges())
+            GTEST_SKIP() << "only root can give nobody files";
+        if (c.unprivileged || c.stickyLink) {
+            fs::permissions(d.path(), c.stickyLink ? fs::perms::all | fs::perms::sticky_bit : fs::perms(0755));
+            ASSERT_EQ(lchown(to.c_str(), getpwnam("nobody")->pw_uid, getpwnam("nobody")->pw_gid), 0);
         }
 #endif
+        // With fs.protected_symlinks off the kernel follows nobody's link as any other.
+        const bool followed = c.stickyLink && read_file("/proc/sys/fs/protected_symlinks") != "1\n";
         [[maybe_unused]] const std::uint64_t before = inode_of(to);
         const char* arg[] = {c.source ? from.c_str() : nullptr, c.target ? to.c_str() : nullptr};
-        EXPECT_EQ(copy_in_child(arg[0], arg[1], c.flag, c.sizeLimit, c.unprivileged), c.result) << c.rule;
-        EXPECT_EQ(listing(d.path()), c.after) << c.rule;  // and no temporary file
+        EXPECT_EQ(copy_in_child(arg[0], arg[1], c.flag, c.sizeLimit, c.unprivileged), followed ? 0 : c.result)
+            << c.rule;
+        EXPECT_EQ(listing(d.path()), followed ? kLinkFollowed : c.after) << c.rule;  // and no temporary file
         EXPECT_EQ(c.link && fs::is_symlink(to), symbolic) << c.rule;
 #if !defined(_WIN32)  // a file's identity is not seen through stat there
         EXPECT_EQ(inode_of(to) != before, c.renamed) << c.rule;
 #endif
     }
 }
-
-#if !defined(_WIN32)
-TEST(FileWrappers, CopyMeetsTheKernelsRuleOnAnotherUsersLinkInASharedStickyFolder) {
-    if (!can_drop_privileges()) GTEST_SKIP() << "only root can plant a link as nobody";
-    if (read_file("/proc/sys/fs/protected_symlinks") != "1\n")
-        GTEST_SKIP() << "fs.protected_symlinks is off: the kernel follows any link";
-    ScratchDir d;
-    std::string secret = d.write("secret", "root only"), src = d.write("src", "new");
-    std::string shared = d.file("shared"), planted = d.file("shared/planted");
-    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_directory(shared);
-    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
-    auto plant = [&] { return symlink(secret.c_str(), planted.c_str()) == 0; };
-    ASSERT_EQ(run_in_child(plant, true), 1);
-    EXPECT_EQ(VELM_Copy_File(src.c_str(), planted.c_str(), 0), -1);
-    EXPECT_EQ(read_file(secret), "root only");
-    EXPECT_TRUE(fs::is_symlink(planted));
-}
-#endif
 
 // The rows run in order on the same paths: the folder is created, the file deleted, then a folder made in its place.
 TEST(FileWrappers, CreateDeleteAndTestsAnswerZeroOrMinusOne) {
