@@ -73,7 +73,7 @@ TEST_F(ConfigTest, LinesSectionsAndKeysFollowTheFileFormat) {
     for (int i = 40; i < 60; ++i) EXPECT_EQ(get(file, "Main", "k" + std::to_string(i)), "d|1");  // among k10 to k39
     EXPECT_EQ(velm_test::session_lines(true).back(), "Cache " + file + " 77 values");
     if (std::filesystem::path::preferred_separator == '\\') return;  // Windows file calls stop at 260
-    const std::string padding(300, '/');  // two names of over 300 characters that differ only at their end
+    const std::string padding = "." + std::string(300, '/');  // two names of over 300 characters differing at the end
     EXPECT_EQ(
         get(dir.write(padding + "a", "[M]\nv=a\n"), "M", "v") + get(dir.write(padding + "b", "[M]\nv=b\n"), "M", "v"),
         "a|1b|1");
