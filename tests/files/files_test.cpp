@@ -40,20 +40,6 @@ Lines listing(const std::string& folder) {
     return names;
 }
 
-// VELM_Copy_File's result in a forked child whose files may grow to sizeLimit bytes (0: any; Windows: here).
-int copy_in_child(const char* source, const char* target, int flag, [[maybe_unused]] int sizeLimit, bool unprivileged) {
-    auto copy = [&] {
-#if !defined(_WIN32)
-        rlimit limit = {static_cast<rlim_t>(sizeLimit), static_cast<rlim_t>(sizeLimit)};
-        if (sizeLimit) signal(SIGXFSZ, SIG_IGN);
-        if (sizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
-        close(0);  // a host without standard input: the source opens as descriptor 0
-#endif
-        return VELM_Copy_File(source, target, flag) + 1;
-    };
-    return run_in_child(copy, unprivileged) - 1;
-}
-
 // The file that path leads to, 0 when none: a replacement by rename shows as a new one.
 std::uint64_t inode_of(const std::string& path) {
     struct stat st;
@@ -119,9 +105,16 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         // With fs.protected_symlinks off the kernel follows nobody's link as any other.
         const bool followed = c.stickyLink && read_file("/proc/sys/fs/protected_symlinks") != "1\n";
         [[maybe_unused]] const std::uint64_t before = inode_of(to);
-        const char* arg[] = {c.source ? from.c_str() : nullptr, c.target ? to.c_str() : nullptr};
-        EXPECT_EQ(copy_in_child(arg[0], arg[1], c.flag, c.sizeLimit, c.unprivileged), followed ? 0 : c.result)
-            << c.rule;
+        auto copy = [&] {  // in a child whose files may grow to sizeLimit bytes (0: any)
+#if !defined(_WIN32)
+            rlimit limit = {static_cast<rlim_t>(c.sizeLimit), static_cast<rlim_t>(c.sizeLimit)};
+            if (c.sizeLimit) signal(SIGXFSZ, SIG_IGN);
+            if (c.sizeLimit) setrlimit(RLIMIT_FSIZE, &limit);
+            close(0);  // a host without standard input: the source opens as descriptor 0
+#endif
+            return VELM_Copy_File(c.source ? from.c_str() : nullptr, c.target ? to.c_str() : nullptr, c.flag) + 1;
+        };
+        EXPECT_EQ(run_in_child(copy, c.unprivileged) - 1, followed ? 0 : c.result) << c.rule;
         EXPECT_EQ(listing(d.path()), followed ? kLinkFollowed : c.after) << c.rule;  // and no temporary file
         EXPECT_EQ(c.link && fs::is_symlink(to), symbolic) << c.rule;
 #if !defined(_WIN32)  // a file's identity is not seen through stat there
