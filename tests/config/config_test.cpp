@@ -328,7 +328,6 @@ INSTANTIATE_TEST_SUITE_P(Changes, ConfigReload, testing::ValuesIn(kChanges),
                          [](const auto& info) { return info.param.name; });
 
 constexpr int kFiles = 300, kSections = 40;
-// Children forked amid the threads (none where the sanitizer's runtime cannot take it).
 constexpr int kForks = velm_test::kForksAmidThreads ? 20 : 0;
 
 // Converts the sections round by round, deleting now and then; section n holds k=n.

@@ -214,7 +214,6 @@ TEST(KeyedHash, IsSipHashAsPublishedUnderARandomKey) {
             EXPECT_NE(keyed_hash(changed.data(), length), whole) << length << " bytes, byte " << at;
         }
     }
-    // The key comes from the random source.
     HashKey first{}, second{};
     ASSERT_TRUE(velm::platform::random_bytes(&first, sizeof first));
     ASSERT_TRUE(velm::platform::random_bytes(&second, sizeof second));
