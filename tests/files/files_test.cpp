@@ -24,12 +24,10 @@ const Lines kLinkKept = {"fifo=", "link=old", "old=old", "src=new"},
 
 // A FIFO named name in d (on Windows an empty file), and its path.
 std::string make_fifo(const ScratchDir& d, const char* name) {
-#if defined(_WIN32)
-    return d.write(name, "");
-#else
-    mkfifo(d.file(name).c_str(), 0600);
-    return d.file(name);
+#if !defined(_WIN32)
+    if (mkfifo(d.file(name).c_str(), 0600) == 0) return d.file(name);
 #endif
+    return d.write(name, "");
 }
 
 Lines listing(const std::string& folder) {

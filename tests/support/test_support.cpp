@@ -121,9 +121,6 @@ std::vector<std::string> session_lines(bool withoutTimestamps) {
 #if defined(_WIN32)
 bool can_drop_privileges() { return false; }
 int run_in_child(const std::function<int()>& body, bool unprivileged) { return unprivileged ? -1 : body(); }
-std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
-    return unprivileged ? "no unprivileged child" : body();
-}
 #else
 bool can_drop_privileges() { return geteuid() == 0 && getpwnam("nobody") != nullptr; }
 
@@ -147,11 +144,13 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
+#endif
 
 // The child writes into a file opened before the fork (the exit flushes it): no pipe that fills while we wait.
 std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
-    std::FILE* file = std::tmpfile();
-    if (!file) return "no temporary file";
+    const ScratchDir scratch;
+    std::FILE* file = std::fopen(scratch.file("report").c_str(), "w+b");
+    if (!file) return "no report file";
     const int status = run_in_child(
         [&] {
             const std::string report = body();
@@ -164,6 +163,5 @@ std::string child_report(const std::function<std::string()>& body, bool unprivil
     std::fclose(file);
     return status == 0 ? report : "child status " + std::to_string(status) + "\n" + report;
 }
-#endif
 
 }  // namespace velm_test
