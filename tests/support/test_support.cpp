@@ -91,19 +91,15 @@ std::string StdoutCapture::finish() {
     return text;
 }
 
-static bool has_timestamp_at(const std::string& line, std::size_t at) {
-    const std::string shape = "dddd/dd/dd-dd:dd:dd UTC - ";  // 2026/12/06-19:55:18 UTC -
-    for (std::size_t i = 0; i < shape.size(); ++i) {
-        char c = at + i < line.size() ? line[at + i] : '\0';
-        if (shape[i] == 'd' ? (c < '0' || c > '9') : c != shape[i]) return false;
-    }
-    return true;
-}
-
 static std::string without_timestamp(const std::string& line) {
-    std::size_t indent = line.find_first_not_of(' ');
-    if (indent == std::string::npos || !has_timestamp_at(line, indent)) return line;
-    return line.substr(0, indent) + line.substr(indent + 26);
+    const std::string shape = "dddd/dd/dd-dd:dd:dd UTC - ";  // 2026/12/06-19:55:18 UTC -
+    const std::size_t indent = line.find_first_not_of(' ');
+    if (indent == std::string::npos || line.size() < indent + shape.size()) return line;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const char c = line[indent + i];
+        if (shape[i] == 'd' ? (c < '0' || c > '9') : c != shape[i]) return line;
+    }
+    return line.substr(0, indent) + line.substr(indent + shape.size());
 }
 
 std::vector<std::string> marked(std::vector<std::string> lines) {
@@ -131,11 +127,9 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     pid_t child = fork();
     if (child == 0) {
         alarm(60);  // a hang is a failure, not a stuck test run
-        if (unprivileged) {
-            // root's own groups go too: a file of group root must not stay open to the child
-            bool dropped = setgroups(0, nullptr) == 0 && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;
-            if (!dropped) _exit(125);
-        }
+        // root's own groups go too: a file of group root must not stay open to the child
+        if (unprivileged && !(setgroups(0, nullptr) == 0 && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0))
+            _exit(125);
         int code = body();
         std::fflush(nullptr);
         _exit(code);
