@@ -143,7 +143,7 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
 // The child writes into a file opened before the fork (the exit flushes it): no pipe that fills while we wait.
 std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
     const ScratchDir scratch;
-    std::FILE* file = std::fopen(scratch.file("report").c_str(), "w+b");
+    std::FILE* file = std::fopen(scratch.file("report").c_str(), "wb");
     if (!file) return "no report file";
     const int status = run_in_child(
         [&] {
@@ -151,10 +151,8 @@ std::string child_report(const std::function<std::string()>& body, bool unprivil
             return std::fwrite(report.data(), 1, report.size(), file) == report.size() ? 0 : 1;
         },
         unprivileged);
-    std::rewind(file);
-    std::string report;
-    for (int c; (c = std::fgetc(file)) != EOF;) report += static_cast<char>(c);
     std::fclose(file);
+    const std::string report = read_file(scratch.file("report"));
     return status == 0 ? report : "child status " + std::to_string(status) + "\n" + report;
 }
 
