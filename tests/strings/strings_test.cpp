@@ -29,9 +29,7 @@ Edit to(const std::function<void(char*)>& edit) {
         return 0;
     };
 }
-Edit trim(int lead, int trail) {
-    return to([=](char* s) { VELM_Bereinige_String(s, lead, trail); });
-}
+Edit trim(int lead, int trail) { return to(std::bind(VELM_Bereinige_String, std::placeholders::_1, lead, trail)); }
 Edit drop(char c) { return std::bind(VELM_Delete_Chars_From_String, std::placeholders::_1, c); }
 Edit subst(char c, char by) { return std::bind(VELM_Replace_Char_In_String, std::placeholders::_1, c, by); }
 const Edit kill_extra = to(VELM_KillExtraChars);
