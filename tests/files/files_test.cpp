@@ -52,8 +52,7 @@ TEST(FileWrappers, CopyReplacesTheTargetOnlyWhenAllowedAndWhole) {
         Lines after;
         const char* link = nullptr;  // the target made a second name of this file ("->": a symbolic link)
         int sizeLimit = 0;
-        // unprivileged: copied as nobody into nobody's target in root's folder; stickyLink: the target is nobody's
-        // link in a shared sticky folder, which the kernel follows for nobody alone
+        // unprivileged: copied as nobody; stickyLink: the target is nobody's link, which the kernel follows for nobody
         bool renamed = false, unprivileged = false, stickyLink = false;
     } cases[] = {
         {"kept under the flag", "src", "old", 1, -1, kUntouched},
