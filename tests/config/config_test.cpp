@@ -285,14 +285,12 @@ TEST_P(ConfigReload, AnswersOldOrNewNeverAMixAndTheLastGoodWhileUnusable) {
         for (const char* name : {"VE_TMP_DIR", "VELM_CONFIG"}) velm_test::set_env(name, own.path().c_str());
         if (row.reload) velm_test::set_env("VELM_CONFIG_RELOAD", row.reload);
         VELM_SetLogLevel(2);
-        fs::path path = own.file("app.ini");
         if (row.linkedFolder) {  // app.ini -> ..data/app.ini, ..data -> ..v1, written through the links
             fs::create_directory(own.file("..v1"));
             fs::create_directory_symlink("..v1", own.file("..data"));
-            fs::create_symlink(fs::path("..data") / "app.ini", path);
+            fs::create_symlink(fs::path("..data") / "app.ini", own.file("app.ini"));
         }
-        own.write("app.ini", contents(1));
-        const std::string file = path.string(), first = get(file, "S", "k0");
+        const std::string file = own.write("app.ini", contents(1)), first = get(file, "S", "k0");
         std::atomic<bool> stop{false};
         std::vector<std::string> wrong(4);  // per thread: an answer neither old nor new, or old after new
         std::vector<std::thread> threads;
@@ -304,11 +302,11 @@ TEST_P(ConfigReload, AnswersOldOrNewNeverAMixAndTheLastGoodWhileUnusable) {
                     sawNew |= value == "2|1";
                 }
             });
-        row.change(path);
+        row.change(file);
         bool keepsOld = row.repair || !row.reload;  // for a while: the file must be looked at twice
         if (keepsOld) std::this_thread::sleep_for(2500ms);
         std::string failures = first == "1|1" && (!keepsOld || answers(file, "1", 0ms)) ? "" : "not the old contents; ";
-        if (row.repair) row.repair(path);
+        if (row.repair) row.repair(file);
         if (row.reload && !answers(file, "2", 10s)) failures += "not the new contents; ";
         stop = true;
         for (std::thread& thread : threads) thread.join();
