@@ -6,8 +6,7 @@
 #include "support/test_support.h"
 #include "velm_basetool.h"
 
-class LogTest : public testing::Test {
-  protected:
+struct LogTest : testing::Test {
     void SetUp() override {
         for (const char* name :
              {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP", "VELM_VERSION",

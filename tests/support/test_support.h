@@ -34,8 +34,7 @@ inline std::vector<std::string> read_lines(const std::string& path) { return spl
 std::string joined_lines(const std::vector<std::string>& lines);  // each ended by "\n", as one text
 
 // Captures standard output until finish() (once), without the "\r" a text-mode console adds.
-class StdoutCapture {
-  public:
+struct StdoutCapture {
     StdoutCapture();
     std::string finish();
 };
