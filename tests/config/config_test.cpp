@@ -322,8 +322,7 @@ TEST_P(ConfigReload, AnswersOldOrNewNeverAMixAndTheLastGoodWhileUnusable) {
     EXPECT_EQ(row.unprivileged ? velm_test::child_report(body, true) : body(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Changes, ConfigReload, testing::ValuesIn(kChanges),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Changes, ConfigReload, testing::ValuesIn(kChanges), testing::PrintToStringParamName());
 
 constexpr int kFiles = 300, kSections = 40;
 constexpr int kForks = velm_test::kForksAmidThreads ? 20 : 0;
