@@ -10,7 +10,6 @@
 #include "support/log_fixture.h"
 
 namespace fs = std::filesystem;
-using velm_test::set_env;
 using namespace std::chrono_literals;
 using namespace std::string_literals;
 
@@ -41,7 +40,7 @@ void PrintTo(const Row& row, std::ostream* out) {
 class ConfigTest : public LogTest {
     void SetUp() override {
         LogTest::SetUp();
-        set_env("VELM_CONFIG", dir.path().c_str());
+        velm_test::set_env("VELM_CONFIG", dir.path().c_str());
         VELM_SetLogLevel(1);
     }
 };
@@ -112,20 +111,20 @@ TEST_F(ConfigTest, FileIsReadOnceUnlessCachingIsOffAndRetriedUntilUsable) {
     velm_test::unset_env("VELM_CONFIG");
     std::string kept = dir.write("kept.ini", "[M]\nv=old\n"), fresh = dir.file("fresh.ini");
     EXPECT_EQ(get(kept, "M", "v"), "d|0");  // no configuration variable: not even looked for
-    set_env("VELM_LIBUSER_EXITS_INI", "1");
+    velm_test::set_env("VELM_LIBUSER_EXITS_INI", "1");
     EXPECT_EQ(get(kept, "M", "v"), "old|3");
     const std::string failing = "/proc/self/mem";  // opens, then fails at the first read (missing on Windows)
     for (const std::string& unusable : {fresh, fresh, dir.path(), failing, failing})
         EXPECT_EQ(get(unusable, "M", "v"), "d|0");
     dir.write("kept.ini", "[M]\nv=new\n");
-    set_env("VELM_DISABLE_PROPFILE_CACHE", "1");
+    velm_test::set_env("VELM_DISABLE_PROPFILE_CACHE", "1");
     dir.write("fresh.ini", "[M]\nv=old\n");
     EXPECT_EQ(get(fresh, "M", "v"), "old|3");
     dir.write("fresh.ini", "[M]\nv=new\n");
     EXPECT_EQ(get(fresh, "M", "v"), "new|3");
     velm_test::unset_env("VELM_LIBUSER_EXITS_INI");
     EXPECT_EQ(get(kept, "M", "v") + get(fresh, "M", "v"), "old|3d|0");
-    set_env("VELM_LOCAL", "L");  // alone, it allows reading too
+    velm_test::set_env("VELM_LOCAL", "L");  // alone, it allows reading too
     EXPECT_EQ(get(fresh, "M", "v"), "new|3");
     const std::string noIni = "No ini file used (config path is not defined).\n";
     auto cached = [](const std::string& file, const std::string& value) {  // the log of one reading

@@ -89,7 +89,6 @@ TEST(DatumFormat, WritesKnownConversionsAsTheRuntimeInTheHostsLocaleAndOthersAsT
     std::setlocale(LC_ALL, "C");
 }
 
-// Format shows the stored moment; only the clock, set() and assigning a convertible moment derive the fields.
 TEST(DatumZone, OnlyTheClockSetAndAssignmentDeriveTheFieldsFromAConvertibleMoment) {
     const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "";
     const std::string epoch = zone == "EST5"       ? "31.12.1969 19:00"
