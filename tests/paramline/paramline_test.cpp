@@ -1,6 +1,5 @@
 // The parameter line's fields, getters, assignment, and length limit with its warning.
 #include <climits>
-#include <cstring>
 
 #include "support/log_fixture.h"
 #include "velm_paramline.h"
@@ -39,10 +38,9 @@ TEST_F(ParamLineFields, EveryDelimiterSeparatesCountStopsAtTheFirstEmptyFieldAnd
         CVELM_ParamLine line("z,y", ',');
         line = CVELM_ParamLine(row.line, row.delimiter);  // assignment takes line and delimiter
         const std::string field = row.field;
-        char out[1100];
-        std::memset(out, 'G', sizeof out);
-        EXPECT_EQ(line.GetParamString(row.index, out), static_cast<int>(field.size()));
-        EXPECT_EQ(std::string(out) + std::string(out + field.size() + 1, 9), field + "GGGGGGGGG");
+        std::string out(1100, 'G');
+        EXPECT_EQ(line.GetParamString(row.index, &out[0]), static_cast<int>(field.size()));
+        EXPECT_EQ(out.substr(0, field.size() + 10), field + '\0' + "GGGGGGGGG");
         EXPECT_EQ(line.GetParamChar(row.index), field.empty() ? 's' : field[0]);
         EXPECT_EQ(line.GetParamInt(row.index), row.value);
         EXPECT_EQ(line.GetCount(), row.count);
