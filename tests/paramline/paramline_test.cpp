@@ -1,12 +1,16 @@
 // The parameter line's fields, getters, assignment, and length limit with its warning.
 #include <climits>
-#include <cstring>
 
 #include "support/log_fixture.h"
 #include "velm_paramline.h"
 
-TEST(ParamLineFields, EveryDelimiterSeparatesCountStopsAtTheFirstEmptyFieldAndIntegersSaturate) {
-    // A field's number is read as atol reads it and ends with the field ("1253" by '5' is 12).
+class ParamLineFields : public LogTest {};
+
+// A line is cut after 1024 characters, with one warning; a field's number is read as atol reads it and ends with
+// the field ("1253" by '5' is 12).
+TEST_F(ParamLineFields, EveryDelimiterSeparatesCountStopsAtTheFirstEmptyFieldAndIntegersSaturate) {
+    VELM_SetLogLevel(1);
+    const std::string whole = std::string(1023, 'a') + "Z", longer = whole + ";b" + std::string(3000, 'c');
     const struct {
         const char* line;
         char delimiter;
@@ -26,16 +30,17 @@ TEST(ParamLineFields, EveryDelimiterSeparatesCountStopsAtTheFirstEmptyFieldAndIn
                 {"2147483648", ';', 0, "2147483648", 1, INT_MAX},
                 {"-99999999999", ';', 0, "-99999999999", 1, INT_MIN},
                 {"1253", '5', 0, "12", 2, 12},
-                {"ABC;abc", ';', 0, "ABC", 2}};  // compared exactly, case too
+                {"ABC;abc", ';', 0, "ABC", 2},  // compared exactly, case too
+                {whole.c_str(), ';', 0, whole.c_str(), 1},
+                {longer.c_str(), ';', 0, whole.c_str(), 1}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.line ? row.line : "(null)") + " field " + std::to_string(row.index));
         CVELM_ParamLine line("z,y", ',');
         line = CVELM_ParamLine(row.line, row.delimiter);  // assignment takes line and delimiter
         const std::string field = row.field;
-        char out[1100];
-        std::memset(out, 'G', sizeof out);
-        EXPECT_EQ(line.GetParamString(row.index, out), static_cast<int>(field.size()));
-        EXPECT_EQ(std::string(out) + std::string(out + field.size() + 1, 9), field + "GGGGGGGGG");
+        std::string out(1100, 'G');
+        EXPECT_EQ(line.GetParamString(row.index, &out[0]), static_cast<int>(field.size()));
+        EXPECT_EQ(out.substr(0, field.size() + 10), field + '\0' + "GGGGGGGGG");
         EXPECT_EQ(line.GetParamChar(row.index), field.empty() ? 's' : field[0]);
         EXPECT_EQ(line.GetParamInt(row.index), row.value);
         EXPECT_EQ(line.GetCount(), row.count);
@@ -45,19 +50,5 @@ TEST(ParamLineFields, EveryDelimiterSeparatesCountStopsAtTheFirstEmptyFieldAndIn
         EXPECT_EQ(line.TestParamString(row.index, nullptr), field.empty());
         EXPECT_EQ(line.GetParamString(row.index, nullptr), 0);
     }
-}
-
-TEST_F(LogTest, ParamLineIsCutAfter1024CharactersWithOneWarning) {
-    VELM_SetLogLevel(1);
-    const std::string whole = std::string(1023, 'a') + "Z";
-    const std::string longer = whole + ";b" + std::string(3000, 'c');
-    char out[1025];
-    EXPECT_EQ(CVELM_ParamLine(whole.c_str(), ';').GetParamString(0, out), 1024);
-    EXPECT_EQ(out, whole);
-    EXPECT_EQ(VELM_GetLogFilePath(), nullptr);  // a line of exactly 1024 characters draws no warning
-    const CVELM_ParamLine line(longer.c_str(), ';');
-    EXPECT_EQ(line.GetParamString(0, out), 1024);
-    EXPECT_EQ(out, whole);
-    EXPECT_EQ(line.GetCount(), 1);
     EXPECT_EQ(velm_test::session_lines(), std::vector<std::string>{"ParamLine to long"});
 }

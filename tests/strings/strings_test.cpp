@@ -23,16 +23,13 @@ const std::string kGuard = "\x7F\x7F\x7F", kMixed = "Hello, World 42 \x80\xC4\xE
 
 std::string guarded(const std::string& text) { return text + '\0' + kGuard; }
 
-// An editor that returns nothing, as one that returns 0.
 Edit to(const std::function<void(char*)>& edit) {
     return [=](char* s) {
         edit(s);
         return 0;
     };
 }
-Edit trim(int lead, int trail) {
-    return to([=](char* s) { VELM_Bereinige_String(s, lead, trail); });
-}
+Edit trim(int lead, int trail) { return to(std::bind(VELM_Bereinige_String, std::placeholders::_1, lead, trail)); }
 Edit drop(char c) { return std::bind(VELM_Delete_Chars_From_String, std::placeholders::_1, c); }
 Edit subst(char c, char by) { return std::bind(VELM_Replace_Char_In_String, std::placeholders::_1, c, by); }
 const Edit kill_extra = to(VELM_KillExtraChars);
@@ -108,7 +105,7 @@ TEST(NumberParsing, TextOfNumberBytesGivesItsLeadingNumberWithinTheTypesRange) {
     const std::string big = "1" + std::string(309, '0'), tiny = "0." + std::string(400, '0') + "1";
     const std::optional<int> refused;
     struct Row {
-        std::string text;
+        std::optional<std::string> text;
         std::optional<int> integer;
         std::optional<double> real;
     } rows[] = {{"+3", 3, 3.0},
@@ -126,23 +123,21 @@ TEST(NumberParsing, TextOfNumberBytesGivesItsLeadingNumberWithinTheTypesRange) {
                 {big, refused, {}},
                 {"", refused, {}},
                 {"+-1", refused, {}},
-                {"-" + big + ".5", refused, {}}};
+                {"-" + big + ".5", refused, {}},
+                {std::nullopt, refused, {}}};
     for (const Row& row : rows) {
+        const char* text = row.text ? row.text->c_str() : nullptr;
+        SCOPED_TRACE(text ? text : "(null)");
         int integer = 77;
         double real = 77.5;
-        EXPECT_EQ(VELM_Get_Integer_Value_From_String(row.text.c_str(), &integer), row.integer ? 0 : -1) << row.text;
-        EXPECT_EQ(integer, row.integer.value_or(77)) << row.text;
-        EXPECT_EQ(VELM_Get_Double_Value_From_String(row.text.c_str(), &real), row.real ? 0 : -1) << row.text;
-        EXPECT_EQ(real, row.real.value_or(77.5)) << row.text;
-        EXPECT_EQ(std::signbit(real), std::signbit(row.real.value_or(1.0))) << row.text;
+        EXPECT_EQ(VELM_Get_Integer_Value_From_String(text, &integer), row.integer ? 0 : -1);
+        EXPECT_EQ(integer, row.integer.value_or(77));
+        EXPECT_EQ(VELM_Get_Double_Value_From_String(text, &real), row.real ? 0 : -1);
+        EXPECT_EQ(real, row.real.value_or(77.5));
+        EXPECT_EQ(std::signbit(real), std::signbit(row.real.value_or(1.0)));
     }
-    int integer = 77;
-    double real = 77.5;
-    EXPECT_EQ(VELM_Get_Integer_Value_From_String(nullptr, &integer), -1);
-    EXPECT_EQ(VELM_Get_Double_Value_From_String(nullptr, &real), -1);
     EXPECT_EQ(VELM_Get_Integer_Value_From_String("1", nullptr), -1);
     EXPECT_EQ(VELM_Get_Double_Value_From_String("1", nullptr), -1);
-    EXPECT_EQ(std::to_string(integer) + " " + std::to_string(real), "77 77.500000");
 }
 
 Byte* bytes(const std::string& text) { return reinterpret_cast<Byte*>(const_cast<char*>(text.c_str())); }
@@ -182,9 +177,8 @@ TEST(BlockFolders, FoldAsTheRuleStepByStepIntoExactOutputsAndInPlace) {
     }
 }
 
-// A block folder runs while two of its blocks remain: given exactly two it folds the first, given less it
-// leaves everything to the byte-by-byte walk, and it stops where that walk would pass the block's end. ASCII
-// takes the plain path; a fold whose second byte starts the next fold takes the byte-by-byte way out.
+// A block folder runs while two of its blocks remain, folds the first of them and stops where the byte-by-byte
+// walk would pass its end: ASCII takes the plain path, a fold whose second byte starts the next one the walk.
 TEST(BlockFolders, FoldWhileTwoBlocksRemain) {
     for (const auto& row : kKernels) {
         if (!row.folder) continue;  // not on this processor
@@ -203,7 +197,7 @@ TEST(BlockFolders, FoldWhileTwoBlocksRemain) {
     }
 }
 
-TEST(KeyedHash, IsSipHashAsPublished) {
+TEST(KeyedHash, IsSipHashAsPublishedUnderARandomKey) {
     // The example of the SipHash paper: key 00 01 .. 0f, message 00 01 .. 0e.
     const std::string message = "\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e"s;
     const HashKey key{0x0706050403020100ULL, 0x0f0e0d0c0b0a0908ULL};
@@ -213,11 +207,16 @@ TEST(KeyedHash, IsSipHashAsPublished) {
     for (std::size_t length = 1; length <= 24; ++length) {
         std::string text(length, 'a');
         const std::uint64_t whole = keyed_hash(text.data(), length);
-        for (std::size_t at = 0; at < length; ++at) {
-            std::string changed = std::string(text).replace(at, 1, "b");
-            EXPECT_NE(keyed_hash(changed.data(), length), whole) << length << " bytes, byte " << at;
-        }
+        for (std::size_t at = 0; at < length; ++at)
+            EXPECT_NE(keyed_hash(std::string(text).replace(at, 1, "b").data(), length), whole)
+                << length << " bytes, byte " << at;
     }
+    HashKey first{}, second{};
+    ASSERT_TRUE(velm::platform::random_bytes(&first, sizeof first));
+    ASSERT_TRUE(velm::platform::random_bytes(&second, sizeof second));
+    EXPECT_NE(first.k0 ^ first.k1, second.k0 ^ second.k1);
+    EXPECT_NE(hash_key().k0 | hash_key().k1, 0u);
+    EXPECT_NE(keyed_hash("name", 4), (sip_hash<1, 3>(HashKey{0, 0}, "name", 4, [](std::uint64_t w) { return w; })));
 }
 
 TEST(KeyedHash, FoldedNamesHashAlikeExactlyWhenTheyCompareEqual) {
@@ -240,13 +239,4 @@ TEST(KeyedHash, FoldedNamesHashAlikeExactlyWhenTheyCompareEqual) {
         EXPECT_EQ(sameLength && same_folded(row.a, row.b, length), row.equal);
         EXPECT_EQ(folded_hash(row.a, length) == folded_hash(row.b, std::string(row.b).size()), row.equal);
     }
-}
-
-TEST(KeyedHash, KeyComesFromTheRandomSource) {
-    HashKey first{}, second{};
-    ASSERT_TRUE(velm::platform::random_bytes(&first, sizeof first));
-    ASSERT_TRUE(velm::platform::random_bytes(&second, sizeof second));
-    EXPECT_NE(first.k0 ^ first.k1, second.k0 ^ second.k1);
-    EXPECT_NE(hash_key().k0 | hash_key().k1, 0u);
-    EXPECT_NE(keyed_hash("name", 4), (sip_hash<1, 3>(HashKey{0, 0}, "name", 4, [](std::uint64_t w) { return w; })));
 }

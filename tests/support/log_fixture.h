@@ -6,8 +6,7 @@
 #include "support/test_support.h"
 #include "velm_basetool.h"
 
-class LogTest : public testing::Test {
-  protected:
+struct LogTest : testing::Test {
     void SetUp() override {
         for (const char* name :
              {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP", "VELM_VERSION",
@@ -18,7 +17,6 @@ class LogTest : public testing::Test {
         velm_test::set_env("VE_TMP_DIR", dir.path().c_str());
     }
 
-    // The session log file this process is expected to write.
     std::string expected_log(const std::string& name_parts) const {
         return dir.file(name_parts + std::to_string(velm_test::current_pid()) + ".log");
     }

@@ -57,7 +57,6 @@ void set_env(const char* name, const char* value) { _putenv_s(name, value ? valu
 #else
 void set_env(const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); }
 #endif
-void unset_env(const char* name) { set_env(name, nullptr); }
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -73,8 +72,6 @@ std::vector<std::string> split_lines(const std::string& text) {
     }
     return lines;
 }
-
-std::vector<std::string> read_lines(const std::string& path) { return split_lines(read_file(path)); }
 
 std::string joined_lines(const std::vector<std::string>& lines) {
     std::string text;
@@ -94,19 +91,15 @@ std::string StdoutCapture::finish() {
     return text;
 }
 
-bool has_timestamp_at(const std::string& line, std::size_t at) {
+static std::string without_timestamp(const std::string& line) {
     const std::string shape = "dddd/dd/dd-dd:dd:dd UTC - ";  // 2026/12/06-19:55:18 UTC -
+    const std::size_t indent = line.find_first_not_of(' ');
+    if (indent == std::string::npos || line.size() < indent + shape.size()) return line;
     for (std::size_t i = 0; i < shape.size(); ++i) {
-        char c = at + i < line.size() ? line[at + i] : '\0';
-        if (shape[i] == 'd' ? (c < '0' || c > '9') : c != shape[i]) return false;
+        const char c = line[indent + i];
+        if (shape[i] == 'd' ? (c < '0' || c > '9') : c != shape[i]) return line;
     }
-    return true;
-}
-
-std::string without_timestamp(const std::string& line) {
-    std::size_t indent = line.find_first_not_of(' ');
-    if (indent == std::string::npos || !has_timestamp_at(line, indent)) return line;
-    return line.substr(0, indent) + line.substr(indent + 26);
+    return line.substr(0, indent) + line.substr(indent + shape.size());
 }
 
 std::vector<std::string> marked(std::vector<std::string> lines) {
@@ -124,9 +117,6 @@ std::vector<std::string> session_lines(bool withoutTimestamps) {
 #if defined(_WIN32)
 bool can_drop_privileges() { return false; }
 int run_in_child(const std::function<int()>& body, bool unprivileged) { return unprivileged ? -1 : body(); }
-std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
-    return unprivileged ? "no unprivileged child" : body();
-}
 #else
 bool can_drop_privileges() { return geteuid() == 0 && getpwnam("nobody") != nullptr; }
 
@@ -137,11 +127,9 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     pid_t child = fork();
     if (child == 0) {
         alarm(60);  // a hang is a failure, not a stuck test run
-        if (unprivileged) {
-            // root's own groups go too: a file of group root must not stay open to the child
-            bool dropped = setgroups(0, nullptr) == 0 && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;
-            if (!dropped) _exit(125);
-        }
+        // root's own groups go too: a file of group root must not stay open to the child
+        if (unprivileged && !(setgroups(0, nullptr) == 0 && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0))
+            _exit(125);
         int code = body();
         std::fflush(nullptr);
         _exit(code);
@@ -150,23 +138,22 @@ int run_in_child(const std::function<int()>& body, bool unprivileged) {
     if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
+#endif
 
 // The child writes into a file opened before the fork (the exit flushes it): no pipe that fills while we wait.
 std::string child_report(const std::function<std::string()>& body, bool unprivileged) {
-    std::FILE* file = std::tmpfile();
-    if (!file) return "no temporary file";
+    const ScratchDir scratch;
+    std::FILE* file = std::fopen(scratch.file("report").c_str(), "wb");
+    if (!file) return "no report file";
     const int status = run_in_child(
         [&] {
             const std::string report = body();
             return std::fwrite(report.data(), 1, report.size(), file) == report.size() ? 0 : 1;
         },
         unprivileged);
-    std::rewind(file);
-    std::string report;
-    for (int c; (c = std::fgetc(file)) != EOF;) report += static_cast<char>(c);
     std::fclose(file);
+    const std::string report = read_file(scratch.file("report"));
     return status == 0 ? report : "child status " + std::to_string(status) + "\n" + report;
 }
-#endif
 
 }  // namespace velm_test

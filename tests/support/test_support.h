@@ -25,25 +25,22 @@ class ScratchDir {
 
 int current_pid();
 void set_env(const char* name, const char* value);  // a null value unsets name
-void unset_env(const char* name);
+inline void unset_env(const char* name) { set_env(name, nullptr); }
 
 // text cut at each "\n" (the line ends, "\r\n" too, dropped; a last unended piece kept).
 std::vector<std::string> split_lines(const std::string& text);
 std::string read_file(const std::string& path);  // empty when it cannot be read
-std::vector<std::string> read_lines(const std::string& path);
+inline std::vector<std::string> read_lines(const std::string& path) { return split_lines(read_file(path)); }
 std::string joined_lines(const std::vector<std::string>& lines);  // each ended by "\n", as one text
 
 // Captures standard output until finish() (once), without the "\r" a text-mode console adds.
-class StdoutCapture {
-  public:
+struct StdoutCapture {
     StdoutCapture();
     std::string finish();
 };
 
-bool has_timestamp_at(const std::string& line, std::size_t at = 0);  // "YYYY/MM/DD-hh:mm:ss UTC - " at offset at
-std::string without_timestamp(const std::string& line);
 // The lines, each with a "*" in front in place of its timestamp (found after the indentation).
-std::vector<std::string> marked(std::vector<std::string> lines);  // line with its timestamp (after indentation) cut
+std::vector<std::string> marked(std::vector<std::string> lines);
 // The lines of the session log file after its six header lines, without their timestamps if asked.
 std::vector<std::string> session_lines(bool withoutTimestamps = false);
 
