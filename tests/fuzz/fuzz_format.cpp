@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FUZZ_CHECK(slots != MAP_FAILED);
     std::memset(pristine + 8, 0xa5, kSlotSize - 8);
     for (int i = 0; i < kSlots; ++i) std::memcpy(slot(i), pristine, kSlotSize);
-    return velm_fuzz::quiet_log(1);
+    return velm_fuzz::quiet_log();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -26,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char c1 = in.ConsumeIntegral<char>(), c2 = in.ConsumeIntegral<char>();
     std::string search = velm_fuzz::text(in, 64), by = velm_fuzz::text(in, 256), text = velm_fuzz::text(in);
 
-    // A number is read exactly when the text holds only the bytes a number may have and begins with one; a
-    // failed parse writes nothing.
+    // A number is read when the text holds only a number's bytes and begins with one; a failed parse writes nothing.
     for (const std::string* number : {&search, &by, &text}) {
         char *integer_end, *real_end;
         errno = 0;

@@ -22,9 +22,8 @@ using namespace velm_test;
 using Lines = std::vector<std::string>;
 constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
-// The bodies of the session file and its rolled files, oldest first: each file's lines after its header and,
-// but in the file that starts with the process's first line, after the line naming the file it continues.
-// Each file holds at most limit bytes (0: any) or one line.
+// The bodies of the session file and its rolled files, oldest first: the lines after the header and, but in the file
+// with the process's first line, the line naming the file it continues; each at most limit bytes (0: any) or one line.
 std::vector<Lines> session_file_bodies(const std::string& path, const std::string& firstLine, std::uintmax_t limit) {
     std::vector<Lines> bodies;
     for (int n = 999; n >= 0; --n) {

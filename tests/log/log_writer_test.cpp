@@ -47,16 +47,15 @@ struct FirstUse {
     std::string name;
     const char* variables[5];        // level, standard-output and syslog level, timestamp, configuration
     void (*calls)();                 // the host's calls before the first message, if any
-    std::string levels;              // file, standard output, syslog
+    std::vector<int> levels;         // file, standard output, syslog
     bool stamped;                    // whether timestamps are on
     std::string nameParts, product;  // the file name before the pid; the header's product
 };
 
 class SessionFileNames : public LogTest, public testing::WithParamInterface<FirstUse> {};
 
-// Levels and flags come from the environment unless a level was set; the file level is the least of
-// the three levels; names are taken when the file opens. The file keeps what it held; the timestamp
-// and the indentation reach every line, the header's too; only the messages are echoed.
+// Levels and flags come from the environment unless set, the file level the least of the three; names are taken as the
+// file opens, which keeps what it held; timestamp and indent reach every line, the header's too; only messages echo.
 TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
     const FirstUse& row = GetParam();
     const char* names[] = {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP",
@@ -67,9 +66,7 @@ TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
     VELM_LOG(0, 0, "never shown\n");  // initialises the log but creates no file
     const std::string path = expected_log(row.nameParts);
     EXPECT_FALSE(fs::exists(path));
-    const std::string levels = std::to_string(VELM_GetLogLevel()) + " " + std::to_string(VELM_GetLogLevelStdOut()) +
-                               " " + std::to_string(VELM_GetLogLevelSyslog());
-    EXPECT_EQ(levels, row.levels);
+    EXPECT_EQ((std::vector<int>{VELM_GetLogLevel(), VELM_GetLogLevelStdOut(), VELM_GetLogLevelSyslog()}), row.levels);
     std::ofstream(path, std::ios::binary) << "old\n";
     VELM_DecTraceSpaces();  // stays at 0, so depth 2 after two steps in
     VELM_IncTraceSpaces();
@@ -110,18 +107,18 @@ void site() { set_names("mytool", "site", "site"); }
 void long_names() { set_names(kLong.c_str(), kLong.c_str(), kLong.c_str()); }
 
 const FirstUse kFirstUses[] = {
-    {"LevelNotANumber", {"abc", nullptr, nullptr, "yes"}, nullptr, "1 4 4", true, kPlain, kProduct},
-    {"AllLevelsAndConfig", {"6", "6", "6", "Y", "cfg"}, mytool, "6 6 6", true, "mytool_VELM_", kProduct},
-    {"LevelWithSign", {" +2x", nullptr, nullptr, "0"}, mytool_stamped, "2 4 4", true, "mytool_", ""},
-    {"AllNames", {nullptr, "1", nullptr, "1"}, site, "1 1 4", true, "mytool_site_", "site"},
-    {"LevelsOutOfRange", {"99999999999", "-5", "3", "true"}, null_prod, "1 1 3", false, kPlain, ""},
-    {"NullApplName", {"6", nullptr, nullptr, "no"}, null_appl, "4 4 4", false, "veserver_", ""},
-    {"LongNames", {}, long_names, "4 4 4", false, kLongParts, std::string(111, 'n')},
-    {"PlatformTemp", {}, use_platform_temp, "4 4 4", false, kWindows ? "temp\\" + kPlain : kPlain, kProduct},
-    {"LevelSetFirst", {"6", nullptr, nullptr, "yes"}, set_levels<0, kNone, kNone>, "1 1 -3", false, kPlain, kProduct},
-    {"FileAndSyslogSet", {}, set_levels<5, kNone, 2>, "2 5 2", false, kPlain, kProduct},
-    {"StdOutSet", {}, set_levels<4, 6, kNone>, "4 6 -3", false, kPlain, kProduct},
-    {"StdOutBelowAll", {}, set_levels<4, -100, kNone>, "1 1 -3", false, kPlain, kProduct},
+    {"LevelNotANumber", {"abc", nullptr, nullptr, "yes"}, nullptr, {1, 4, 4}, true, kPlain, kProduct},
+    {"AllLevelsAndConfig", {"6", "6", "6", "Y", "cfg"}, mytool, {6, 6, 6}, true, "mytool_VELM_", kProduct},
+    {"LevelWithSign", {" +2x", nullptr, nullptr, "0"}, mytool_stamped, {2, 4, 4}, true, "mytool_", ""},
+    {"AllNames", {nullptr, "1", nullptr, "1"}, site, {1, 1, 4}, true, "mytool_site_", "site"},
+    {"LevelsOutOfRange", {"99999999999", "-5", "3", "true"}, null_prod, {1, 1, 3}, false, kPlain, ""},
+    {"NullApplName", {"6", nullptr, nullptr, "no"}, null_appl, {4, 4, 4}, false, "veserver_", ""},
+    {"LongNames", {}, long_names, {4, 4, 4}, false, kLongParts, std::string(111, 'n')},
+    {"PlatformTemp", {}, use_platform_temp, {4, 4, 4}, false, kWindows ? "temp\\" + kPlain : kPlain, kProduct},
+    {"LevelSetFirst", {"6", nullptr, nullptr, "yes"}, set_levels<0, kNone, kNone>, {1, 1, -3}, false, kPlain, kProduct},
+    {"FileAndSyslogSet", {}, set_levels<5, kNone, 2>, {2, 5, 2}, false, kPlain, kProduct},
+    {"StdOutSet", {}, set_levels<4, 6, kNone>, {4, 6, -3}, false, kPlain, kProduct},
+    {"StdOutBelowAll", {}, set_levels<4, -100, kNone>, {1, 1, -3}, false, kPlain, kProduct},
 };
 
 INSTANTIATE_TEST_SUITE_P(Names, SessionFileNames, testing::ValuesIn(kFirstUses),
@@ -244,9 +241,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnopenableSessionFile, testing::ValuesIn(kHostil
                          [](const auto& info) { return info.param.name; });
 
 #if !defined(_WIN32)
-// A line refused whole leaves the file at a line end; one cut leaves it inside a line, which the count ends
-// first. Opened while standard output is closed, the file is neither echoed into nor readable by others,
-// whatever the umask.
+// A line refused whole leaves the file at a line end; one cut leaves it mid-line, which the count ends first. Opened
+// while standard output is closed, the file is neither echoed into nor readable by others, whatever the umask.
 TEST_F(LogTest, LinesTheFileRefusesAreCountedWhenWritingWorksAgain) {
     const std::string lines = child_report([] {
         umask(0);

@@ -105,5 +105,4 @@ if __name__ == "__main__":
         os.remove("/dev/log")
     if journald:
         journald.terminate()
-        journald.wait()
     sys.exit(0 if result.wasSuccessful() else 1)

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# velmtool and the example host end to end, in a scratch folder with relative paths (alike under Wine).
-# usage: GROUP TOOL HOST EXAMPLES VERSION [EMULATOR...]
-group=$1 tool=$2 host=$3 examples=$4 version=$5 scratch=$(mktemp -d) emulator=("${@:6}")
+# velmtool end to end, in a scratch folder with relative paths (alike under Wine).
+# usage: GROUP TOOL VERSION [EMULATOR...]
+group=$1 tool=$2 version=$3 scratch=$(mktemp -d) emulator=("${@:4}")
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" && mkdir logs || exit 1
-unset VELM_CONFIG VELM_LOCAL VELM_LIBUSER_EXITS_INI VELM_DISABLE_PROPFILE_CACHE VELM_LOG_LEVEL{,_STDOUT,_SYSLOG} \
-      VELM_LOG_TIMESTAMP VELM_VERSION VELM_VERSION_STDOUT
+unset "${!VELM_@}"
 export VE_TMP_DIR=logs WINEDEBUG=-all
 failures=0 commands=(ini ini-dump check next-day date field fields cfgpath log logs)
 ts='[0-9][0-9][0-9][0-9]/[0-9][0-9]/[0-9][0-9]-[0-9][0-9]:[0-9][0-9]:[0-9][0-9] UTC - '
@@ -96,15 +95,6 @@ test_check_and_log() {
   local path=${out//\\//}
   [[ $rc$out == 0logs?velmtool_*.log && $err == ${ts}"a %s stays" ]] && grep -q "^  VELM Base-Tool  *(V$version)" "$path" &&
     [[ $(tail -n 1 "$path" | tr -d '\r') == *" UTC - a %s stays" ]] || fail "session log file $path:"$'\n'"$(cat "$path")"
-}
-
-test_example_host() {
-  cp "$examples/example_settings.txt" .
-  run_program "$host" example_settings.txt
-  local path=${out##*session log file: } && path=${path//\\//}
-  [ "$rc" = 0 ] && grep -q "port = 8080" <<<"$out" && grep -q "^   result 919301" <<<"$out" &&
-    grep -q "ERROR: File input/orders.dat does not exists." "$path" &&
-    grep -q "^example host done: port 8080" "$path" || fail "example host -> $rc:"$'\n'"$out"
 }
 
 test_logs() {
