@@ -1,7 +1,6 @@
 // String editors, number parsers and the UTF-8 fold (its portable path and every block folder this processor
 // runs) on arbitrary bytes in heap buffers of exactly the size asked for, each against the rule it keeps.
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cmath>
 
@@ -29,9 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A number is read when the text holds only a number's bytes and begins with one; a failed parse writes nothing.
     for (const std::string* number : {&search, &by, &text}) {
         char *integer_end, *real_end;
-        errno = 0;
         long long whole = std::strtoll(number->c_str(), &integer_end, 10);
-        bool integer_text = errno == 0 && whole >= INT_MIN && whole <= INT_MAX && integer_end != number->c_str() &&
+        bool integer_text = whole >= INT_MIN && whole <= INT_MAX && integer_end != number->c_str() &&
                             number->find_first_not_of("0123456789+-") == std::string::npos;
         double expected = std::strtod(number->c_str(), &real_end);
         bool real_text = std::isfinite(expected) && real_end != number->c_str() &&

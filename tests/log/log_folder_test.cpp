@@ -1,26 +1,15 @@
 // The log folder kept small: the session log file rolled over by size, old session files removed.
-#include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <set>
-#include <thread>
 
-#include "support/log_fixture.h"
+#include "log/log_test.h"
 
 #if !defined(_WIN32)
-#include <pwd.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #endif
 
-namespace fs = std::filesystem;
 using namespace velm_test;
-using Lines = std::vector<std::string>;
-constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
 // The bodies of the session file and its rolled files, oldest first: the lines after the header and, but in the file
 // with the process's first line, the line naming the file it continues; each at most limit bytes (0: any) or one line.

@@ -1,23 +1,15 @@
 // The writer: levels, names, the session file and its header, line format, capacity, failed opening.
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 
-#include "support/log_fixture.h"
+#include "log/log_test.h"
 #include "velm_basetool_version.h"
 
 #if !defined(_WIN32)
-#include <pwd.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <csignal>
 #endif
 
 using namespace velm_test;
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
-constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
 void set_names(const char* appl, const char* cust, const char* prod) {
     VELM_SetApplName(appl);
