@@ -11,8 +11,7 @@ static_assert(sizeof(CVELM_Datum) == 24 && sizeof(CVELM_ParamLine) == 1026, "one
 
 struct Row {
     const char* rule;
-    long long got;
-    long long want;
+    long long got, want;
 };
 
 static bool same(const char* a, const char* b) { return strcmp(a, b) == 0; }
