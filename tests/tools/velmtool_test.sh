@@ -98,9 +98,8 @@ test_check_and_log() {
 }
 
 test_logs() {
-  mkdir pl && printf 'abc\n' >pl/veserver_VELM_12.log && printf 'ab\n' >pl/veserver_VELM_12.log.1 &&
-    printf 'x\n' >pl/my_app_CUST_7.log && : >pl/veserver_VELM_12.log.01 && : >pl/veserver_VELM_012.log &&
-    : >pl/a_B_3.txt || exit 1
+  mkdir pl && touch pl/veserver_VELM_12.log.01 pl/veserver_VELM_012.log pl/a_B_3.txt || exit 1
+  printf 'abc\n' >pl/veserver_VELM_12.log && printf 'ab\n' >pl/veserver_VELM_12.log.1 && printf 'x\n' >pl/my_app_CUST_7.log
   touch -d '2026-01-02 03:04:05 UTC' pl/veserver_VELM_12.log && touch -d '2026-01-01 UTC' pl/*_7.log pl/*.log.1
   local t=$'\t' day1=2026-01-01T00:00:00Z
   expect 0 "$(lines "my_app_${t}CUST_${t}7${t}0${t}2${t}$day1${t}-${t}my_app_CUST_7.log" \
