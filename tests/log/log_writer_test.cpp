@@ -177,8 +177,7 @@ struct Hostile {
     std::string name;
     void (*plant)(const std::string& log, std::string& kept);
     std::string folder;
-    bool unprivileged = false;  // the child drops its rights
-    bool givesAway = false;     // a file goes to another user
+    bool unprivileged = false, givesAway = false;  // the child drops its rights; a file goes to another user
 };
 
 class UnopenableSessionFile : public LogTest, public testing::WithParamInterface<Hostile> {};
