@@ -1,5 +1,4 @@
-// A child forked while another thread logs can log: the fork leaves no lock of the log taken. What the child
-// echoes is out before it exits.
+// A child forked while another thread logs can log (the fork leaves no lock taken), its echo out before it exits.
 #include "log/log_test.h"
 
 using namespace velm_test;

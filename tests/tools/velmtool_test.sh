@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# velmtool end to end, in a scratch folder with relative paths (alike under Wine).
-# usage: GROUP TOOL VERSION [EMULATOR...]
+# velmtool end to end in a scratch folder, relative paths alike under Wine.   usage: GROUP TOOL VERSION [EMULATOR...]
 group=$1 tool=$2 version=$3 scratch=$(mktemp -d) emulator=("${@:4}")
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" && mkdir logs || exit 1
