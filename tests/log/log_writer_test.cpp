@@ -143,8 +143,7 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     VELM_SetPrintVerInfoStdOut(1);
     VELM_PRINT_VERINFO("v1\n");
     // Messages are cut at their capacity; a cut line keeps its line end, a piece without one stays so.
-    const std::string big(2000, 'x'), cut = std::string(1055, 'x');
-    const std::string piece = std::string(1900, 'f') + std::string(258, 'x');
+    const std::string big(2000, 'x'), cut(1055, 'x'), piece = std::string(1900, 'f') + std::string(258, 'x');
     VELM_PRINTLOG("%s\n", big.c_str());                                   // format of 3: capacity 1056
     VELM_PRINTLOG("%s", (big + "\n").c_str());                            // the line end of the argument
     VELM_PRINTLOG(std::string("refused %1$d%2$n\n").c_str(), 1, &none);   // shown as it stands

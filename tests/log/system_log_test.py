@@ -38,9 +38,8 @@ class SystemLog(unittest.TestCase):
                 lines = [line for line in session_file.read_text().splitlines() if "VELM_LOG_SYSLOG=" in line]
                 self.assertEqual([warning in line for line in lines], [True] if value == "bogus" else [])
                 levels = [level for level in LEVELS if least and level >= least]
-                expected = [("%s level %d" % (ident, level), LEVELS[level]) for level in levels]
-                self.assertEqual([(e["MESSAGE"], e["PRIORITY"]) for e in entries],
-                                 expected + [(ident + " print", "5")] if least else [])
+                sent = [("%s level %d" % (ident, level), LEVELS[level]) for level in levels] + [(ident + " print", "5")]
+                self.assertEqual([(e["MESSAGE"], e["PRIORITY"]) for e in entries], sent if least else [])
                 if value == "syslog":
                     self.assertEqual({(e["SYSLOG_FACILITY"], "VELM_LEVEL" in e) for e in entries}, {("19", False)})
                 elif least:

@@ -25,7 +25,7 @@ expect() {
   printf 'Tab=v\t  \r\n'; printf '%s\n' ' [Other]' 'after=blank-header' '[Main] # note' 'Hidden=1' '[Other]' 'k=1' 'K=2' \
     '[main]  ' 'Late=2' ''; } >tricky.ini
 
-test_usage() {
+test_usage_and_answers() {
   for args in "" nosuch --keep-log "ini a b" "next-day ' 1' 1 2023" "next-day 100 1 2023" "field ab 0 line" \
               "field ';' 1.5 line" "field ';' 2147483648 line" "log loud message" "cfgpath extra"; do
     eval "set -- $args" && expect 2 "" "velmtool*" "$@"
@@ -38,6 +38,13 @@ test_usage() {
   expect 0 "--help" "" date -- --help
   for command in "" "${commands[@]}"; do run_program "$tool" $command --help
     [[ $rc$out == "0usage: velmtool ${command:-[-q] [--keep-log]}"* ]] || fail "$command --help -> $rc"; done
+  expect 0 "$(lines 29.02.2024 01.03.2024)" "" next-day 28 2 2024 2
+  expect 1 "" "velmtool next-day: no valid date follows 31.12.2399" next-day 31 12 2399
+  run_program "$tool" date '%Y|%%'
+  [ "$rc" = 0 ] && [[ $out =~ ^[0-9]{4}\|%$ ]] || fail "date %Y|%% -> $rc '$out'"
+  expect 0 "c" "" field ';' 2 'a;b;c'
+  expect 0 "$(lines '3 fields, GetCount 1' "0 \"a\" int 0 char 'a'" "1 \"\" int 0 char 's'" \
+    "2 \"-7x\" int -7 char '-'")" "" fields ';' 'a;;-7x'
 }
 
 test_ini() {
@@ -66,16 +73,6 @@ for this run so that the library reads tricky.ini" ini tricky.ini main "Mode "
   printf '[S]\nk=1\n\032\nj=2\n' >ctrlz.ini
   run_program "$tool" ini ctrlz.ini S j && local found=$rc && run_program "$tool" ini-dump ctrlz.ini
   [[ $found$out == 0*'"j" = "2"'* || ($found == 1 && $out != *'"j"'*) ]] || fail "ini and ini-dump differ: $found $out"
-}
-
-test_dates_and_fields() {
-  expect 0 "$(lines 29.02.2024 01.03.2024)" "" next-day 28 2 2024 2
-  expect 1 "" "velmtool next-day: no valid date follows 31.12.2399" next-day 31 12 2399
-  run_program "$tool" date '%Y|%%'
-  [ "$rc" = 0 ] && [[ $out =~ ^[0-9]{4}\|%$ ]] || fail "date %Y|%% -> $rc '$out'"
-  expect 0 "c" "" field ';' 2 'a;b;c'
-  expect 0 "$(lines '3 fields, GetCount 1' "0 \"a\" int 0 char 'a'" "1 \"\" int 0 char 's'" \
-    "2 \"-7x\" int -7 char '-'")" "" fields ';' 'a;;-7x'
 }
 
 test_check_and_log() {
