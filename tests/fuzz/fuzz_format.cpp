@@ -10,8 +10,7 @@
 
 namespace {
 
-constexpr int kSlots = 40;  // pointer arguments: more than a 48-byte format can take, named or not
-constexpr int kSlotSize = 64;
+constexpr int kSlots = 40, kSlotSize = 64;  // pointer arguments, more than a 48-byte format can take, named or not
 
 // The pointer arguments, each a slot holding "C" as a text and as a wide text, then 0xa5 bytes (pristine), lie
 // where an address's low 32 bits are small: one read as a '*' width asks for a few thousand characters at most.

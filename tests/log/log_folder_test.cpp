@@ -97,8 +97,7 @@ const RollRow kRollRows[] = {
     {"UnreadableSizeIsNoLimit", "2x", "1", long_lines(0, 4), {long_lines(0, 4)}},
     {"ZeroIsNoLimit", "0", "1", long_lines(0, 4), {long_lines(0, 4)}},
 };
-INSTANTIATE_TEST_SUITE_P(Cases, RollOver, testing::ValuesIn(kRollRows),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, RollOver, testing::ValuesIn(kRollRows), row_name);
 
 // What the log folder holds when the process opens its session file: session files of ended processes (ages
 // in days), one a live process holds, and things that match the name but are no file of the user's own.
@@ -174,5 +173,4 @@ const RetentionRow kRetentionRows[] = {
     {"ByAge", "2", "", {"veserver_VELM_11.log", "veserver_VELM_11.log.1"}},
     {"ByCount", "", "2", {"veserver_VELM_11.log", "veserver_VELM_11.log.1", "veserver_VELM_19.log"}},
 };
-INSTANTIATE_TEST_SUITE_P(Cases, Retention, testing::ValuesIn(kRetentionRows),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, Retention, testing::ValuesIn(kRetentionRows), row_name);

@@ -17,3 +17,6 @@
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 constexpr bool kWindows = fs::path::preferred_separator == '\\';
+
+// Names each case of a parameterized test by its row's name.
+inline constexpr auto row_name = [](const auto& info) { return info.param.name; };

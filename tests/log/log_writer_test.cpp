@@ -112,8 +112,7 @@ const FirstUse kFirstUses[] = {
     {"StdOutBelowAll", {}, set_levels<4, -100, kNone>, {1, 1, -3}, false, kPlain, kProduct},
 };
 
-INSTANTIATE_TEST_SUITE_P(Names, SessionFileNames, testing::ValuesIn(kFirstUses),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Names, SessionFileNames, testing::ValuesIn(kFirstUses), row_name);
 
 // The entry points of levels 1 to 7.
 void (*const kEntries[])(const char*, ...) = {VELM_TRACE,   VELM_DEBUG,    VELM_WARNING,      VELM_ERROR,
@@ -226,8 +225,7 @@ const Hostile kHostile[] = {
 #endif
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, UnopenableSessionFile, testing::ValuesIn(kHostile),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, UnopenableSessionFile, testing::ValuesIn(kHostile), row_name);
 
 #if !defined(_WIN32)
 // A line refused whole leaves the file at a line end; one cut leaves it mid-line, which the count ends first. Opened
