@@ -2,8 +2,7 @@
 # Installs the Windows build, builds a host of Microsoft's ABI against the installed velm_basetool.lib
 # alone, runs it and the MinGW-built host of the same member table under Wine, and compares their output.
 set -euo pipefail
-build=$1 source=$2 mingw_host=$3 clangxx=$4 lld_link=$5 dlltool=$6 wine=$7
-work=$(mktemp -d)
+build=$1 source=$2 mingw_host=$3 clangxx=$4 lld_link=$5 dlltool=$6 wine=$7 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix lib=$work/prefix/lib
 cmake --install "$build" --prefix "$prefix" >/dev/null

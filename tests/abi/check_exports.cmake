@@ -1,4 +1,4 @@
-# The names a built library exports (nm -D or objdump -p as DUMP_TOOL) are those the headers declare,
+# The names a built library exports (DUMP: nm -D or objdump -p) are those the headers declare,
 # as clang mangles them for TRIPLE, plus on Windows those of DEF, the headers' in Microsoft's ABI.
 
 # The headers' names for one target; implicit and defaulted members are inline.
@@ -26,7 +26,7 @@ function(expect_same a b what)
   endif()
 endfunction()
 
-execute_process(COMMAND ${DUMP_TOOL} ${DUMP_ARGS} ${LIBRARY} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${DUMP} ${LIBRARY} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
 string(REPLACE "\n" ";" actual "${dump}")
 set(symbol_line "^([ \t]*\\[ *[0-9]+\\]|[0-9a-f]+ [TWDBRVi]) ([^ \t]+)$")
 list(FILTER actual INCLUDE REGEX "${symbol_line}")

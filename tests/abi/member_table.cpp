@@ -11,8 +11,7 @@ static_assert(sizeof(CVELM_Datum) == 24 && sizeof(CVELM_ParamLine) == 1026, "one
 
 struct Row {
     const char* rule;
-    long long got;
-    long long want;
+    long long got, want;
 };
 
 static bool same(const char* a, const char* b) { return strcmp(a, b) == 0; }
@@ -44,10 +43,8 @@ extern "C" int run_member_table() {
         {"GetParamInt reads leading digits", line.GetParamInt(1), 12},
         {"TestParamString is exact", line.TestParamString(0, "a") * 10 + line.TestParamString(0, "A"), 10},
         {"copy assignment returns the object, copied", &(other = line) == &other ? other.GetParamInt(1) : 0, 12},
-        {"string_to_lower, string_to_upper",
-         (CVELM_String::string_to_lower(lower), CVELM_String::string_to_upper(upper),
-          same(lower, "mixed") && same(upper, "MIXED")),
-         1},
+        {"string_to_lower", (CVELM_String::string_to_lower(lower), same(lower, "mixed")), 1},
+        {"string_to_upper", (CVELM_String::string_to_upper(upper), same(upper, "MIXED")), 1},
         {"CVELM_String assignment returns the object", &(s = t) == &s, 1},
         {"VELM_Get_Integer_Value_From_String", VELM_Get_Integer_Value_From_String("-42", &number) * 1000 + number, -42},
         {"VELM_Replace_Char_In_String", VELM_Replace_Char_In_String(upper, 'X', 'y') * 10 + same(upper, "MIyED"), 11},

@@ -67,7 +67,7 @@ static void look_up(FuzzedDataProvider& in, bool inFile) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("VELM_CONFIG", velm_fuzz::scratch_dir(), 1);
     setenv("VELM_DISABLE_PROPFILE_CACHE", "", 1);
-    return velm_fuzz::quiet_log(1);
+    return velm_fuzz::quiet_log();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

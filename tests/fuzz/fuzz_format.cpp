@@ -10,8 +10,7 @@
 
 namespace {
 
-constexpr int kSlots = 40;  // pointer arguments: more than a 48-byte format can take, named or not
-constexpr int kSlotSize = 64;
+constexpr int kSlots = 40, kSlotSize = 64;  // pointer arguments, more than a 48-byte format can take, named or not
 
 // The pointer arguments, each a slot holding "C" as a text and as a wide text, then 0xa5 bytes (pristine), lie
 // where an address's low 32 bits are small: one read as a '*' width asks for a few thousand characters at most.
@@ -68,7 +67,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FUZZ_CHECK(slots != MAP_FAILED);
     std::memset(pristine + 8, 0xa5, kSlotSize - 8);
     for (int i = 0; i < kSlots; ++i) std::memcpy(slot(i), pristine, kSlotSize);
-    return velm_fuzz::quiet_log(1);
+    return velm_fuzz::quiet_log();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -76,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t room = in.ConsumeIntegralInRange<std::size_t>(1, 300);
     const bool documented = in.ConsumeBool();
     const std::string format = documented ? documented_format(in) : velm_fuzz::text(in, 48);
-    // A format asking for more than the fixed arguments ("%31$d" on) reads what no caller passed; one asking
-    // for a field of millions of characters (five digits) only costs time.
+    // Past the fixed arguments ("%31$d" on) a format reads what no caller passed; five-digit fields only cost time.
     static const std::regex kTooMuch("[0-9]{5}|(3[1-9]|[4-9][0-9]|[1-9][0-9]{2,})\\$");
     if (std::regex_search(format, kTooMuch)) return 0;
     velm_fuzz::Buffer mine(room), theirs(room);

@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CVELM_ParamLine line("z,y", ',');
     line = CVELM_ParamLine(nullLine ? nullptr : text.c_str(), delimiter);
     const std::vector<std::string> fields = fields_of(text.substr(0, 1024), delimiter);
-    const auto firstEmpty = std::find(fields.begin(), fields.end(), std::string());
-    FUZZ_CHECK(line.GetCount() == firstEmpty - fields.begin());
+    FUZZ_CHECK(line.GetCount() == std::find(fields.begin(), fields.end(), std::string()) - fields.begin());
     const int last = static_cast<int>(fields.size());
     while (in.remaining_bytes() > 0) {
         const int index = in.ConsumeBool() ? in.ConsumeIntegral<int>() : in.ConsumeIntegralInRange(-1, last);

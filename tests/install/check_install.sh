@@ -24,7 +24,8 @@ consumers() {
   out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/build-myhost/myhost")
   [[ $out == "listening on port 8080"$'\n'"session log file: $work"/myhost_*.log ]] || { echo "README host: $out"; exit 1; }
   out=$(cd "$project/examples" && VELM_LIBUSER_EXITS_INI=1 VE_TMP_DIR="$work" "$work/build-host/velm_example_host")
-  grep -q "Port = 8080, from sample.ini" <<<"$out" || { echo "example host: $out"; exit 1; }
+  [ "$(grep -c -e "Port = 8080, from sample.ini" -e "^   port = 8080" -e "^   result 919301" <<<"$out")" = 3 ] &&
+    grep -q "host done: port 8080, route north;east;;south" "${out##*: }" || { echo "example host: $out"; exit 1; }
   out=$(cd "$project/examples" && VE_TMP_DIR="$work" "$work/build-server/velm_example_server")
   [ "$(grep -c ': job [0-9]*: hello from worker' "${out##*session log file: }")" = 12 ] ||
     { echo "example server: $out"; exit 1; }

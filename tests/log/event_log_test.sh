@@ -13,4 +13,3 @@ expected=$(printf '%s velmev level %s\n' warn 3 err 4 err 5 trace 6 trace 7 trac
 [[ $events == "$expected" ]] || { printf 'events reported:\n%s\nexpected:\n%s\n' "$events" "$expected"; exit 1; }
 table=$(WINEDEBUG=-all "$wine" "$host" table "a message" | tr -d '\r')
 [[ $table == "table: [a message]" ]] || { echo "message table gave: $table"; exit 1; }
-echo "event log: types, texts and message table as expected"

@@ -1,30 +1,18 @@
 // The log folder kept small: the session log file rolled over by size, old session files removed.
-#include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <set>
-#include <thread>
 
-#include "support/log_fixture.h"
+#include "log/log_test.h"
 
 #if !defined(_WIN32)
-#include <pwd.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #endif
 
-namespace fs = std::filesystem;
 using namespace velm_test;
-using Lines = std::vector<std::string>;
-constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
-// The bodies of the session file and its rolled files, oldest first: each file's lines after its header and,
-// but in the file that starts with the process's first line, after the line naming the file it continues.
-// Each file holds at most limit bytes (0: any) or one line.
+// The bodies of the session file and its rolled files, oldest first: the lines after the header and, but in the file
+// with the process's first line, the line naming the file it continues; each at most limit bytes (0: any) or one line.
 std::vector<Lines> session_file_bodies(const std::string& path, const std::string& firstLine, std::uintmax_t limit) {
     std::vector<Lines> bodies;
     for (int n = 999; n >= 0; --n) {
@@ -109,8 +97,7 @@ const RollRow kRollRows[] = {
     {"UnreadableSizeIsNoLimit", "2x", "1", long_lines(0, 4), {long_lines(0, 4)}},
     {"ZeroIsNoLimit", "0", "1", long_lines(0, 4), {long_lines(0, 4)}},
 };
-INSTANTIATE_TEST_SUITE_P(Cases, RollOver, testing::ValuesIn(kRollRows),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, RollOver, testing::ValuesIn(kRollRows), row_name);
 
 // What the log folder holds when the process opens its session file: session files of ended processes (ages
 // in days), one a live process holds, and things that match the name but are no file of the user's own.
@@ -186,5 +173,4 @@ const RetentionRow kRetentionRows[] = {
     {"ByAge", "2", "", {"veserver_VELM_11.log", "veserver_VELM_11.log.1"}},
     {"ByCount", "", "2", {"veserver_VELM_11.log", "veserver_VELM_11.log.1", "veserver_VELM_19.log"}},
 };
-INSTANTIATE_TEST_SUITE_P(Cases, Retention, testing::ValuesIn(kRetentionRows),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, Retention, testing::ValuesIn(kRetentionRows), row_name);

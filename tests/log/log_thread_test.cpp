@@ -1,16 +1,10 @@
-// A child forked while another thread logs can log: the fork leaves no lock of the log taken. What the child
-// echoes is out before it exits.
-#include <algorithm>
-#include <atomic>
-#include <thread>
-
-#include "support/log_fixture.h"
+// A child forked while another thread logs can log (the fork leaves no lock taken), its echo out before it exits.
+#include "log/log_test.h"
 
 using namespace velm_test;
 
 #if !defined(_WIN32)
 #include <fcntl.h>
-#include <unistd.h>
 
 TEST_F(LogTest, ChildForkedWhileAnotherThreadLogsCanLog) {
     if (!kForksAmidThreads) GTEST_SKIP() << "the sanitizer's runtime does not survive a fork amid threads";

@@ -1,23 +1,15 @@
 // The writer: levels, names, the session file and its header, line format, capacity, failed opening.
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 
-#include "support/log_fixture.h"
+#include "log/log_test.h"
 #include "velm_basetool_version.h"
 
 #if !defined(_WIN32)
-#include <pwd.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <csignal>
 #endif
 
 using namespace velm_test;
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
-constexpr bool kWindows = fs::path::preferred_separator == '\\';
 
 void set_names(const char* appl, const char* cust, const char* prod) {
     VELM_SetApplName(appl);
@@ -47,29 +39,25 @@ struct FirstUse {
     std::string name;
     const char* variables[5];        // level, standard-output and syslog level, timestamp, configuration
     void (*calls)();                 // the host's calls before the first message, if any
-    std::string levels;              // file, standard output, syslog
+    std::vector<int> levels;         // file, standard output, syslog
     bool stamped;                    // whether timestamps are on
     std::string nameParts, product;  // the file name before the pid; the header's product
 };
 
 class SessionFileNames : public LogTest, public testing::WithParamInterface<FirstUse> {};
 
-// Levels and flags come from the environment unless a level was set; the file level is the least of
-// the three levels; names are taken when the file opens. The file keeps what it held; the timestamp
-// and the indentation reach every line, the header's too; only the messages are echoed.
+// Levels and flags come from the environment unless set, the file level the least of the three; names are taken as the
+// file opens, which keeps what it held; timestamp and indent reach every line, the header's too; only messages echo.
 TEST_P(SessionFileNames, AreTakenWhenTheFileOpens) {
     const FirstUse& row = GetParam();
     const char* names[] = {"VELM_LOG_LEVEL", "VELM_LOG_LEVEL_STDOUT", "VELM_LOG_LEVEL_SYSLOG", "VELM_LOG_TIMESTAMP",
                            "VELM_CONFIG"};
-    for (int i = 0; i < 5; ++i)
-        if (row.variables[i]) set_env(names[i], row.variables[i]);
+    for (int i = 0; i < 5; ++i) set_env(names[i], row.variables[i]);  // a null one stays unset
     if (row.calls) row.calls();
     VELM_LOG(0, 0, "never shown\n");  // initialises the log but creates no file
     const std::string path = expected_log(row.nameParts);
     EXPECT_FALSE(fs::exists(path));
-    const std::string levels = std::to_string(VELM_GetLogLevel()) + " " + std::to_string(VELM_GetLogLevelStdOut()) +
-                               " " + std::to_string(VELM_GetLogLevelSyslog());
-    EXPECT_EQ(levels, row.levels);
+    EXPECT_EQ((std::vector<int>{VELM_GetLogLevel(), VELM_GetLogLevelStdOut(), VELM_GetLogLevelSyslog()}), row.levels);
     std::ofstream(path, std::ios::binary) << "old\n";
     VELM_DecTraceSpaces();  // stays at 0, so depth 2 after two steps in
     VELM_IncTraceSpaces();
@@ -110,22 +98,21 @@ void site() { set_names("mytool", "site", "site"); }
 void long_names() { set_names(kLong.c_str(), kLong.c_str(), kLong.c_str()); }
 
 const FirstUse kFirstUses[] = {
-    {"LevelNotANumber", {"abc", nullptr, nullptr, "yes"}, nullptr, "1 4 4", true, kPlain, kProduct},
-    {"AllLevelsAndConfig", {"6", "6", "6", "Y", "cfg"}, mytool, "6 6 6", true, "mytool_VELM_", kProduct},
-    {"LevelWithSign", {" +2x", nullptr, nullptr, "0"}, mytool_stamped, "2 4 4", true, "mytool_", ""},
-    {"AllNames", {nullptr, "1", nullptr, "1"}, site, "1 1 4", true, "mytool_site_", "site"},
-    {"LevelsOutOfRange", {"99999999999", "-5", "3", "true"}, null_prod, "1 1 3", false, kPlain, ""},
-    {"NullApplName", {"6", nullptr, nullptr, "no"}, null_appl, "4 4 4", false, "veserver_", ""},
-    {"LongNames", {}, long_names, "4 4 4", false, kLongParts, std::string(111, 'n')},
-    {"PlatformTemp", {}, use_platform_temp, "4 4 4", false, kWindows ? "temp\\" + kPlain : kPlain, kProduct},
-    {"LevelSetFirst", {"6", nullptr, nullptr, "yes"}, set_levels<0, kNone, kNone>, "1 1 -3", false, kPlain, kProduct},
-    {"FileAndSyslogSet", {}, set_levels<5, kNone, 2>, "2 5 2", false, kPlain, kProduct},
-    {"StdOutSet", {}, set_levels<4, 6, kNone>, "4 6 -3", false, kPlain, kProduct},
-    {"StdOutBelowAll", {}, set_levels<4, -100, kNone>, "1 1 -3", false, kPlain, kProduct},
+    {"LevelNotANumber", {"abc", nullptr, nullptr, "yes"}, nullptr, {1, 4, 4}, true, kPlain, kProduct},
+    {"AllLevelsAndConfig", {"6", "6", "6", "Y", "cfg"}, mytool, {6, 6, 6}, true, "mytool_VELM_", kProduct},
+    {"LevelWithSign", {" +2x", nullptr, nullptr, "0"}, mytool_stamped, {2, 4, 4}, true, "mytool_", ""},
+    {"AllNames", {nullptr, "1", nullptr, "1"}, site, {1, 1, 4}, true, "mytool_site_", "site"},
+    {"LevelsOutOfRange", {"99999999999", "-5", "3", "true"}, null_prod, {1, 1, 3}, false, kPlain, ""},
+    {"NullApplName", {"6", nullptr, nullptr, "no"}, null_appl, {4, 4, 4}, false, "veserver_", ""},
+    {"LongNames", {}, long_names, {4, 4, 4}, false, kLongParts, std::string(111, 'n')},
+    {"PlatformTemp", {}, use_platform_temp, {4, 4, 4}, false, kWindows ? "temp\\" + kPlain : kPlain, kProduct},
+    {"LevelSetFirst", {"6", nullptr, nullptr, "yes"}, set_levels<0, kNone, kNone>, {1, 1, -3}, false, kPlain, kProduct},
+    {"FileAndSyslogSet", {}, set_levels<5, kNone, 2>, {2, 5, 2}, false, kPlain, kProduct},
+    {"StdOutSet", {}, set_levels<4, 6, kNone>, {4, 6, -3}, false, kPlain, kProduct},
+    {"StdOutBelowAll", {}, set_levels<4, -100, kNone>, {1, 1, -3}, false, kPlain, kProduct},
 };
 
-INSTANTIATE_TEST_SUITE_P(Names, SessionFileNames, testing::ValuesIn(kFirstUses),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Names, SessionFileNames, testing::ValuesIn(kFirstUses), row_name);
 
 // The entry points of levels 1 to 7.
 void (*const kEntries[])(const char*, ...) = {VELM_TRACE,   VELM_DEBUG,    VELM_WARNING,      VELM_ERROR,
@@ -154,8 +141,7 @@ TEST_F(LogTest, EntryPointsCarryTheirLevelAndTimestampAndNullFormatsWriteNothing
     VELM_SetPrintVerInfoStdOut(1);
     VELM_PRINT_VERINFO("v1\n");
     // Messages are cut at their capacity; a cut line keeps its line end, a piece without one stays so.
-    const std::string big(2000, 'x'), cut = std::string(1055, 'x');
-    const std::string piece = std::string(1900, 'f') + std::string(258, 'x');
+    const std::string big(2000, 'x'), cut(1055, 'x'), piece = std::string(1900, 'f') + std::string(258, 'x');
     VELM_PRINTLOG("%s\n", big.c_str());                                   // format of 3: capacity 1056
     VELM_PRINTLOG("%s", (big + "\n").c_str());                            // the line end of the argument
     VELM_PRINTLOG(std::string("refused %1$d%2$n\n").c_str(), 1, &none);   // shown as it stands
@@ -188,8 +174,7 @@ struct Hostile {
     std::string name;
     void (*plant)(const std::string& log, std::string& kept);
     std::string folder;
-    bool unprivileged = false;  // the child drops its rights
-    bool givesAway = false;     // a file goes to another user
+    bool unprivileged = false, givesAway = false;  // the child drops its rights; a file goes to another user
 };
 
 class UnopenableSessionFile : public LogTest, public testing::WithParamInterface<Hostile> {};
@@ -240,13 +225,11 @@ const Hostile kHostile[] = {
 #endif
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, UnopenableSessionFile, testing::ValuesIn(kHostile),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, UnopenableSessionFile, testing::ValuesIn(kHostile), row_name);
 
 #if !defined(_WIN32)
-// A line refused whole leaves the file at a line end; one cut leaves it inside a line, which the count ends
-// first. Opened while standard output is closed, the file is neither echoed into nor readable by others,
-// whatever the umask.
+// A line refused whole leaves the file at a line end; one cut leaves it mid-line, which the count ends first. Opened
+// while standard output is closed, the file is neither echoed into nor readable by others, whatever the umask.
 TEST_F(LogTest, LinesTheFileRefusesAreCountedWhenWritingWorksAgain) {
     const std::string lines = child_report([] {
         umask(0);

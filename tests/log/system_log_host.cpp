@@ -39,8 +39,7 @@ void log_threads(const char* id) {
 #endif
 }
 
-// Into a log that takes nothing: prints how many calls took more than 50 ms, then one more message
-// once a line arrives on standard input.
+// Into a log that takes nothing: prints how many calls took over 50 ms, then logs once more when a line comes in.
 void log_into_stall(const char* id) {
     int slow = 0;
     for (int m = 0; m < 600; ++m) {

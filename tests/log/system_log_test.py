@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The system log with a real journald: what arrives for each VELM_LOG_SYSLOG, read back with journalctl."""
-import json, os, pathlib, select, socket, subprocess, sys, tempfile, time, unittest
+import atexit, json, os, pathlib, select, socket, subprocess, sys, tempfile, time, unittest
 
 HOST = sys.argv.pop(1)
 JOURNAL_DIR = "/run/systemd/journal"
@@ -38,9 +38,8 @@ class SystemLog(unittest.TestCase):
                 lines = [line for line in session_file.read_text().splitlines() if "VELM_LOG_SYSLOG=" in line]
                 self.assertEqual([warning in line for line in lines], [True] if value == "bogus" else [])
                 levels = [level for level in LEVELS if least and level >= least]
-                expected = [("%s level %d" % (ident, level), LEVELS[level]) for level in levels]
-                self.assertEqual([(e["MESSAGE"], e["PRIORITY"]) for e in entries],
-                                 expected + [(ident + " print", "5")] if least else [])
+                sent = [("%s level %d" % (ident, level), LEVELS[level]) for level in levels] + [(ident + " print", "5")]
+                self.assertEqual([(e["MESSAGE"], e["PRIORITY"]) for e in entries], sent if least else [])
                 if value == "syslog":
                     self.assertEqual({(e["SYSLOG_FACILITY"], "VELM_LEVEL" in e) for e in entries}, {("19", False)})
                 elif least:
@@ -85,8 +84,7 @@ if __name__ == "__main__":
     if os.geteuid() != 0 or not os.path.exists(JOURNALD):
         print("skipped: starting journald needs root and %s (Debian's systemd)" % JOURNALD)
         sys.exit(77)
-    journald = None
-    if not journal_listens():  # started as systemd starts it, and /dev/log made when missing; both undone after
+    if not journal_listens():  # started as systemd starts it, and /dev/log made when missing; both undone at exit
         os.makedirs(JOURNAL_DIR, exist_ok=True)
         # systemd raises the datagram queue of new sockets from 10 to 512 before it starts journald.
         qlen = pathlib.Path("/proc/sys/net/unix/max_dgram_qlen")
@@ -94,16 +92,11 @@ if __name__ == "__main__":
         # Ahead of the builds that share the machine: a journald that waits for the processor is a stalled one.
         journald = subprocess.Popen(["nice", "-n", "-10", JOURNALD], stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL)
+        atexit.register(journald.terminate)
         deadline = time.monotonic() + 10
         while not (journal_listens() and os.path.exists(JOURNAL_DIR + "/dev-log")) and time.monotonic() < deadline:
             time.sleep(0.1)
-    dev_log_made = not os.path.lexists("/dev/log")
-    if dev_log_made:
+    if not os.path.lexists("/dev/log"):
         os.symlink(JOURNAL_DIR + "/dev-log", "/dev/log")
-    result = unittest.main(exit=False, verbosity=2).result
-    if dev_log_made:
-        os.remove("/dev/log")
-    if journald:
-        journald.terminate()
-        journald.wait()
-    sys.exit(0 if result.wasSuccessful() else 1)
+        atexit.register(os.remove, "/dev/log")
+    unittest.main(verbosity=2)

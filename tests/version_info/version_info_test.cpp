@@ -36,13 +36,11 @@ int mismatches(const std::string& path, const std::string& version) {
         std::printf("%s: %s is \"%s\"\n", path.c_str(), name, found ? value : "");
         ++failures;
     }
-    for (const std::string& fixedVersion : {fixed_version(fixed->dwFileVersionMS, fixed->dwFileVersionLS),
-                                            fixed_version(fixed->dwProductVersionMS, fixed->dwProductVersionLS)}) {
-        if (fixedVersion == version) continue;
-        std::printf("%s: a fixed version is %s\n", path.c_str(), fixedVersion.c_str());
-        ++failures;
-    }
-    return failures;
+    const std::string fixedVersions = fixed_version(fixed->dwFileVersionMS, fixed->dwFileVersionLS) + " " +
+                                      fixed_version(fixed->dwProductVersionMS, fixed->dwProductVersionLS);
+    if (fixedVersions == version + " " + version) return failures;
+    std::printf("%s: the fixed file and product versions are %s\n", path.c_str(), fixedVersions.c_str());
+    return failures + 1;
 }
 
 int main(int argc, char** argv) {
