@@ -4,9 +4,15 @@
 #include <string>
 #include <vector>
 
+#if !defined(_WIN32)
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "log/printf_format.h"
+#include "platform/platform.h"
 #include "runtime_rows.h"
 #include "velm_basetool.h"
 
@@ -60,3 +66,25 @@ TEST(HostPrintf, FormatsAsTheRuntimeButCountConversionsWriteNothingAndUnknownOne
 #endif
     EXPECT_EQ(target, 99);
 }
+
+#if !defined(_WIN32)
+namespace velm::platform {
+void PrintTo(Sent sent, std::ostream* out) {
+    *out << (sent == Sent::taken ? "taken" : sent == Sent::late ? "late" : "broken");
+}
+}  // namespace velm::platform
+
+// The system log's send tells a receiver that is only busy (waited for, then late) from one that is gone.
+TEST(SystemLogSend, WaitsForABusyReceiverAndReportsOneThatIsGone) {
+    using velm::platform::Sent;
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0, ends), 0);
+    const velm::platform::Bytes piece{"x", 1};
+    EXPECT_EQ(velm::platform::send_datagram(ends[0], &piece, 1, 0), Sent::taken);
+    while (send(ends[0], "x", 1, MSG_DONTWAIT) == 1) continue;  // the receiver's queue is full
+    EXPECT_EQ(velm::platform::send_datagram(ends[0], &piece, 1, 20), Sent::late);
+    close(ends[1]);
+    EXPECT_EQ(velm::platform::send_datagram(ends[0], &piece, 1, 20), Sent::broken);
+    close(ends[0]);
+}
+#endif
