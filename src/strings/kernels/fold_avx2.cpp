@@ -113,7 +113,9 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
     // The last block's fold lanes; only its last lane is read, and it is set
     // exactly when that block's last fold consumes this block's first byte.
     __m256i lastFolds = _mm256_set1_epi8(static_cast<char>(-static_cast<int>(consumedFirst)));
-    for (; end - read >= 2 * 32; read += 32) {
+    // Counted rather than compared with end on each round: the loop's own
+    // bookkeeping is a good part of a block's instructions.
+    for (std::ptrdiff_t blocks = (end - read) / 32 - 1; blocks > 0; --blocks, read += 32) {
         __m256i bytes = load(read);
         if (_mm256_movemask_epi8(bytes) == 0) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(write), bytes);

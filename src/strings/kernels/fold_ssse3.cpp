@@ -10,7 +10,6 @@
 // write never passes read, so a store reaches only into the current block,
 // which is held in registers. A block whose first byte ended the last block's
 // fold cannot pass for ASCII, as that byte has its top bit set.
-#include "strings/kernels/lane_table.h"
 #include "strings/utf8_folding.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -20,6 +19,28 @@
 namespace velm::strings::kernels {
 
 namespace {
+
+// For each set of kept lanes of an 8-byte quarter of a 16-byte shuffle (a bit
+// per lane), the lanes in order for the byte shuffle, then 0x80 (which yields
+// zero); and their count. Half 0 names lanes 0 to 7, half 1 lanes 8 to 15.
+struct LaneTable {
+    Byte lanes[2][256][8] = {};  // [half][kept lanes]: lane numbers of the half
+    Byte count[256] = {};        // number of kept lanes
+    constexpr LaneTable() {
+        for (int half = 0; half < 2; ++half) {
+            for (int kept = 0; kept < 256; ++kept) {
+                int n = 0;
+                for (int lane = 0; lane < 8; ++lane) {
+                    if (kept >> lane & 1) lanes[half][kept][n++] = static_cast<Byte>(8 * half + lane);
+                }
+                count[kept] = static_cast<Byte>(n);
+                while (n < 8) lanes[half][kept][n++] = 0x80;
+            }
+        }
+    }
+};
+
+constexpr LaneTable kLaneTable;
 
 // The shuffle packs each half of a block; the halves are stored one after
 // the other.
