@@ -100,11 +100,22 @@ VELM_AVX2 Byte* store_folded(const Constants& c, __m256i bytes, __m256i next, __
 
 VELM_AVX2 __m256i load(const Byte* at) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)); }
 
+// Hands the positions back to the caller, and whether the last block's last
+// fold consumes the next block's first byte.
+VELM_AVX2 std::uint32_t stop_at(const Byte* read, Byte* write, __m256i lastFolds, const Byte*& readRef,
+                                Byte*& writeRef) {
+    readRef = read;
+    writeRef = write;
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(lastFolds)) >> 31;
+}
+
 // Folds blocks while two remain and every fold of a block is its own: stops
 // at a block whose folds overlap (one fold's second byte leads another), which
 // only the walk decides, or at the end. consumedFirst: 1 when the block's
 // first byte ended the last block's fold. No call in the loop, so that its
-// constants stay in registers.
+// constants stay in registers. Runs of ASCII blocks and runs of blocks with
+// folds have loops of their own: the fold loop then carries only its own
+// fold lanes, and a block that changes the kind costs one branch.
 __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byte*& readRef, Byte*& writeRef,
                                                                        const Byte* end, std::uint32_t consumedFirst) {
     const Byte* read = readRef;
@@ -113,25 +124,37 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
     // The last block's fold lanes; only its last lane is read, and it is set
     // exactly when that block's last fold consumes this block's first byte.
     __m256i lastFolds = _mm256_set1_epi8(static_cast<char>(-static_cast<int>(consumedFirst)));
-    // Counted rather than compared with end on each round: the loop's own
+    // Each block needs the next one's first byte, and its second store may
+    // reach into the next block's output: the last block is left to the
+    // caller. Counted rather than compared with end: the loop's own
     // bookkeeping is a good part of a block's instructions.
-    for (std::ptrdiff_t blocks = (end - read) / 32 - 1; blocks > 0; --blocks, read += 32) {
+    std::ptrdiff_t blocks = (end - read) / 32 - 1;
+    while (blocks > 0) {
         __m256i bytes = load(read);
         if (_mm256_movemask_epi8(bytes) == 0) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(write), bytes);
-            write += 32;
+            // A run of ASCII blocks, stored as they stand.
+            do {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(write), bytes);
+                read += 32;
+                write += 32;
+            } while (--blocks > 0 && _mm256_movemask_epi8(bytes = load(read)) == 0);
             lastFolds = c.zero;
             continue;
         }
-        __m256i next = load(read + 1);
-        __m256i folds = fold_lanes(c, bytes, next), consumed = consumed_lanes(folds, lastFolds);
-        if (!_mm256_testz_si256(folds, consumed)) break;
-        write = store_folded(c, bytes, next, folds, consumed, write);
-        lastFolds = folds;
+        // A run of blocks with high bytes, up to the next ASCII block.
+        for (;;) {
+            __m256i next = load(read + 1);
+            __m256i folds = fold_lanes(c, bytes, next), consumed = consumed_lanes(folds, lastFolds);
+            if (!_mm256_testz_si256(folds, consumed)) return stop_at(read, write, lastFolds, readRef, writeRef);
+            write = store_folded(c, bytes, next, folds, consumed, write);
+            lastFolds = folds;
+            read += 32;
+            if (--blocks == 0) break;
+            bytes = load(read);
+            if (_mm256_movemask_epi8(bytes) == 0) break;
+        }
     }
-    readRef = read;
-    writeRef = write;
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(lastFolds)) >> 31;
+    return stop_at(read, write, lastFolds, readRef, writeRef);
 }
 
 #undef VELM_AVX2
