@@ -340,7 +340,8 @@ def results_section(rows, context, args, document):
     return "\n".join([
         machine(context, args.build_dir),
         "- Settings: `--benchmark_min_time=%s`, %s repetitions run in random order, median of the "
-        "CPU time per operation" % (args.min_time, args.repetitions),
+        "CPU time per operation (case 5: of the operation's own time by the steady clock)"
+        % (args.min_time, args.repetitions),
         "",
         table(rows),
         "",
