@@ -5,6 +5,9 @@
 
 namespace velm::log {
 
+// The level of the version-information lines (the session file's header).
+constexpr int kVersionInfoLevel = 7;
+
 inline int at_least_one(int level) { return level < 1 ? 1 : level; }
 inline int lesser(int a, int b) { return a < b ? a : b; }
 

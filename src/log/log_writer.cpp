@@ -27,7 +27,6 @@ LogState logState;
 namespace {
 
 constexpr int kErrorLevel = 4;  // the report of a failed opening, always timestamped
-constexpr int kVersionInfoLevel = 7;
 constexpr std::size_t kMinMessageCapacity = 1056;
 constexpr char kVersionText[] = VELM_BASETOOL_VERSION_TEXT;
 

@@ -9,6 +9,7 @@
 
 #include "common/text.h"
 #include "log/log_folder.h"
+#include "log/log_levels.h"
 #include "log/log_state.h"
 #include "log/log_writer.h"
 #include "log/stdout_output.h"
@@ -63,7 +64,6 @@ VELM_HOT_PATH void write_to_file(const char* text, std::size_t length) {
 }
 
 constexpr int kDebugLevel = 2;
-constexpr int kVersionInfoLevel = 7;
 // headerEnd while a header is being written: its lines never start a roll-over.
 constexpr std::uint64_t kInHeader = ~std::uint64_t{0};
 

@@ -7,12 +7,6 @@
 
 namespace velm::log {
 
-namespace {
-
-constexpr int kVersionInfoLevel = 7;
-
-}  // namespace
-
 VELM_HOT_PATH bool StdoutOutput::accept(const LogEntry& entry) {
     if (!entry.line) return false;
     bool versionInfoShown = entry.level != kVersionInfoLevel || logState.printVerInfoStdOut == 1;
