@@ -111,19 +111,20 @@ VELM_AVX2 std::uint32_t stop_at(const Byte* read, Byte* write, __m256i lastFolds
 
 // Folds blocks while two remain and every fold of a block is its own: stops
 // at a block whose folds overlap (one fold's second byte leads another), which
-// only the walk decides, or at the end. consumedFirst: 1 when the block's
-// first byte ended the last block's fold. No call in the loop, so that its
-// constants stay in registers. Runs of ASCII blocks and runs of blocks with
+// only the walk decides, or at the end. It starts where no fold is pending:
+// at the start, or where the walk left a block, past any byte that the
+// block's last fold consumed. No call in the loop, so that its constants
+// stay in registers. Runs of ASCII blocks and runs of blocks with
 // folds have loops of their own: the fold loop then carries only its own
 // fold lanes, and a block that changes the kind costs one branch.
 __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byte*& readRef, Byte*& writeRef,
-                                                                       const Byte* end, std::uint32_t consumedFirst) {
+                                                                       const Byte* end) {
     const Byte* read = readRef;
     Byte* write = writeRef;
     const Constants c;
     // The last block's fold lanes; only its last lane is read, and it is set
     // exactly when that block's last fold consumes this block's first byte.
-    __m256i lastFolds = _mm256_set1_epi8(static_cast<char>(-static_cast<int>(consumedFirst)));
+    __m256i lastFolds = c.zero;
     // Each block needs the next one's first byte, and its second store may
     // reach into the next block's output: the last block is left to the
     // caller. Counted rather than compared with end: the loop's own
@@ -162,14 +163,13 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
 __attribute__((target("avx2,popcnt"))) void fold_blocks_32(const Byte*& readRef, Byte*& writeRef, const Byte* end) {
     const Byte* read = readRef;
     Byte* write = writeRef;
-    std::uint32_t consumedFirst = 0;  // 1 when the block's first byte ended the last block's fold
+    std::uint32_t consumedFirst;  // 1 when the block's first byte ended the last block's fold
     for (;;) {
-        consumedFirst = fold_plain_blocks(read, write, end, consumedFirst);
+        consumedFirst = fold_plain_blocks(read, write, end);
         if (end - read < 2 * 32) break;
         FoldPositions after = fold_block_bytewise(read, write, 32, consumedFirst != 0);
         read = after.read;
         write = after.write;
-        consumedFirst = 0;
     }
     readRef = read + consumedFirst;
     writeRef = write;
