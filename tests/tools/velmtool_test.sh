@@ -34,10 +34,10 @@ test_usage_and_answers() {
   expect 0 "velmtool $version" "" --version
   # An answer that cannot be written: a pipe closed early with SIGPIPE ignored.
   (trap '' PIPE && "${emulator[@]}" "$tool" next-day 1 1 2000 100000 2>stderr | true && exit "${PIPESTATUS[0]}")
-  rc=$? && [ "$rc" = 4 ] && [[ $(cat stderr) == "velmtool: the answer could not be written"* ]] || fail "closed pipe -> $rc"
+  rc=$? && [ "$rc" = 4 ] && [[ $(cat stderr) == "velmtool: the answer could not be written"* ]] || fail "closed pipe -> $rc: $(cat stderr)"
   expect 0 "--help" "" date -- --help
   for command in "" "${commands[@]}"; do run_program "$tool" $command --help
-    [[ $rc$out == "0usage: velmtool ${command:-[-q] [--keep-log]}"* ]] || fail "$command --help -> $rc"; done
+    [[ $rc$out == "0usage: velmtool ${command:-[-q] [--keep-log]}"* ]] || fail "$command --help -> $rc: $out $err"; done
   expect 0 "$(lines 29.02.2024 01.03.2024)" "" next-day 28 2 2024 2
   expect 1 "" "velmtool next-day: no valid date follows 31.12.2399" next-day 31 12 2399
   run_program "$tool" date '%Y|%%'
