@@ -14,6 +14,10 @@ for pkg in cmake g++ make googletest libgtest-dev libbenchmark-dev \
            doxygen lintian file gzip systemd python3 binutils-mingw-w64-x86-64; do
   have_pkg "$pkg" || need+=("$pkg")
 done
+# Without its preloader, Wine now and then finds the addresses a Windows
+# process needs already taken as the process starts ("failed to map the
+# shared user data"), and the program never runs: about once in 7,000 starts.
+have_pkg wine64-preloader || need+=(wine64-preloader)
 have_pkg locales || need+=(locales)  # localedef, for the German locale below
 
 if ((${#need[@]})); then
