@@ -1,11 +1,12 @@
-// Formatting a message from a host's printf format and arguments. The C
-// library only ever gets a format this file has read and rebuilt by the
-// grammar of the platform's formatter (platform::printf_dialect()): every
-// conversion it is handed is one the formatter reads the same way. A '%'
-// that does not begin a complete known conversion is printed as it stands,
-// and a %n takes its arguments (its * fields and its pointer) and writes
-// nothing, neither to memory nor to the text; the arguments after it keep
-// their places.
+// Formatting a message from a host's printf format and arguments. A format
+// of plain conversions (%d, %s and a few more, without flags or fields) is
+// formatted here, as every runtime's printf formats it. The C library only
+// ever gets a format this file has read and rebuilt by the grammar of the
+// platform's formatter (platform::printf_dialect()): every conversion it is
+// handed is one the formatter reads the same way. A '%' that does not begin
+// a complete known conversion is printed as it stands, and a %n takes its
+// arguments (its * fields and its pointer) and writes nothing, neither to
+// memory nor to the text; the arguments after it keep their places.
 #pragma once
 
 #include <cstdarg>

@@ -41,7 +41,8 @@ long long apply(Use use, char* out, std::size_t size, const char* format, ...) {
           WORDS4(28), WORDS4(32), WORDS4(36), DOUBLES4(1.5), DOUBLES4(2.75), DOUBLES4(-7.0625), DOUBLES4(1e300),   \
           DOUBLES4(3e-310), DOUBLES4(42.0))
 
-// Text and conversions as glibc's manual has them: flags, width, precision, one length modifier, a character.
+// Text and conversions as glibc's manual has them: flags, width, precision, one length modifier, a character;
+// or a plain conversion.
 std::string documented_format(FuzzedDataProvider& in) {
     const char* const kLengths[] = {"", "hh", "h", "l", "ll", "L", "q", "j", "z", "Z", "t"};
     const char kConversions[] = "diouxXbBeEfFgGaAcsCSpm";
@@ -51,6 +52,11 @@ std::string documented_format(FuzzedDataProvider& in) {
         std::string text = velm_fuzz::text(in, 6);
         text.erase(std::remove(text.begin(), text.end(), '%'), text.end());
         format += text + (in.ConsumeBool() ? "%%%" : "%");
+        if (in.ConsumeBool()) {  // a plain conversion, which the library formats without the C library
+            format +=
+                std::string(in.ConsumeBool() ? "l" : "") + in.PickValueInArray({'d', 'i', 'u', 'x', 'X', 'c', 's'});
+            continue;
+        }
         for (int flags = in.ConsumeIntegralInRange(0, 2); flags > 0; --flags) format += in.PickValueInArray(kFlags);
         const char* const kFields[] = {"", "*", "7", "12"};
         format += in.PickValueInArray(kFields);

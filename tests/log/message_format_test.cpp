@@ -1,4 +1,5 @@
 // A message's text as the runtime's printf makes it, except that %n writes nothing.
+#include <climits>
 #include <cstdarg>
 #include <cwchar>
 #include <string>
@@ -65,6 +66,22 @@ TEST(HostPrintf, FormatsAsTheRuntimeButCountConversionsWriteNothingAndUnknownOne
     EXPECT_EQ(formatted(true, "%Lf%n|%d|%d|%d|%d", 1.5L, &target, 1, 2, 3, 4), "1.500000|1|2|3|4");
 #endif
     EXPECT_EQ(target, 99);
+}
+
+// Plain conversions, which the log formats itself: the ends of their ranges, a null text, a message that
+// fills the room exactly, and one that does not fit.
+TEST(HostPrintf, PlainConversionsFormatAsTheRuntime) {
+    auto same = [](const char* format, auto... args) {
+        EXPECT_EQ(formatted(true, format, args...), formatted(false, format, args...)) << format;
+    };
+    same("%d|%i|%u|%c%s%%", INT_MIN, INT_MAX, UINT_MAX, 'z', "");
+    same("%x|%X|%ld|%li|%lX", 0u, 0xABCDEFu, LONG_MIN, 0L, 255UL);
+    same("%lu|%lx", ULONG_MAX, ULONG_MAX / 3);
+    same("%s|%d", static_cast<const char*>(nullptr), -7);
+    const char* const kFills = "thirty-six characters fill this room";
+    EXPECT_EQ(formatted(true, "%s%d", kFills, 123), std::string(kFills) + "123");
+    EXPECT_EQ(formatted(true, "%s%d|", kFills, 123), std::string(kFills) + "123");
+    EXPECT_EQ(formatted(true, "%s%d", kFills, -123), std::string(kFills) + "-12");
 }
 
 #if !defined(_WIN32)
