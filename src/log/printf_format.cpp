@@ -360,25 +360,30 @@ bool put_plain_conversion(PlainText& text, char type, bool wide, va_list* args) 
 // its length, or -1 when the format holds anything else, a text is null or
 // the message does not fit: the C library's path then formats it from the
 // start, args untouched. Reading the format this way is also its check: a
-// plain format has nothing to rewrite.
-VELM_HOT_PATH long long format_plainly(char* out, std::size_t size, const char* format, va_list args) {
+// plain format has nothing to rewrite, so unread is left where the check
+// still has to begin.
+VELM_HOT_PATH long long format_plainly(char* out, std::size_t size, const char* format, va_list args,
+                                       const char*& unread) {
     va_list own;
     va_copy(own, args);
     PlainText text{out, out + size - 1};
-    bool plain = true;
     const char* p = format;
-    while (plain && *p != '\0') {
+    while (*p != '\0') {
         const char* percent = p;
         while (*percent != '\0' && *percent != '%') ++percent;
-        plain = text.put(p, static_cast<std::size_t>(percent - p));
-        if (*percent == '\0') break;
+        if (!text.put(p, static_cast<std::size_t>(percent - p))) break;
+        if (*percent == '\0') {
+            p = percent;
+            break;
+        }
         bool wide = percent[1] == 'l';
         const char* type = percent + 1 + wide;
-        plain = plain && put_plain_conversion(text, *type, wide, &own);
+        if (!put_plain_conversion(text, *type, wide, &own)) break;
         p = type + 1;
     }
     va_end(own);
-    if (!plain) return -1;
+    unread = p;
+    if (*p != '\0') return -1;
     *text.at = '\0';
     return text.at - out;
 }
@@ -386,14 +391,15 @@ VELM_HOT_PATH long long format_plainly(char* out, std::size_t size, const char* 
 // vsnprintf on format as the dialect's hosts mean it: the whole length, or -1
 // when the C library refuses the format (or a piece of it), for a %n beside
 // numbered arguments, whose arguments cannot be told apart, for numbers that
-// do not agree, and when memory runs out. A format of plain conversions
-// costs one pass; any other, one pass more when it has nothing to rewrite and
-// no numbers.
+// do not agree, and when memory runs out. Costs one pass over a format with
+// nothing to rewrite and no numbers, and none of the C library's for one of
+// plain conversions.
 VELM_HOT_PATH long long format_in_dialect(char* out, std::size_t size, const char* format, va_list args) {
-    long long plainLength = format_plainly(out, size, format, args);
+    const char* unread = format;
+    long long plainLength = format_plainly(out, size, format, args, unread);
     if (plainLength >= 0) return plainLength;
     const PrintfDialect& dialect = platform::printf_dialect();
-    Findings found = examine(format, dialect);
+    Findings found = examine(unread, dialect);
     if (found.numbered && (found.counts || !numbers_agree(format, dialect))) return -1;
     if (!found.rewrite && !found.counts) return std::vsnprintf(out, size, format, args);
     out[0] = '\0';
