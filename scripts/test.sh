@@ -72,7 +72,10 @@ banner "Linux tests under valgrind memcheck"
 # process ends by design and are reported as still reachable only. The checks
 # of the header and of the installed package run no library code; the system
 # log's test times its calls against a stalled journal, which memcheck slows.
-memcheck_options="--error-exitcode=97 --leak-check=full --show-leak-kinds=definite,indirect"
+# Memcheck runs one thread at a time, and its default lock lets busy threads
+# keep a sleeper waiting for over a second: the reload test's slow writer then
+# looks finished halfway through its file. The fair lock takes turns.
+memcheck_options="--error-exitcode=97 --fair-sched=yes --leak-check=full --show-leak-kinds=definite,indirect"
 memcheck_options+=" --errors-for-leak-kinds=definite,indirect --num-callers=30"
 memcheck_options+=" --trace-children=yes --trace-children-skip=/usr/*,/bin/*"
 memcheck_options+=" --suppressions=$root/tests/valgrind.supp"
