@@ -100,6 +100,20 @@ VELM_AVX2 Byte* store_folded(const Constants& c, __m256i bytes, __m256i next, __
 
 VELM_AVX2 __m256i load(const Byte* at) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)); }
 
+// Folds the block at read, whose bytes are loaded, when its folds are all its
+// own: stores it at write, advances write and gives the block's fold lanes.
+// foldsBefore are the block before's (only their last lane counts). False,
+// with nothing stored, when two of its folds overlap.
+VELM_AVX2 bool fold_block(const Constants& c, __m256i bytes, __m256i foldsBefore, const Byte* read, Byte*& write,
+                          __m256i& folds) {
+    __m256i next = load(read + 1);
+    folds = fold_lanes(c, bytes, next);
+    __m256i consumed = consumed_lanes(folds, foldsBefore);
+    if (!_mm256_testz_si256(folds, consumed)) return false;
+    write = store_folded(c, bytes, next, folds, consumed, write);
+    return true;
+}
+
 // Hands the positions back to the caller, and whether the last block's last
 // fold consumes the next block's first byte.
 VELM_AVX2 std::uint32_t stop_at(const Byte* read, Byte* write, __m256i lastFolds, const Byte*& readRef,
@@ -142,13 +156,21 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
             lastFolds = c.zero;
             continue;
         }
-        // A run of blocks with high bytes, up to the next ASCII block.
+        // A run of blocks with high bytes, two blocks a round: the fold lanes
+        // of the two change roles instead of being copied, and the test for an
+        // ASCII block comes once a round (an ASCII block folds as it stands).
         for (;;) {
-            __m256i next = load(read + 1);
-            __m256i folds = fold_lanes(c, bytes, next), consumed = consumed_lanes(folds, lastFolds);
-            if (!_mm256_testz_si256(folds, consumed)) return stop_at(read, write, lastFolds, readRef, writeRef);
-            write = store_folded(c, bytes, next, folds, consumed, write);
-            lastFolds = folds;
+            __m256i folds;
+            if (!fold_block(c, bytes, lastFolds, read, write, folds))
+                return stop_at(read, write, lastFolds, readRef, writeRef);
+            read += 32;
+            if (--blocks == 0) {
+                lastFolds = folds;
+                break;
+            }
+            bytes = load(read);
+            if (!fold_block(c, bytes, folds, read, write, lastFolds))
+                return stop_at(read, write, folds, readRef, writeRef);
             read += 32;
             if (--blocks == 0) break;
             bytes = load(read);
