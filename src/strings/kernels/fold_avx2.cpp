@@ -87,14 +87,15 @@ VELM_AVX2 Byte* store_folded(const Constants& c, __m256i bytes, __m256i next, __
     auto rows = static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(wholeUnits)));
     std::uint64_t firstRow = rows & 0xFFFF, secondRow = rows >> 16;
     const auto* table = reinterpret_cast<const Byte*>(&kUnitLanes);
-    __m256i lanes = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(table + firstRow))),
-        _mm_load_si128(reinterpret_cast<const __m128i*>(table + secondRow)), 1);
-    __m256i packed = _mm256_shuffle_epi8(units, lanes);
+    // Each half packed on its own: a 16-byte shuffle takes its lanes straight
+    // from the table, and each half is stored from its own register.
+    __m128i first = _mm_shuffle_epi8(_mm256_castsi256_si128(units),
+                                     _mm_load_si128(reinterpret_cast<const __m128i*>(table + firstRow)));
+    __m128i second = _mm_shuffle_epi8(_mm256_extracti128_si256(units, 1),
+                                      _mm_load_si128(reinterpret_cast<const __m128i*>(table + secondRow)));
     // A half keeps 8 bytes and one more for each whole unit.
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(write), _mm256_castsi256_si128(packed));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(write + 8 + __builtin_popcountll(firstRow)),
-                     _mm256_extracti128_si256(packed, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(write), first);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(write + 8 + __builtin_popcountll(firstRow)), second);
     return write + 16 + __builtin_popcountll(rows);
 }
 
