@@ -104,25 +104,28 @@ VELM_AVX2 __m256i load(const Byte* at) { return _mm256_loadu_si256(reinterpret_c
 // Folds the block at read, whose bytes are loaded, when its folds are all its
 // own: stores it at write, advances write and gives the block's fold lanes.
 // foldsBefore are the block before's (only their last lane counts). False,
-// with nothing stored, when two of its folds overlap.
+// with nothing stored, when two of its folds overlap; consumed then tells
+// whether the block before's last fold took this block's first byte (lane 0).
 VELM_AVX2 bool fold_block(const Constants& c, __m256i bytes, __m256i foldsBefore, const Byte* read, Byte*& write,
-                          __m256i& folds) {
+                          __m256i& folds, __m256i& consumed) {
     __m256i next = load(read + 1);
     folds = fold_lanes(c, bytes, next);
-    __m256i consumed = consumed_lanes(folds, foldsBefore);
+    consumed = consumed_lanes(folds, foldsBefore);
     if (!_mm256_testz_si256(folds, consumed)) return false;
     write = store_folded(c, bytes, next, folds, consumed, write);
     return true;
 }
 
-// Hands the positions back to the caller, and whether the last block's last
-// fold consumes the next block's first byte.
-VELM_AVX2 std::uint32_t stop_at(const Byte* read, Byte* write, __m256i lastFolds, const Byte*& readRef,
+// Hands the positions back to the caller, and whether the byte at read was
+// consumed by the fold before it.
+VELM_AVX2 std::uint32_t stop_at(const Byte* read, Byte* write, bool consumedFirst, const Byte*& readRef,
                                 Byte*& writeRef) {
     readRef = read;
     writeRef = write;
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(lastFolds)) >> 31;
+    return consumedFirst;
 }
+
+VELM_AVX2 bool first_lane_set(__m256i lanes) { return (_mm256_movemask_epi8(lanes) & 1) != 0; }
 
 // Folds blocks while two remain and every fold of a block is its own: stops
 // at a block whose folds overlap (one fold's second byte leads another), which
@@ -160,25 +163,31 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
         // A run of blocks with high bytes, two blocks a round: the fold lanes
         // of the two change roles instead of being copied, and the test for an
         // ASCII block comes once a round (an ASCII block folds as it stands).
+        // The exits need no fold lanes, so that none are kept aside for them.
         for (;;) {
-            __m256i folds;
-            if (!fold_block(c, bytes, lastFolds, read, write, folds))
-                return stop_at(read, write, lastFolds, readRef, writeRef);
-            read += 32;
-            if (--blocks == 0) {
-                lastFolds = folds;
+            __m256i folds, consumed;
+            if (!fold_block(c, bytes, lastFolds, read, write, folds, consumed))
+                return stop_at(read, write, first_lane_set(consumed), readRef, writeRef);
+            if (blocks == 1) {
+                read += 32;
+                blocks = 0;
                 break;
             }
-            bytes = load(read);
-            if (!fold_block(c, bytes, folds, read, write, lastFolds))
-                return stop_at(read, write, folds, readRef, writeRef);
-            read += 32;
-            if (--blocks == 0) break;
+            bytes = load(read + 32);
+            if (!fold_block(c, bytes, folds, read + 32, write, lastFolds, consumed))
+                return stop_at(read + 32, write, first_lane_set(consumed), readRef, writeRef);
+            read += 64;
+            blocks -= 2;
+            if (blocks == 0) break;
             bytes = load(read);
             if (_mm256_movemask_epi8(bytes) == 0) break;
         }
     }
-    return stop_at(read, write, lastFolds, readRef, writeRef);
+    // The blocks the loop folded had no overlapping folds, so the rule alone
+    // tells whether the last one's last byte leads a fold (an ASCII block's
+    // never does).
+    bool consumedFirst = read != readRef && (read[-1] & 0xC0) == 0xC0 && (read[0] & 0x80) != 0;
+    return stop_at(read, write, consumedFirst, readRef, writeRef);
 }
 
 #undef VELM_AVX2
