@@ -118,13 +118,13 @@ VELM_AVX2 bool fold_block(const Constants& c, __m256i bytes, __m256i foldsBefore
 
 // Hands the positions back to the caller, and whether the byte at read was
 // consumed by the fold before it.
-VELM_AVX2 std::uint32_t stop_at(const Byte* read, Byte* write, bool consumedFirst, const Byte*& readRef,
-                                Byte*& writeRef) {
+VELM_AVX2 bool stop_at(const Byte* read, Byte* write, bool consumedFirst, const Byte*& readRef, Byte*& writeRef) {
     readRef = read;
     writeRef = write;
     return consumedFirst;
 }
 
+// Whether lane 0 of a mask is set.
 VELM_AVX2 bool first_lane_set(__m256i lanes) { return (_mm256_movemask_epi8(lanes) & 1) != 0; }
 
 // Folds blocks while two remain and every fold of a block is its own: stops
@@ -135,8 +135,7 @@ VELM_AVX2 bool first_lane_set(__m256i lanes) { return (_mm256_movemask_epi8(lane
 // stay in registers. Runs of ASCII blocks and runs of blocks with
 // folds have loops of their own: the fold loop then carries only its own
 // fold lanes, and a block that changes the kind costs one branch.
-__attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byte*& readRef, Byte*& writeRef,
-                                                                       const Byte* end) {
+__attribute__((target("avx2,popcnt"))) bool fold_plain_blocks(const Byte*& readRef, Byte*& writeRef, const Byte* end) {
     const Byte* read = readRef;
     Byte* write = writeRef;
     const Constants c;
@@ -185,7 +184,7 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
     }
     // The blocks the loop folded had no overlapping folds, so the rule alone
     // tells whether the last one's last byte leads a fold (an ASCII block's
-    // never does).
+    // never does); where it folded none, no fold is pending.
     bool consumedFirst = read != readRef && (read[-1] & 0xC0) == 0xC0 && (read[0] & 0x80) != 0;
     return stop_at(read, write, consumedFirst, readRef, writeRef);
 }
@@ -195,15 +194,15 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t fold_plain_blocks(const Byt
 __attribute__((target("avx2,popcnt"))) void fold_blocks_32(const Byte*& readRef, Byte*& writeRef, const Byte* end) {
     const Byte* read = readRef;
     Byte* write = writeRef;
-    std::uint32_t consumedFirst;  // 1 when the block's first byte ended the last block's fold
+    bool consumedFirst;  // whether the block's first byte ended the last block's fold
     for (;;) {
         consumedFirst = fold_plain_blocks(read, write, end);
         if (end - read < 2 * 32) break;
-        FoldPositions after = fold_block_bytewise(read, write, 32, consumedFirst != 0);
+        FoldPositions after = fold_block_bytewise(read, write, 32, consumedFirst);
         read = after.read;
         write = after.write;
     }
-    readRef = read + consumedFirst;
+    readRef = consumedFirst ? read + 1 : read;
     writeRef = write;
 }
 
