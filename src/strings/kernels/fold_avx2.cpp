@@ -124,8 +124,9 @@ VELM_AVX2 bool stop_at(const Byte* read, Byte* write, bool consumedFirst, const 
     return consumedFirst;
 }
 
-// Whether lane 0 of a mask is set.
+// Whether the first or the last lane of a mask is set.
 VELM_AVX2 bool first_lane_set(__m256i lanes) { return (_mm256_movemask_epi8(lanes) & 1) != 0; }
+VELM_AVX2 bool last_lane_set(__m256i lanes) { return _mm256_movemask_epi8(lanes) < 0; }
 
 // Folds blocks while two remain and every fold of a block is its own: stops
 // at a block whose folds overlap (one fold's second byte leads another), which
@@ -147,6 +148,10 @@ __attribute__((target("avx2,popcnt"))) bool fold_plain_blocks(const Byte*& readR
     // caller. Counted rather than compared with end: the loop's own
     // bookkeeping is a good part of a block's instructions.
     std::ptrdiff_t blocks = (end - read) / 32 - 1;
+    // Whether the last block's last fold takes the byte after it: set where
+    // the blocks run out, from the fold lanes (in place, the stores may
+    // already have covered that block's last byte in memory).
+    bool consumedFirst = false;
     while (blocks > 0) {
         __m256i bytes = load(read);
         if (_mm256_movemask_epi8(bytes) == 0) {
@@ -162,12 +167,14 @@ __attribute__((target("avx2,popcnt"))) bool fold_plain_blocks(const Byte*& readR
         // A run of blocks with high bytes, two blocks a round: the fold lanes
         // of the two change roles instead of being copied, and the test for an
         // ASCII block comes once a round (an ASCII block folds as it stands).
-        // The exits need no fold lanes, so that none are kept aside for them.
+        // Each exit takes the one bit it needs from the lanes at hand, so that
+        // no fold lanes are kept aside for the exits.
         for (;;) {
             __m256i folds, consumed;
             if (!fold_block(c, bytes, lastFolds, read, write, folds, consumed))
                 return stop_at(read, write, first_lane_set(consumed), readRef, writeRef);
             if (blocks == 1) {
+                consumedFirst = last_lane_set(folds);
                 read += 32;
                 blocks = 0;
                 break;
@@ -177,15 +184,14 @@ __attribute__((target("avx2,popcnt"))) bool fold_plain_blocks(const Byte*& readR
                 return stop_at(read + 32, write, first_lane_set(consumed), readRef, writeRef);
             read += 64;
             blocks -= 2;
-            if (blocks == 0) break;
+            if (blocks == 0) {
+                consumedFirst = last_lane_set(lastFolds);
+                break;
+            }
             bytes = load(read);
             if (_mm256_movemask_epi8(bytes) == 0) break;
         }
     }
-    // The blocks the loop folded had no overlapping folds, so the rule alone
-    // tells whether the last one's last byte leads a fold (an ASCII block's
-    // never does); where it folded none, no fold is pending.
-    bool consumedFirst = read != readRef && (read[-1] & 0xC0) == 0xC0 && (read[0] & 0x80) != 0;
     return stop_at(read, write, consumedFirst, readRef, writeRef);
 }
 
