@@ -56,14 +56,20 @@ struct Constants {
           lowTwo(_mm256_set1_epi8(0x03)),
           lowSix(_mm256_set1_epi8(0x3F)),
           wholeUnitBytes(_mm256_setr_epi8(-1, -1, -1, -1, 1, 3, 5, 7, 9, 11, 13, 15, -1, -1, -1, -1, -1, -1, -1, -1, 1,
-                                          3, 5, 7, 9, 11, 13, 15, -1, -1, -1, -1)) {}
+                                          3, 5, 7, 9, 11, 13, 15, -1, -1, -1, -1)) {
+        // Hidden from the compiler: knowing it is zero, GCC would turn the
+        // blend in fold_lanes back into a compare and an and, one operation
+        // more a block.
+        asm("" : "+x"(zero));
+    }
 };
 
 // A block's lanes that lead a fold: a lead byte whose next byte has its top
-// bit set.
+// bit set. The blend takes the lead lanes where the next byte's top bit is
+// set, which is that test in one operation.
 VELM_AVX2 __m256i fold_lanes(const Constants& c, __m256i bytes, __m256i next) {
-    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_and_si256(bytes, c.twoTopBits), c.twoTopBits),
-                            _mm256_cmpgt_epi8(c.zero, next));
+    __m256i leads = _mm256_cmpeq_epi8(_mm256_and_si256(bytes, c.twoTopBits), c.twoTopBits);
+    return _mm256_blendv_epi8(c.zero, leads, next);
 }
 
 // The lanes a fold consumed: the fold lanes moved up one, the last lane of
